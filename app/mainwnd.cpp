@@ -1,0 +1,389 @@
+#include "app/mainwnd.h"
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/appstate.h"
+#include "app/columns.h"
+#include "app/processlist.h"
+#include "providers/fill.h"
+#include "resource.h"
+#include "settings/settings.h"
+
+HWND g_mainWindow = nullptr;
+HWND g_toolbar = nullptr;
+HWND g_statusBar = nullptr;
+bool g_listFrozen = false;
+HCURSOR g_finderCursor = nullptr;
+
+namespace {
+
+int g_toolbarHeight;
+int g_statusHeight;
+bool g_hasSelection;
+bool g_selectionIsProcess;
+long long g_statusKey = -1;
+int g_statusCount = -1;
+char *g_processesText;   // 481 "Process(es)"
+char *g_processMenuText; // 483 "&Process"
+
+// Toolbar buttons in order: command (0 for a separator), image, initially enabled, tooltip string.
+struct ToolbarButton {
+    int command;
+    int image;
+    bool enabled;
+    UINT tooltip;
+};
+const ToolbarButton kToolbarButtons[] = {
+    {0, 0, false, 0},
+    {IDM_REFRESH, 0, true, 17},
+    {IDM_SAVEAS, 9, true, 28},
+    {0, 0, false, 0},
+    {IDM_THREADS, 1, false, 20},
+    {IDM_MODULES, 2, false, 21},
+    {IDM_MEMORY, 3, false, 22},
+    {0, 0, false, 0},
+    {IDM_KILL, 4, false, 18},
+    {IDM_PRIORITY, 6, false, 23},
+    {0, 0, false, 0},
+    {IDM_PROCESSTREE, 10, true, 29},
+    {IDM_MODULEUSAGE, 11, true, 30},
+    {IDM_APPLICATIONS, 12, true, 32},
+    {0, 0, false, 0},
+    {IDM_FINDER, 8, true, 27},
+};
+const int kToolbarButtonCount = sizeof kToolbarButtons / sizeof kToolbarButtons[0];
+const int kToolbarImageCount = 11;
+
+// Which selection each process command needs.
+enum CommandNeed { NeedSelection, NeedProcess, NeedSelection9x };
+struct CommandState {
+    int command;
+    CommandNeed need;
+};
+const CommandState kCommandStates[] = {
+    {IDM_SWITCHTO, NeedSelection}, {IDM_BRINGTOFRONT, NeedSelection}, {IDM_KILL, NeedSelection},
+    {IDM_MODULES, NeedProcess},    {IDM_THREADS, NeedProcess},        {IDM_MEMORY, NeedProcess},
+    {IDM_PRIORITY, NeedProcess},   {IDM_HEAP, NeedSelection9x},       {IDM_INFO, NeedSelection},
+};
+
+// Menu items the resource carries but the program never offers.
+const int kRemovedMenuItems[] = {IDM_STARTUPINFO, IDM_COPYPATH, IDM_DEBUG};
+
+HWND CreateToolbar(HWND window)
+{
+    TBBUTTON buttons[kToolbarButtonCount] = {};
+    for (int i = 0; i < kToolbarButtonCount; ++i) {
+        const ToolbarButton &button = kToolbarButtons[i];
+        buttons[i].iBitmap = button.image;
+        buttons[i].idCommand = button.command;
+        buttons[i].fsState = button.enabled ? TBSTATE_ENABLED : 0;
+        buttons[i].fsStyle = button.command ? TBSTYLE_BUTTON : TBSTYLE_SEP;
+    }
+    return CreateToolbarEx(window, WS_CHILD | TBSTYLE_TOOLTIPS | TBSTYLE_FLAT, kToolbarId,
+                           kToolbarImageCount, g_instance, IDB_TOOLBAR, buttons,
+                           kToolbarButtonCount, 0, 16, 16, 15, sizeof(TBBUTTON));
+}
+
+int WindowHeight(HWND window)
+{
+    RECT rect;
+    if (!window || !GetWindowRect(window, &rect))
+        return 0;
+    return rect.bottom - rect.top;
+}
+
+LRESULT OnCreate(HWND window, UINT, WPARAM, LPARAM)
+{
+    g_mainWindow = window;
+    g_toolbar = CreateToolbar(window);
+    if (!g_toolbar)
+        return -1;
+    g_statusBar = CreateStatusWindowA(WS_CHILD | WS_VISIBLE | WS_BORDER, "", window, kStatusBarId);
+    ShowWindow(g_toolbar, SW_SHOW);
+    if (g_statusBar)
+        ShowWindow(g_statusBar, SW_SHOW);
+    g_toolbarHeight = WindowHeight(g_toolbar);
+    g_statusHeight = WindowHeight(g_statusBar);
+
+    g_processList = CreateProcessList(
+        window, WS_CHILD | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
+        WS_EX_CLIENTEDGE, g_columns, g_columnCount, kProcessListId);
+    if (!g_processList)
+        return -1;
+    g_finderCursor = LoadCursorA(g_instance, MAKEINTRESOURCEA(IDC_FINDER));
+    if (!g_finderCursor)
+        g_finderCursor = LoadCursorA(nullptr, IDC_ARROW);
+
+    ShowWindow(g_processList, SW_SHOW);
+    SendMessageA(window, WM_COMMAND, IDM_RELOAD, 0);
+
+    HMENU menu = GetMenu(window);
+    for (int command : kRemovedMenuItems)
+        DeleteMenu(menu, command, MF_BYCOMMAND);
+    if (IsNt)
+        DeleteMenu(menu, IDM_HEAP, MF_BYCOMMAND);
+    CheckMenuItem(menu, IDM_STARTMINIMIZED, g_settings.startMinimized ? MF_CHECKED : MF_UNCHECKED);
+    CheckMenuItem(menu, IDM_HEXPID, g_settings.hexProcessId ? MF_CHECKED : MF_UNCHECKED);
+    CheckMenuItem(menu, IDM_USESYSTRAY, g_settings.useSysTray ? MF_CHECKED : MF_UNCHECKED);
+    CheckMenuItem(menu, IDM_MULTIINSTANCES,
+                  g_settings.allowMultiplyInstances ? MF_CHECKED : MF_UNCHECKED);
+    return 0;
+}
+
+LRESULT OnSize(HWND window, UINT, WPARAM wParam, LPARAM)
+{
+    if (LOWORD(wParam) == SIZE_RESTORED) {
+        RECT rect;
+        GetWindowRect(window, &rect);
+        g_settings.windowWidth = rect.right - rect.left;
+        g_settings.windowHeight = rect.bottom - rect.top;
+    }
+    RECT client;
+    GetClientRect(window, &client);
+    if (g_toolbar)
+        MoveWindow(g_toolbar, client.left, client.top, client.right, g_toolbarHeight, TRUE);
+    const int listTop = client.top + g_toolbarHeight - 1;
+    if (g_processList)
+        MoveWindow(g_processList, client.left, listTop, client.right,
+                   client.bottom - g_statusHeight - listTop, TRUE);
+    if (g_statusBar)
+        MoveWindow(g_statusBar, client.left, client.bottom - g_statusHeight, client.right,
+                   g_statusHeight, TRUE);
+    return 0;
+}
+
+void SetTooltipText(NMHDR *header)
+{
+    NMTTDISPINFOA *info = reinterpret_cast<NMTTDISPINFOA *>(header);
+    for (const ToolbarButton &button : kToolbarButtons) {
+        if (button.command && static_cast<UINT_PTR>(button.command) == header->idFrom) {
+            info->hinst = g_instance;
+            info->lpszText = MAKEINTRESOURCEA(button.tooltip);
+            return;
+        }
+    }
+}
+
+LRESULT OnNotify(HWND window, UINT, WPARAM, LPARAM lParam)
+{
+    NMHDR *header = reinterpret_cast<NMHDR *>(lParam);
+    switch (header->code) {
+    case LVN_GETDISPINFOA:
+        return GetCellText(header);
+    case LVN_COLUMNCLICK:
+        return SortByColumn(header);
+    case LVN_DELETEITEM:
+        return OnDeleteItem(header);
+    case TTN_NEEDTEXTA:
+        SetTooltipText(header);
+        return 0;
+    case LVN_KEYDOWN:
+    case NM_RCLICK:
+    case NM_DBLCLK:
+    case NM_CLICK:
+        if (header->idFrom == static_cast<UINT_PTR>(kProcessListId))
+            PostMessageA(window, WM_LISTEVENT, header->code, kProcessListId);
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+LRESULT OnListEvent(HWND window, UINT, WPARAM wParam, LPARAM lParam)
+{
+    if (lParam != kProcessListId)
+        return 0;
+    if (!g_processMenuText)
+        g_processMenuText = LoadResString(483);
+    const int index = static_cast<int>(
+        SendMessageA(g_processList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    const ProcessRecord *record = RecordAt(index);
+    UpdateCommandStates(record);
+    UpdateStatusText(record);
+    const UINT code = static_cast<UINT>(wParam);
+    if (code == static_cast<UINT>(NM_RCLICK))
+        PopupSubmenu(GetMenu(window), g_processMenuText);
+    else if (code == static_cast<UINT>(NM_DBLCLK))
+        SendMessageA(window, WM_COMMAND, IDM_INFO, 0);
+    return 0;
+}
+
+LRESULT OnTimer(HWND, UINT, WPARAM, LPARAM)
+{
+    if (!g_listFrozen)
+        RefreshMain();
+    return 0;
+}
+
+LRESULT OnSysCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if ((wParam & 0xFFF0) == SC_RESTORE && !IsWindowVisible(window)) {
+        ShowWindow(window, SW_RESTORE);
+        SetForegroundWindow(window);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+LRESULT OnDestroy(HWND, UINT, WPARAM, LPARAM)
+{
+    SaveSettings();
+    PostQuitMessage(0);
+    return 0;
+}
+
+LRESULT OnQueryEndSession(HWND, UINT, WPARAM, LPARAM)
+{
+    SaveSettings();
+    return 1;
+}
+
+LRESULT OnSysColorChange(HWND, UINT, WPARAM, LPARAM)
+{
+    if (g_processList)
+        UpdateSortArrow(g_processList, true);
+    return 1;
+}
+
+LRESULT OnActivateApp(HWND, UINT, WPARAM, LPARAM)
+{
+    return 0;
+}
+
+LRESULT OnPaint(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+LRESULT OnCommand(HWND window, UINT, WPARAM wParam, LPARAM lParam)
+{
+    return DispatchCommandMap(&g_mainCommandMap, window, wParam, lParam);
+}
+
+LRESULT OnExit(HWND window, WPARAM, WORD, LPARAM)
+{
+    DestroyWindow(window);
+    return 0;
+}
+
+LRESULT OnRefresh(HWND, WPARAM, WORD, LPARAM)
+{
+    RefreshMain();
+    return 0;
+}
+
+LRESULT OnReload(HWND, WPARAM, WORD, LPARAM)
+{
+    UpdateSortArrow(g_processList, false);
+    ClearProcessList(g_processList);
+    RefreshMain();
+    return 0;
+}
+
+const MessageEntry kMainMessages[] = {
+    {WM_COMMAND, OnCommand},
+    {WM_TIMER, OnTimer},
+    {WM_SYSCOMMAND, OnSysCommand},
+    {WM_SIZE, OnSize},
+    {WM_NOTIFY, OnNotify},
+    {WM_ACTIVATEAPP, OnActivateApp},
+    {WM_CREATE, OnCreate},
+    {WM_PAINT, OnPaint},
+    {WM_DESTROY, OnDestroy},
+    {WM_LISTEVENT, OnListEvent},
+    {WM_QUERYENDSESSION, OnQueryEndSession},
+    {WM_SYSCOLORCHANGE, OnSysColorChange},
+};
+
+const CommandEntry kMainCommands[] = {
+    {IDM_EXIT, OnExit},
+    {IDM_REFRESH, OnRefresh},
+    {IDM_RELOAD, OnReload},
+};
+
+} // namespace
+
+const MessageMap g_mainMessageMap = {sizeof kMainMessages / sizeof kMainMessages[0], kMainMessages,
+                                     DefaultWindow};
+const CommandMap g_mainCommandMap = {sizeof kMainCommands / sizeof kMainCommands[0], kMainCommands,
+                                     DefaultWindow};
+
+LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return DispatchMessageMap(&g_mainMessageMap, window, message, wParam, lParam);
+}
+
+void RefreshMain()
+{
+    if (g_listFrozen) {
+        SetWindowTextA(g_mainWindow, g_windowTitle);
+        SendMessageA(g_toolbar, TB_CHECKBUTTON, IDM_MODULEUSAGE, FALSE);
+        g_listFrozen = false;
+    }
+    RefreshProcessList(g_processList);
+}
+
+void UpdateCommandStates(const ProcessRecord *record)
+{
+    const bool hasSelection = record != nullptr;
+    const bool isProcess = record && record->kind != KindTask16;
+    if (hasSelection == g_hasSelection && isProcess == g_selectionIsProcess)
+        return;
+    g_hasSelection = hasSelection;
+    g_selectionIsProcess = isProcess;
+    HMENU menu = GetMenu(g_mainWindow);
+    for (const CommandState &state : kCommandStates) {
+        bool enabled = state.need == NeedProcess ? isProcess : hasSelection;
+        if (state.need == NeedSelection9x)
+            enabled = hasSelection && !IsNt;
+        EnableMenuItem(menu, state.command, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+        SendMessageA(g_toolbar, TB_ENABLEBUTTON, state.command, MAKELPARAM(enabled, 0));
+    }
+}
+
+void UpdateStatusText(const ProcessRecord *record)
+{
+    if (!g_processesText)
+        g_processesText = LoadResString(481);
+    const long long key = record ? record->id : 0;
+    if (key != g_statusKey) {
+        g_statusKey = key;
+        g_statusCount = -1;
+        if (record)
+            SendMessageA(g_statusBar, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(record->name));
+    }
+    if (record)
+        return;
+    const int count = static_cast<int>(SendMessageA(g_processList, LVM_GETITEMCOUNT, 0, 0));
+    if (count == g_statusCount)
+        return;
+    g_statusCount = count;
+    char text[MAX_PATH];
+    std::snprintf(text, sizeof text, "%d %s", count, g_processesText ? g_processesText : "");
+    SendMessageA(g_statusBar, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(text));
+}
+
+void PopupSubmenu(HMENU menu, const char *title)
+{
+    if (!menu || !title)
+        return;
+    char text[MAX_PATH];
+    for (int position = 0; GetMenuStringA(menu, position, text, sizeof text, MF_BYPOSITION) > 0;
+         ++position) {
+        if (std::strcmp(text, title) != 0)
+            continue;
+        HMENU submenu = GetSubMenu(menu, position);
+        if (!submenu)
+            return;
+        POINT cursor;
+        GetCursorPos(&cursor);
+        SetForegroundWindow(g_mainWindow);
+        TrackPopupMenu(submenu, TPM_LEFTALIGN | TPM_LEFTBUTTON, cursor.x, cursor.y, 0, g_mainWindow,
+                       nullptr);
+        PostMessageA(nullptr, WM_NULL, 0, 0);
+        return;
+    }
+}

@@ -1,0 +1,29 @@
+// The main window: toolbar, process list and status bar; its two dispatch tables; the
+// operations other parts use to refresh the list and keep commands and status in step.
+#pragma once
+#include <windows.h>
+
+#include "app/msgmap.h"
+
+struct ProcessRecord;
+
+const int kToolbarId = 103;
+const int kStatusBarId = 133;
+const UINT WM_LISTEVENT = WM_USER + 1; // posted list clicks and keys
+const UINT WM_TRAYEVENT = WM_USER + 2; // notification-area icon callback
+
+extern HWND g_mainWindow;
+extern HWND g_toolbar;
+extern HWND g_statusBar;
+extern bool g_listFrozen;
+extern HCURSOR g_finderCursor;
+
+extern const MessageMap g_mainMessageMap;
+extern const CommandMap g_mainCommandMap;
+
+LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+void RefreshMain();
+void UpdateCommandStates(const ProcessRecord *record);
+void UpdateStatusText(const ProcessRecord *record);
+void PopupSubmenu(HMENU menu, const char *title);

@@ -1,0 +1,385 @@
+#include "app/processlist.h"
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <unordered_map>
+
+#include "app/appstate.h"
+#include "app/columns.h"
+#include "settings/settings.h"
+
+HWND g_processList = nullptr;
+ProcessRecord *g_recordHead = nullptr;
+int g_sortColumn = 0;
+int g_sortDirection = 1;
+
+namespace {
+
+int g_arrowColumn = -1;
+HBITMAP g_arrowUp;   // bitmap 123, ascending
+HBITMAP g_arrowDown; // bitmap 124, descending
+
+// Identity (id, kind) -> record, so that a refresh pass finds each process without walking the
+// whole chain: the chain keeps the age order, the index keeps look-ups cheap on large machines.
+std::unordered_map<unsigned long long, ProcessRecord *> g_recordIndex;
+
+unsigned long long IdentityKey(DWORD id, DWORD kind)
+{
+    return (static_cast<unsigned long long>(kind) << 32) | id;
+}
+
+char *g_priorityNames[6];
+const LazyStringTable kPriorityNameTable[] = {
+    {&g_priorityNames[0], 410}, {&g_priorityNames[1], 411}, {&g_priorityNames[2], 409},
+    {&g_priorityNames[3], 408}, {&g_priorityNames[4], 412}, {&g_priorityNames[5], 413},
+    {nullptr, 0},
+};
+const DWORD kPriorityClasses[6] = {NORMAL_PRIORITY_CLASS,  IDLE_PRIORITY_CLASS,
+                                   HIGH_PRIORITY_CLASS,    REALTIME_PRIORITY_CLASS,
+                                   0x4000 /* below normal */, 0x8000 /* above normal */};
+
+const char *PriorityClassName(DWORD priorityClass)
+{
+    for (int i = 0; i < 6; ++i)
+        if (kPriorityClasses[i] == priorityClass)
+            return g_priorityNames[i] ? g_priorityNames[i] : "";
+    return "";
+}
+
+int CompareNumbers(DWORD a, DWORD b)
+{
+    return a > b ? 1 : (a < b ? -1 : 0);
+}
+
+ProcessRecord *ItemRecord(HWND list, int index)
+{
+    LVITEMA item = {};
+    item.mask = LVIF_PARAM;
+    item.iItem = index;
+    if (!list || index < 0 || !SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)))
+        return nullptr;
+    return reinterpret_cast<ProcessRecord *>(item.lParam);
+}
+
+// Marks columns 1..last of a row as supplied on demand, so they are redrawn from the record.
+void AnnounceCells(HWND list, int index)
+{
+    LVITEMA item = {};
+    item.pszText = LPSTR_TEXTCALLBACKA;
+    for (int column = 1; column < g_columnCount; ++column) {
+        item.iSubItem = column;
+        SendMessageA(list, LVM_SETITEMTEXTA, index, reinterpret_cast<LPARAM>(&item));
+    }
+}
+
+// The row before which a new record belongs: the first row that sorts after it. The rows are
+// kept in sorted order, so a binary search finds the same place as a scan from the top while
+// doing a logarithmic number of comparisons.
+int InsertionIndex(HWND list, const ProcessRecord *record)
+{
+    const SortParams params = {kProcessListId, g_sortColumn, g_sortDirection};
+    int low = 0;
+    int high = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    while (low < high) {
+        const int middle = low + (high - low) / 2;
+        ProcessRecord *other = ItemRecord(list, middle);
+        if (other && CompareRecords(reinterpret_cast<LPARAM>(record),
+                                    reinterpret_cast<LPARAM>(other),
+                                    reinterpret_cast<LPARAM>(&params)) < 0)
+            high = middle;
+        else
+            low = middle + 1;
+    }
+    return low;
+}
+
+void LinkRecord(ProcessRecord *record)
+{
+    record->prev = nullptr;
+    record->next = g_recordHead;
+    if (g_recordHead)
+        g_recordHead->prev = record;
+    g_recordHead = record;
+    g_recordIndex[IdentityKey(record->id, record->kind)] = record;
+}
+
+} // namespace
+
+HWND CreateProcessList(HWND parent, DWORD style, DWORD exStyle, const ColumnEntry *columns,
+                       int columnCount, int controlId)
+{
+    InitCommonControls();
+    RECT client;
+    GetClientRect(parent, &client);
+    HWND list = CreateWindowExA(exStyle, WC_LISTVIEWA, "", style, client.left, client.top,
+                                client.right, client.bottom, parent,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)),
+                                g_instance, nullptr);
+    if (!list)
+        return nullptr;
+    for (int i = 0; i < columnCount; ++i) {
+        char title[MAX_PATH] = "";
+        LoadStringA(g_instance, columns[i].stringId, title, sizeof title);
+        LVCOLUMNA column = {};
+        column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+        column.fmt = LVCFMT_LEFT;
+        column.cx = columns[i].width;
+        column.pszText = title;
+        column.iSubItem = i;
+        if (SendMessageA(list, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column)) < 0) {
+            DestroyWindow(list);
+            return nullptr;
+        }
+    }
+    return list;
+}
+
+ProcessRecord *FindProcessRecord(DWORD id, DWORD kind)
+{
+    auto found = g_recordIndex.find(IdentityKey(id, kind));
+    return found == g_recordIndex.end() ? nullptr : found->second;
+}
+
+int AddOrUpdateProcess(HWND list, const ProcessRecord *incoming)
+{
+    ProcessRecord *existing = FindProcessRecord(incoming->id, incoming->kind);
+    if (existing) {
+        existing->flags |= RecordSeen;
+        if ((existing->flags & RecordNoDetails) ||
+            (existing->priorityClass == incoming->priorityClass &&
+             existing->threadCount == incoming->threadCount))
+            return 1;
+        existing->priorityClass = incoming->priorityClass;
+        existing->threadCount = incoming->threadCount;
+        LVFINDINFOA find = {};
+        find.flags = LVFI_PARAM;
+        find.lParam = reinterpret_cast<LPARAM>(existing);
+        const int index = static_cast<int>(
+            SendMessageA(list, LVM_FINDITEMA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)));
+        if (index >= 0)
+            AnnounceCells(list, index);
+        return 1;
+    }
+
+    ProcessRecord *record = static_cast<ProcessRecord *>(std::malloc(sizeof(ProcessRecord)));
+    if (!record)
+        return 0;
+    *record = *incoming;
+    record->name[MAX_PATH - 1] = '\0';
+    record->path[MAX_PATH - 1] = '\0';
+    LinkRecord(record);
+    record->flags |= RecordSeen;
+    if (record->flags & RecordNoDetails)
+        return 1;
+
+    LVITEMA item = {};
+    item.mask = LVIF_TEXT | LVIF_PARAM | LVIF_STATE;
+    item.iItem = InsertionIndex(list, record);
+    item.pszText = LPSTR_TEXTCALLBACKA;
+    item.lParam = reinterpret_cast<LPARAM>(record);
+    const int index =
+        static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    if (index < 0)
+        return 0;
+    AnnounceCells(list, index);
+    return 1;
+}
+
+ProcessRecord *RecordAt(int index)
+{
+    return ItemRecord(g_processList, index);
+}
+
+DWORD GetSelectedProcess(HWND list, char *buffer, int length)
+{
+    if (!list)
+        return 0;
+    const int index = static_cast<int>(
+        SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    ProcessRecord *record = ItemRecord(list, index);
+    if (!record)
+        return 0;
+    if (buffer && length != 0) {
+        const char *source = length > 0 ? record->path : record->name;
+        int room = length > 0 ? length : -length;
+        if (room > MAX_PATH)
+            room = MAX_PATH;
+        lstrcpynA(buffer, source, room);
+    }
+    return record->id;
+}
+
+int CompareText(const char *a, const char *b)
+{
+    return CompareStringA(LOCALE_USER_DEFAULT,
+                          NORM_IGNORECASE | NORM_IGNOREKANATYPE | NORM_IGNOREWIDTH, a, -1, b,
+                          -1) -
+           2;
+}
+
+int CALLBACK CompareRecords(LPARAM first, LPARAM second, LPARAM paramsValue)
+{
+    const SortParams *params = reinterpret_cast<const SortParams *>(paramsValue);
+    const ProcessRecord *a = reinterpret_cast<const ProcessRecord *>(first);
+    const ProcessRecord *b = reinterpret_cast<const ProcessRecord *>(second);
+    if (!params || params->controlId != kProcessListId || params->column < 0 ||
+        params->column >= g_columnCount || !a || !b)
+        return 0;
+
+    // A 16-bit task sorts beside its virtual DOS machine, unless both are tasks of the same one.
+    if ((a->kind == KindTask16 || b->kind == KindTask16) &&
+        !(a->kind == KindTask16 && b->kind == KindTask16 && a->parentId == b->parentId)) {
+        if (a->kind == KindTask16)
+            a = FindProcessRecord(a->parentId, KindProcess);
+        if (b->kind == KindTask16)
+            b = FindProcessRecord(b->parentId, KindProcess);
+        if (!a || !b)
+            return 0;
+    }
+
+    int result = 0;
+    switch (g_columnKinds[params->column]) {
+    case ColumnName:
+        result = CompareText(a->name, b->name);
+        if (!result)
+            result = CompareNumbers(a->id, b->id);
+        break;
+    case ColumnId:
+        result = CompareNumbers(a->id, b->id);
+        break;
+    case ColumnPriority:
+        result = CompareNumbers(a->priorityClass, b->priorityClass);
+        if (!result)
+            result = CompareText(a->name, b->name);
+        break;
+    case ColumnThreads:
+        result = CompareNumbers(a->threadCount, b->threadCount);
+        if (!result)
+            result = CompareText(a->name, b->name);
+        break;
+    case ColumnType:
+        result = CompareNumbers(a->kind, b->kind);
+        if (!result)
+            result = CompareText(a->name, b->name);
+        break;
+    case ColumnPath:
+        result = CompareText(a->path, b->path);
+        if (!result)
+            result = CompareNumbers(a->id, b->id);
+        break;
+    }
+    return params->direction < 0 ? -result : result;
+}
+
+LRESULT GetCellText(NMHDR *header)
+{
+    static char text[MAX_PATH];
+    NMLVDISPINFOA *info = reinterpret_cast<NMLVDISPINFOA *>(header);
+    LoadLazyStrings(kPriorityNameTable);
+    const int column = info->item.iSubItem;
+    ProcessRecord *record = reinterpret_cast<ProcessRecord *>(info->item.lParam);
+    if (header->idFrom != static_cast<UINT_PTR>(kProcessListId) || column < 0 ||
+        column >= g_columnCount || !record || !(info->item.mask & LVIF_TEXT))
+        return 0;
+
+    switch (g_columnKinds[column]) {
+    case ColumnName:
+        info->item.pszText = record->name;
+        return 0;
+    case ColumnPath:
+        info->item.pszText = record->path;
+        return 0;
+    case ColumnId: {
+        const bool hex = g_settings.hexProcessId;
+        const char *format = record->kind == KindTask16 ? (hex ? "(%x)" : "(%u)") : (hex ? "%x" : "%u");
+        std::snprintf(text, sizeof text, format, static_cast<unsigned>(record->id));
+        break;
+    }
+    case ColumnPriority: {
+        const char *name = PriorityClassName(record->priorityClass);
+        if (!*name && record->basePriority == 0)
+            std::strcpy(text, "-");
+        else if (IsNt)
+            std::snprintf(text, sizeof text, "%s", name);
+        else
+            std::snprintf(text, sizeof text, "%d  (%s)", static_cast<int>(record->basePriority), name);
+        break;
+    }
+    case ColumnThreads:
+        std::snprintf(text, sizeof text, "%d", static_cast<int>(record->threadCount));
+        break;
+    case ColumnType:
+        std::snprintf(text, sizeof text, "%d-Bit", record->kind != KindProcess ? 16 : 32);
+        break;
+    }
+    info->item.pszText = text;
+    return 0;
+}
+
+LRESULT SortByColumn(NMHDR *header)
+{
+    NMLISTVIEW *view = reinterpret_cast<NMLISTVIEW *>(header);
+    const int column = view->iSubItem;
+    g_sortDirection = column == g_sortColumn ? -g_sortDirection : 1;
+    g_sortColumn = column;
+    SortParams params = {static_cast<int>(header->idFrom), column, g_sortDirection};
+    SendMessageA(header->hwndFrom, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&params),
+                 reinterpret_cast<LPARAM>(CompareRecords));
+    UpdateSortArrow(header->hwndFrom, false);
+    return 0;
+}
+
+void UpdateSortArrow(HWND list, bool reloadBitmaps)
+{
+    HBITMAP oldUp = nullptr, oldDown = nullptr;
+    if (reloadBitmaps || !g_arrowUp) {
+        oldUp = g_arrowUp;
+        oldDown = g_arrowDown;
+        g_arrowUp = static_cast<HBITMAP>(
+            LoadImageA(g_instance, MAKEINTRESOURCEA(123), IMAGE_BITMAP, 16, 16, LR_LOADMAP3DCOLORS));
+        g_arrowDown = static_cast<HBITMAP>(
+            LoadImageA(g_instance, MAKEINTRESOURCEA(124), IMAGE_BITMAP, 16, 16, LR_LOADMAP3DCOLORS));
+    }
+    HWND headerControl = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
+    HDITEMA item = {};
+    item.mask = HDI_FORMAT | HDI_BITMAP;
+    if (g_arrowColumn >= 0 && g_arrowColumn != g_sortColumn) {
+        item.fmt = HDF_STRING;
+        item.hbm = nullptr;
+        SendMessageA(headerControl, HDM_SETITEMA, g_arrowColumn, reinterpret_cast<LPARAM>(&item));
+    }
+    g_arrowColumn = g_sortColumn;
+    item.fmt = HDF_STRING | HDF_BITMAP | HDF_BITMAP_ON_RIGHT;
+    item.hbm = g_sortDirection >= 0 ? g_arrowUp : g_arrowDown;
+    SendMessageA(headerControl, HDM_SETITEMA, g_arrowColumn, reinterpret_cast<LPARAM>(&item));
+    if (oldUp)
+        DeleteObject(oldUp);
+    if (oldDown)
+        DeleteObject(oldDown);
+}
+
+void FreeRecord(ProcessRecord *record)
+{
+    if (!record)
+        return;
+    auto found = g_recordIndex.find(IdentityKey(record->id, record->kind));
+    if (found != g_recordIndex.end() && found->second == record)
+        g_recordIndex.erase(found);
+    if (record->prev)
+        record->prev->next = record->next;
+    else if (g_recordHead == record)
+        g_recordHead = record->next;
+    if (record->next)
+        record->next->prev = record->prev;
+    std::free(record);
+}
+
+LRESULT OnDeleteItem(NMHDR *header)
+{
+    NMLISTVIEW *view = reinterpret_cast<NMLISTVIEW *>(header);
+    FreeRecord(ItemRecord(header->hwndFrom, view->iItem));
+    return 0;
+}

@@ -1,0 +1,59 @@
+// The main window's process list: the chain of process records, the rows that show them,
+// cell texts on demand, sorting and the lookup of the selected process.
+#pragma once
+#include <windows.h>
+
+enum RecordFlags : DWORD {
+    RecordSeen = 1,      // met in the current refresh pass (also the tree's visited mark)
+    RecordNoDetails = 2, // kept in the chain, never shown as a row
+    RecordExcluded = 4,  // filtered out by module usage; removed by the next sweep
+};
+
+enum RecordKind : DWORD {
+    KindProcess = 0, // 32-bit (or 64-bit) process
+    KindProcess16 = 1, // 16-bit process on Windows 9x
+    KindTask16 = 2,  // 16-bit task inside a virtual DOS machine on NT
+};
+
+struct ProcessRecord {
+    ProcessRecord *next; // older
+    ProcessRecord *prev; // newer
+    DWORD flags;
+    char name[MAX_PATH];
+    DWORD id;
+    DWORD parentId;
+    DWORD priorityClass;
+    LONG basePriority;
+    DWORD threadCount;
+    DWORD kind;
+    WORD task16;
+    char path[MAX_PATH];
+};
+
+const int kProcessListId = 101;
+
+extern HWND g_processList;           // the main list view, null until created
+extern ProcessRecord *g_recordHead;  // newest record
+extern int g_sortColumn;             // index into the active column set
+extern int g_sortDirection;          // +1 ascending, -1 descending
+
+struct SortParams {
+    int controlId;
+    int column;
+    int direction;
+};
+
+HWND CreateProcessList(HWND parent, DWORD style, DWORD exStyle, const struct ColumnEntry *columns,
+                       int columnCount, int controlId);
+ProcessRecord *FindProcessRecord(DWORD id, DWORD kind);
+int AddOrUpdateProcess(HWND list, const ProcessRecord *record);
+ProcessRecord *RecordAt(int index);
+DWORD GetSelectedProcess(HWND list, char *buffer, int length);
+int CompareText(const char *a, const char *b);
+int CALLBACK CompareRecords(LPARAM a, LPARAM b, LPARAM params);
+LRESULT GetCellText(NMHDR *header);
+LRESULT SortByColumn(NMHDR *header);
+LRESULT OnDeleteItem(NMHDR *header);
+void UpdateSortArrow(HWND list, bool reloadBitmaps);
+// Unlinks a record from the chain and frees it.
+void FreeRecord(ProcessRecord *record);

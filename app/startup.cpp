@@ -1,0 +1,114 @@
+#include "app/startup.h"
+
+#include "app/appstate.h"
+#include "app/mainwnd.h"
+#include "providers/debugpriv.h"
+#include "providers/provider.h"
+#include "resource.h"
+#include "settings/settings.h"
+
+namespace {
+
+const UINT kNeedPsapi = 400;
+const UINT kNeedToolhelp = 475;
+
+bool RegisterMainClass(HINSTANCE instance)
+{
+    WNDCLASSEXA wc = {};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = MainWndProc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_MAIN));
+    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszMenuName = MAKEINTRESOURCEA(IDR_MAINMENU);
+    wc.lpszClassName = g_className;
+    wc.hIconSm = g_smallIcon;
+    if (RegisterClassExA(&wc))
+        return true;
+    // Systems without the extended call register the same class without the small icon.
+    WNDCLASSA plain = {};
+    plain.style = wc.style;
+    plain.lpfnWndProc = wc.lpfnWndProc;
+    plain.hInstance = wc.hInstance;
+    plain.hIcon = wc.hIcon;
+    plain.hCursor = wc.hCursor;
+    plain.hbrBackground = wc.hbrBackground;
+    plain.lpszMenuName = wc.lpszMenuName;
+    plain.lpszClassName = wc.lpszClassName;
+    return RegisterClassA(&plain) != 0;
+}
+
+HICON LoadSmallIcon(HINSTANCE instance, int id)
+{
+    return static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_ICON,
+                                         GetSystemMetrics(SM_CXSMICON),
+                                         GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+}
+
+} // namespace
+
+bool InitInstance(HINSTANCE instance, int showCommand)
+{
+    DetectOs();
+    LoadLazyStrings(g_viewTitleTable);
+    LoadSettings();
+    LoadStringA(nullptr, 2, g_windowTitle, MAX_PATH);
+    LoadStringA(nullptr, 1, g_className, MAX_PATH);
+
+    if (!g_settings.allowMultiplyInstances) {
+        HWND running = FindWindowA(g_className, nullptr);
+        if (running) {
+            SendMessageA(running, WM_SYSCOMMAND, SC_RESTORE, 0);
+            return false;
+        }
+    }
+    if (!BindProvider()) {
+        ShowResMessage(nullptr, IsNt ? kNeedPsapi : kNeedToolhelp, MB_OK);
+        return false;
+    }
+    EnableDebugPrivilege("SeDebugPrivilege", SE_PRIVILEGE_ENABLED);
+
+    g_instance = instance;
+    g_smallIcon = LoadSmallIcon(instance, IDI_MAIN);
+    g_usageIcon = LoadSmallIcon(instance, IDI_MODULEUSAGE);
+    if (!RegisterMainClass(instance))
+        return false;
+
+    HWND window = CreateWindowExA(0, g_className, g_windowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, g_settings.windowWidth, g_settings.windowHeight,
+                                  nullptr, nullptr, instance, nullptr);
+    if (!window)
+        return false;
+    if (g_settings.startMinimized) {
+        SendMessageA(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    } else {
+        ShowWindow(window, showCommand);
+        UpdateWindow(window);
+    }
+    return true;
+}
+
+bool RegisterDialogClass(HINSTANCE instance)
+{
+    WNDCLASSA dialogClass;
+    if (!GetClassInfoA(nullptr, MAKEINTRESOURCEA(0x8002), &dialogClass))
+        return false;
+    dialogClass.hInstance = instance;
+    dialogClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_MAIN));
+    dialogClass.lpszClassName = "KELVANEDLG";
+    return RegisterClassA(&dialogClass) != 0;
+}
+
+int RunMessageLoop(HACCEL accelerators)
+{
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        if (!TranslateAcceleratorA(msg.hwnd, accelerators, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    return static_cast<int>(msg.wParam);
+}

@@ -1,0 +1,16 @@
+// The layer between views and providers: picks the active provider, frames its output with the
+// list-box housekeeping every view needs, and runs the refresh cycle of the main list.
+#pragma once
+#include <windows.h>
+
+#include "providers/provider.h"
+
+BOOL FillThreadList(HWND listBox, DWORD processId);
+BOOL FillModuleList(HWND listBox, DWORD processId, ModuleCallback callback, void *user);
+void FillHeapList(HWND listBox, DWORD processId);
+void FillHeapBlockList(HWND listBox, DWORD processId, ULONG_PTR heapId);
+int RefreshProcessList(HWND list);
+int RemoveStaleItems(HWND list);
+void ClearProcessList(HWND list);
+// Ends a 16-bit task inside a virtual DOS machine; 1 on success.
+int TerminateWowTask(DWORD vdmProcessId, WORD task16);

@@ -1,0 +1,20 @@
+// The provider of the NT family: processes from EnumProcesses, names and paths from their first
+// module, parents from NtQueryInformationProcess, 16-bit tasks of the virtual DOS machines,
+// modules of one process, and the ending of 16-bit tasks. Every PSAPI, NTDLL and VDMDBG entry
+// point is called through g_ntApi.
+#pragma once
+#include <windows.h>
+
+#include "providers/provider.h"
+
+// Feeds one record per process, then one per 16-bit task, to AddOrUpdateProcess. Returns 0.
+int NtEnumerateProcesses(HWND list);
+// Calls `callback` once per module of the process, the executable first. Returns 1 always.
+BOOL NtEnumerateModules(HWND listBox, DWORD processId, ModuleCallback callback, void *user);
+// One line per thread of the process, from the performance data.
+BOOL NtListThreads(HWND listBox, DWORD processId);
+// Ends a 16-bit task inside a virtual DOS machine; 1 when the system did it, else 0.
+int NtTerminateWowTask(DWORD vdmProcessId, WORD task16);
+// The module's full path as ordinary text: "\??\C:\x" becomes "C:\x", and a leading
+// "\Variable\rest" becomes the variable's value followed by "\rest" when it is defined and fits.
+void NormaliseModulePath(HANDLE process, HMODULE module, char *buffer, DWORD size);

@@ -1,0 +1,90 @@
+// The provider interface: everything the program knows about processes, threads, modules and
+// heaps comes through here. One provider is active per run, chosen from IsNt. Every system entry
+// point a provider uses is bound at run time into a table of function pointers; tests fill the
+// same tables with fakes to reach what the host cannot show.
+#pragma once
+#include <windows.h>
+#include <tlhelp32.h>
+
+// Called once per module: (user data, list box or null, module name, base, image size, path).
+typedef void (*ModuleCallback)(void *user, HWND listBox, const char *name, ULONG_PTR base,
+                               SIZE_T size, const char *path);
+
+// ---- NT provider entry points -------------------------------------------------------------
+typedef BOOL(WINAPI *EnumProcessesFn)(DWORD *ids, DWORD bytes, DWORD *needed);
+typedef BOOL(WINAPI *EnumProcessModulesFn)(HANDLE process, HMODULE *modules, DWORD bytes,
+                                           DWORD *needed);
+typedef DWORD(WINAPI *GetModuleBaseNameAFn)(HANDLE process, HMODULE module, LPSTR name,
+                                            DWORD size);
+typedef DWORD(WINAPI *GetModuleFileNameExAFn)(HANDLE process, HMODULE module, LPSTR name,
+                                              DWORD size);
+typedef DWORD(WINAPI *GetModuleFileNameExWFn)(HANDLE process, HMODULE module, LPWSTR name,
+                                              DWORD size);
+struct ModuleInfo { // MODULEINFO
+    LPVOID lpBaseOfDll;
+    DWORD SizeOfImage;
+    LPVOID EntryPoint;
+};
+typedef BOOL(WINAPI *GetModuleInformationFn)(HANDLE process, HMODULE module, ModuleInfo *info,
+                                             DWORD size);
+typedef LONG(WINAPI *NtQueryInformationProcessFn)(HANDLE process, int infoClass, PVOID info,
+                                                  ULONG size, PULONG returned);
+typedef BOOL(WINAPI *ProcessEnumProc)(DWORD processId, DWORD attributes, LPARAM user);
+typedef BOOL(WINAPI *TaskEnumProcEx)(DWORD threadId, WORD module16, WORD task16, PSZ moduleName,
+                                     PSZ fileName, LPARAM user);
+typedef BOOL(WINAPI *VDMTerminateTaskWOWFn)(DWORD processId, WORD task16);
+typedef INT(WINAPI *VDMEnumTaskWOWExFn)(DWORD processId, TaskEnumProcEx callback, LPARAM user);
+typedef INT(WINAPI *VDMEnumProcessWOWFn)(ProcessEnumProc callback, LPARAM user);
+
+struct NtApi {
+    GetModuleInformationFn GetModuleInformation;
+    GetModuleFileNameExAFn GetModuleFileNameExA;
+    GetModuleFileNameExWFn GetModuleFileNameExW;
+    GetModuleBaseNameAFn GetModuleBaseNameA;
+    EnumProcessModulesFn EnumProcessModules;
+    EnumProcessesFn EnumProcesses;
+    NtQueryInformationProcessFn NtQueryInformationProcess; // optional
+    VDMTerminateTaskWOWFn VDMTerminateTaskWOW;             // optional
+    VDMEnumTaskWOWExFn VDMEnumTaskWOWEx;                   // optional
+    VDMEnumProcessWOWFn VDMEnumProcessWOW;                 // optional
+};
+
+// ---- Windows 9x provider entry points (ToolHelp32 in KERNEL32) -----------------------------
+typedef HANDLE(WINAPI *CreateToolhelp32SnapshotFn)(DWORD flags, DWORD processId);
+typedef BOOL(WINAPI *Module32Fn)(HANDLE snapshot, MODULEENTRY32 *entry);
+typedef BOOL(WINAPI *Process32Fn)(HANDLE snapshot, PROCESSENTRY32 *entry);
+typedef BOOL(WINAPI *Thread32Fn)(HANDLE snapshot, THREADENTRY32 *entry);
+typedef BOOL(WINAPI *Heap32ListFn)(HANDLE snapshot, HEAPLIST32 *entry);
+typedef BOOL(WINAPI *Heap32FirstFn)(HEAPENTRY32 *entry, DWORD processId, ULONG_PTR heapId);
+typedef BOOL(WINAPI *Heap32NextFn)(HEAPENTRY32 *entry);
+
+struct ToolhelpApi {
+    CreateToolhelp32SnapshotFn CreateToolhelp32Snapshot;
+    Module32Fn Module32First;
+    Module32Fn Module32Next;
+    Process32Fn Process32First;
+    Process32Fn Process32Next;
+    Thread32Fn Thread32First;
+    Thread32Fn Thread32Next;
+    Heap32ListFn Heap32ListFirst;
+    Heap32ListFn Heap32ListNext;
+    Heap32FirstFn Heap32First;
+    Heap32NextFn Heap32Next;
+};
+
+extern NtApi g_ntApi;
+extern ToolhelpApi g_toolhelpApi;
+
+// Where binding finds libraries and exports. The real one asks the system; tests substitute
+// one that hides chosen libraries or exports.
+struct ExportSource {
+    HMODULE (*getModule)(const char *name); // already loaded only
+    HMODULE (*loadLibrary)(const char *name);
+    FARPROC (*getProc)(HMODULE module, const char *name);
+};
+extern const ExportSource g_systemExports;
+
+// Binds the provider of the running family (IsNt); true when every required export was found.
+bool BindProvider();
+bool BindNtProvider(const ExportSource &source);
+bool Bind9xProvider(const ExportSource &source);

@@ -1,0 +1,72 @@
+# Shared by scripts/run and scripts/test: package install, the two cross builds, and a private
+# Wine prefix on a private X display. Source it; do not run it.
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+PACKAGES="g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64 wine wine64
+wine32:i386 fonts-wine xvfb xauth xdotool imagemagick cmake ninja-build googletest python3-pefile"
+
+ensure_packages() {
+    local missing=""
+    for p in $PACKAGES; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing="$missing $p"
+    done
+    [ -z "$missing" ] && return 0
+    echo "Installing:$missing"
+    export DEBIAN_FRONTEND=noninteractive
+    dpkg --add-architecture i386
+    apt-get update -q >/dev/null
+    apt-get install -y -q $PACKAGES >/dev/null
+}
+
+build_arch() { # x64 | x86
+    local arch=$1 dir="$ROOT/build/$1"
+    if [ ! -f "$dir/build.ninja" ]; then
+        cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+            -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-$arch.cmake" >/dev/null
+    fi
+    cmake --build "$dir" -j 2
+}
+
+# The prefix is created once and reused: one virtual desktop for every program (frames, shared
+# window list, keyboard input), caption-button font, and Windows 98 for the *98.exe copies.
+prepare_prefix() {
+    export WINEPREFIX="$ROOT/build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    if [ ! -f "$WINEPREFIX/.kelvane-ready" ]; then
+        mkdir -p "$WINEPREFIX"
+        wineboot -i >/dev/null 2>&1 </dev/null
+        wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+        wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+        for exe in kelvane98.exe kelvane_tests98.exe; do
+            wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$exe" /v Version /d win98 /f \
+                >/dev/null 2>&1
+        done
+        local marlett
+        marlett=$(dpkg -L fonts-wine 2>/dev/null | grep -i '/marlett.ttf$' | head -n 1)
+        [ -n "$marlett" ] && cp "$marlett" "$WINEPREFIX/drive_c/windows/Fonts/"
+        wineserver -w
+        touch "$WINEPREFIX/.kelvane-ready"
+    fi
+}
+
+XVFB_PID=""
+start_display() {
+    local n=77
+    while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    XVFB_PID=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+}
+
+# Wine's background services inherit the caller's pipes; start them once, detached, so that
+# ctest's pipes are not held open after the tests end.
+start_wine() {
+    wineserver -p
+    wine wineboot >/dev/null 2>&1 </dev/null
+}
+
+stop_all() {
+    [ -n "${WINEPREFIX:-}" ] && wineserver -k 2>/dev/null
+    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
+    XVFB_PID=""
+}

@@ -1,0 +1,43 @@
+// Parsing of the settings' text values. Pure code: it works on (data, size) as read from the
+// registry and never looks past `size`, whether or not the data carries a terminating zero.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+// A position in a number list: every number is preceded by one separator character of any kind
+// (a space when written by the program); a terminating zero or the end of the data ends the list.
+struct NumberList {
+    const char *data;
+    size_t size;
+    size_t pos;
+};
+
+inline NumberList MakeNumberList(const char *data, size_t size) { return NumberList{data, size, 0}; }
+
+// Reads the next number: skips one separator, then reads a signed decimal (leading white space,
+// optional sign, digits; no digits reads 0; values beyond 32 bits clamp to INT32_MIN/INT32_MAX).
+// Returns false, leaving `value` alone, when the list ends at the current position.
+bool NextNumber(NumberList *list, int32_t *value);
+
+// The refresh intervals stored in "RefreshTimes", in seconds.
+struct RefreshIntervals {
+    int threadRefresh;
+    int moduleRefresh;
+    int memoryRefresh;
+    int mainRefresh;
+};
+
+// "WindowSize": the first number, if any, is the width, the second the height.
+void ParseWindowSize(const char *data, size_t size, int *width, int *height);
+
+// A boolean value: false only when the text starts with the digit '0'; empty text is true.
+bool ParseFlag(const char *data, size_t size);
+
+// "RefreshTimes": five numbers "0 thread module memory main"; a list of fewer numbers is the older
+// layout with the main interval first (used only when it is not 0).
+void ParseRefreshTimes(const char *data, size_t size, RefreshIntervals *times);
+
+// "ColomnSize": up to `count` widths (low 16 bits of each number) into `widths`. Numbers are read
+// only while the offset plus one is below `size`. A list whose widths add up to 0 is ignored;
+// returns whether the widths were taken.
+bool ParseColumnWidths(const char *data, size_t size, uint16_t *widths, int count);

@@ -1,0 +1,80 @@
+// A small program the tests start under known names so that they can look at real processes.
+//   kvchild [--lifetime MS] [--threads P1,P2,...] [--window TITLE]
+// It idles until killed (or until the lifetime ends); --threads starts one sleeping thread per
+// listed priority (e.g. -2,0,2,15) and prints "thread ID PRIORITY" lines on standard output;
+// --window creates a visible top-level window with the given title.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+static DWORD WINAPI SleepForever(LPVOID)
+{
+    for (;;)
+        Sleep(INFINITE);
+}
+
+static void StartThreads(const char *list)
+{
+    while (*list) {
+        int priority = std::atoi(list);
+        DWORD id = 0;
+        HANDLE thread = CreateThread(nullptr, 0, SleepForever, nullptr, CREATE_SUSPENDED, &id);
+        if (thread) {
+            SetThreadPriority(thread, priority);
+            ResumeThread(thread);
+            std::printf("thread %lu %d\n", static_cast<unsigned long>(id), priority);
+        }
+        const char *comma = std::strchr(list, ',');
+        if (!comma)
+            break;
+        list = comma + 1;
+    }
+    std::fflush(stdout);
+}
+
+static void CreateTopWindow(const char *title)
+{
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "KvChildWindow";
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    RegisterClassA(&wc);
+    HWND window = CreateWindowA("KvChildWindow", title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10,
+                                200, 100, nullptr, nullptr, wc.hInstance, nullptr);
+    ShowWindow(window, SW_SHOWNORMAL);
+}
+
+int main(int argc, char **argv)
+{
+    DWORD lifetime = INFINITE;
+    bool window = false;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (!std::strcmp(argv[i], "--lifetime"))
+            lifetime = static_cast<DWORD>(std::strtoul(argv[i + 1], nullptr, 10));
+        else if (!std::strcmp(argv[i], "--threads"))
+            StartThreads(argv[i + 1]);
+        else if (!std::strcmp(argv[i], "--window")) {
+            CreateTopWindow(argv[i + 1]);
+            window = true;
+        }
+    }
+    if (!window) {
+        Sleep(lifetime);
+        return 0;
+    }
+    const DWORD start = GetTickCount();
+    MSG msg;
+    for (;;) {
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT)
+                return 0;
+            DispatchMessageA(&msg);
+        }
+        if (lifetime != INFINITE && GetTickCount() - start >= lifetime)
+            return 0;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    }
+}

@@ -1,0 +1,15 @@
+// Test entry: the library code reads its strings and templates from this executable, which
+// carries the same resource script as the program.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "app/appstate.h"
+
+int main(int argc, char **argv)
+{
+    testing::InitGoogleTest(&argc, argv);
+    g_instance = GetModuleHandleA(nullptr);
+    LoadStringA(g_instance, 1, g_className, MAX_PATH);
+    LoadStringA(g_instance, 2, g_windowTitle, MAX_PATH);
+    return RUN_ALL_TESTS();
+}

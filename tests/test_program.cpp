@@ -1,0 +1,242 @@
+// The program itself, started as a separate process under Wine: single-instance rule, Ctrl+Q,
+// settings written at exit, and start-up on the Windows 9x family.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kKeyPath[] = "Software\\Orvik\\kelvane";
+
+std::string BesideTests(const char *name)
+{
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string dir(path);
+    return dir.substr(0, dir.find_last_of('\\') + 1) + name;
+}
+
+// Keeps the user's stored settings and puts them back afterwards.
+class StoredSettings {
+public:
+    StoredSettings()
+    {
+        HKEY key;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, kKeyPath, 0, KEY_READ, &key) != ERROR_SUCCESS)
+            return;
+        char name[256];
+        BYTE data[1024];
+        for (DWORD i = 0;; ++i) {
+            DWORD nameSize = sizeof name, dataSize = sizeof data, type;
+            if (RegEnumValueA(key, i, name, &nameSize, nullptr, &type, data, &dataSize) != ERROR_SUCCESS)
+                break;
+            values.push_back({name, type, std::string(reinterpret_cast<char *>(data), dataSize)});
+        }
+        RegCloseKey(key);
+    }
+    ~StoredSettings()
+    {
+        RegDeleteKeyA(HKEY_CURRENT_USER, kKeyPath);
+        if (values.empty())
+            return;
+        HKEY key;
+        RegCreateKeyExA(HKEY_CURRENT_USER, kKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+        for (const Value &v : values)
+            RegSetValueExA(key, v.name.c_str(), 0, v.type, reinterpret_cast<const BYTE *>(v.data.data()),
+                           static_cast<DWORD>(v.data.size()));
+        RegCloseKey(key);
+    }
+    static void Set(const char *name, const char *text)
+    {
+        HKEY key;
+        RegCreateKeyExA(HKEY_CURRENT_USER, kKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+        RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(text),
+                       static_cast<DWORD>(strlen(text) + 1));
+        RegCloseKey(key);
+    }
+    static std::string Get(const char *name)
+    {
+        char text[520] = "";
+        DWORD size = sizeof text - 1;
+        HKEY key;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, kKeyPath, 0, KEY_READ, &key) != ERROR_SUCCESS)
+            return "<no key>";
+        LONG status = RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE *>(text), &size);
+        RegCloseKey(key);
+        return status == ERROR_SUCCESS ? std::string(text) : "<no value>";
+    }
+
+private:
+    struct Value {
+        std::string name;
+        DWORD type;
+        std::string data;
+    };
+    std::vector<Value> values;
+};
+
+struct Program {
+    PROCESS_INFORMATION info = {};
+    explicit Program(const std::string &exe)
+    {
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        std::string command = "\"" + exe + "\"";
+        CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                       &startup, &info);
+    }
+    ~Program()
+    {
+        if (info.hProcess && WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(info.hProcess, 1);
+            WaitForSingleObject(info.hProcess, 5000);
+        }
+        if (info.hProcess) {
+            CloseHandle(info.hProcess);
+            CloseHandle(info.hThread);
+        }
+    }
+    bool Started() const { return info.hProcess != nullptr; }
+    DWORD WaitExit(DWORD ms) const
+    {
+        if (WaitForSingleObject(info.hProcess, ms) != WAIT_OBJECT_0)
+            return STILL_ACTIVE;
+        DWORD code = STILL_ACTIVE;
+        GetExitCodeProcess(info.hProcess, &code);
+        return code;
+    }
+    HWND MainWindow(DWORD ms = 20000) const
+    {
+        for (DWORD waited = 0; waited < ms; waited += 50) {
+            struct Search {
+                DWORD pid;
+                HWND found;
+            } search = {info.dwProcessId, nullptr};
+            EnumWindows(
+                [](HWND w, LPARAM p) -> BOOL {
+                    Search *s = reinterpret_cast<Search *>(p);
+                    DWORD pid = 0;
+                    char cls[64];
+                    GetWindowThreadProcessId(w, &pid);
+                    if (pid == s->pid && GetClassNameA(w, cls, sizeof cls) && !strcmp(cls, "Kelvane")) {
+                        s->found = w;
+                        return FALSE;
+                    }
+                    return TRUE;
+                },
+                reinterpret_cast<LPARAM>(&search));
+            if (search.found)
+                return search.found;
+            if (WaitForSingleObject(info.hProcess, 50) == WAIT_OBJECT_0)
+                return nullptr;
+        }
+        return nullptr;
+    }
+};
+
+int CountMainWindows()
+{
+    int count = 0;
+    EnumWindows(
+        [](HWND w, LPARAM p) -> BOOL {
+            char cls[64];
+            if (GetClassNameA(w, cls, sizeof cls) && !strcmp(cls, "Kelvane"))
+                ++*reinterpret_cast<int *>(p);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
+void PressCtrlQ(HWND window)
+{
+    SetForegroundWindow(window);
+    Sleep(300);
+    INPUT keys[4] = {};
+    const WORD vks[4] = {VK_CONTROL, 'Q', 'Q', VK_CONTROL};
+    for (int i = 0; i < 4; ++i) {
+        keys[i].type = INPUT_KEYBOARD;
+        keys[i].ki.wVk = vks[i];
+        keys[i].ki.dwFlags = i >= 2 ? KEYEVENTF_KEYUP : 0;
+    }
+    SendInput(4, keys, sizeof(INPUT));
+}
+
+class ProgramRun : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(CountMainWindows(), 0) << "another instance is running"; }
+    StoredSettings stored;
+};
+
+} // namespace
+
+TEST_F(ProgramRun, SecondStartRestoresFirstAndExitsWithoutWindow)
+{
+    StoredSettings::Set("AllowMultiplyInstances", "0");
+    Program first(BesideTests("kelvane.exe"));
+    HWND window = first.MainWindow();
+    ASSERT_NE(window, nullptr);
+    ShowWindow(window, SW_MINIMIZE);
+    ASSERT_TRUE(IsIconic(window));
+
+    Program second(BesideTests("kelvane.exe"));
+    ASSERT_TRUE(second.Started());
+    EXPECT_EQ(second.WaitExit(20000), 0u);
+    EXPECT_EQ(CountMainWindows(), 1);
+    EXPECT_FALSE(IsIconic(window));
+    PostMessageA(window, WM_COMMAND, 40001, 0);
+    EXPECT_EQ(first.WaitExit(20000), 0u);
+}
+
+TEST_F(ProgramRun, MultipleInstancesRunSideBySideWhenAllowed)
+{
+    StoredSettings::Set("AllowMultiplyInstances", "1");
+    Program first(BesideTests("kelvane.exe"));
+    ASSERT_NE(first.MainWindow(), nullptr);
+    Program second(BesideTests("kelvane.exe"));
+    HWND secondWindow = second.MainWindow();
+    ASSERT_NE(secondWindow, nullptr);
+    EXPECT_EQ(CountMainWindows(), 2);
+    PostMessageA(secondWindow, WM_COMMAND, 40001, 0);
+    EXPECT_EQ(second.WaitExit(20000), 0u);
+    PostMessageA(first.MainWindow(), WM_COMMAND, 40001, 0);
+    EXPECT_EQ(first.WaitExit(20000), 0u);
+}
+
+TEST_F(ProgramRun, CtrlQEndsProgramAndWritesSettings)
+{
+    StoredSettings::Set("AllowMultiplyInstances", "0");
+    StoredSettings::Set("HexProcessId", "1");
+    StoredSettings::Set("RefreshTimes", " 0 1 2 3 7");
+    Program program(BesideTests("kelvane.exe"));
+    HWND window = program.MainWindow();
+    ASSERT_NE(window, nullptr);
+    SetWindowPos(window, nullptr, 0, 0, 612, 345, SWP_NOMOVE | SWP_NOZORDER);
+    PressCtrlQ(window);
+    ASSERT_EQ(program.WaitExit(20000), 0u);
+    EXPECT_EQ(StoredSettings::Get("WindowSize"), " 612 345");
+    EXPECT_EQ(StoredSettings::Get("HexProcessId"), "1");
+    EXPECT_EQ(StoredSettings::Get("RefreshTimes"), " 0 1 2 3 7");
+    EXPECT_EQ(StoredSettings::Get("UseSysTray"), "1");
+}
+
+TEST_F(ProgramRun, StartsWithNinetyFiveFamilyProvider)
+{
+    // The test prefix tells Wine to report Windows 98 to programs named kelvane98.exe.
+    const std::string copy = BesideTests("kelvane98.exe");
+    ASSERT_TRUE(CopyFileA(BesideTests("kelvane.exe").c_str(), copy.c_str(), FALSE));
+    Program program(copy);
+    HWND window = program.MainWindow();
+    ASSERT_NE(window, nullptr);
+    // The list of the Windows 9x family has six columns (Threads and Type added).
+    HWND list = GetDlgItem(window, 101);
+    ASSERT_NE(list, nullptr);
+    HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
+    EXPECT_EQ(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0), 6);
+    PostMessageA(window, WM_COMMAND, 40001, 0);
+    EXPECT_EQ(program.WaitExit(20000), 0u);
+    DeleteFileA(copy.c_str());
+}

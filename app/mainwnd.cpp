@@ -8,6 +8,7 @@
 #include "app/appstate.h"
 #include "app/columns.h"
 #include "app/processlist.h"
+#include "app/tray.h"
 #include "providers/fill.h"
 #include "resource.h"
 #include "settings/settings.h"
@@ -128,6 +129,8 @@ LRESULT OnCreate(HWND window, UINT, WPARAM, LPARAM)
     CheckMenuItem(menu, IDM_STARTMINIMIZED, g_settings.startMinimized ? MF_CHECKED : MF_UNCHECKED);
     CheckMenuItem(menu, IDM_HEXPID, g_settings.hexProcessId ? MF_CHECKED : MF_UNCHECKED);
     CheckMenuItem(menu, IDM_USESYSTRAY, g_settings.useSysTray ? MF_CHECKED : MF_UNCHECKED);
+    if (g_settings.useSysTray)
+        SetTrayIcon(TRUE);
     CheckMenuItem(menu, IDM_MULTIINSTANCES,
                   g_settings.allowMultiplyInstances ? MF_CHECKED : MF_UNCHECKED);
     return 0;
@@ -218,18 +221,10 @@ LRESULT OnTimer(HWND, UINT, WPARAM, LPARAM)
     return 0;
 }
 
-LRESULT OnSysCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if ((wParam & 0xFFF0) == SC_RESTORE && !IsWindowVisible(window)) {
-        ShowWindow(window, SW_RESTORE);
-        SetForegroundWindow(window);
-        return 0;
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
 LRESULT OnDestroy(HWND, UINT, WPARAM, LPARAM)
 {
+    SetMainTimer(FALSE);
+    SetTrayIcon(FALSE);
     SaveSettings();
     PostQuitMessage(0);
     return 0;
@@ -294,12 +289,14 @@ const MessageEntry kMainMessages[] = {
     {WM_PAINT, OnPaint},
     {WM_DESTROY, OnDestroy},
     {WM_LISTEVENT, OnListEvent},
+    {WM_TRAYEVENT, OnTrayNotify},
     {WM_QUERYENDSESSION, OnQueryEndSession},
     {WM_SYSCOLORCHANGE, OnSysColorChange},
 };
 
 const CommandEntry kMainCommands[] = {
     {IDM_EXIT, OnExit},
+    {IDM_OPEN, OnOpenWindow},
     {IDM_REFRESH, OnRefresh},
     {IDM_RELOAD, OnReload},
 };
@@ -313,6 +310,10 @@ const CommandMap g_mainCommandMap = {sizeof kMainCommands / sizeof kMainCommands
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    // The shell's broadcast after it re-creates the notification area has a number known only
+    // at run time, so it cannot be a table row.
+    if (message == TaskbarCreatedMessage() && message != 0)
+        return OnTaskbarCreated(window);
     return DispatchMessageMap(&g_mainMessageMap, window, message, wParam, lParam);
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/appstate.h"
 #include "app/mainwnd.h"
+#include "app/tray.h"
 #include "providers/debugpriv.h"
 #include "providers/provider.h"
 #include "resource.h"
@@ -84,6 +85,7 @@ bool InitInstance(HINSTANCE instance, int showCommand)
     if (g_settings.startMinimized) {
         SendMessageA(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     } else {
+        SetMainTimer(TRUE);
         ShowWindow(window, showCommand);
         UpdateWindow(window);
     }

@@ -6,10 +6,8 @@
 
 #include "app/appstate.h"
 #include "app/processlist.h"
+#include "providers/perfdata.h"
 #include "settings/settings.h"
-
-// The performance-data thread reader.
-BOOL ListPerfThreads(HWND listBox, DWORD processId, bool hex);
 
 namespace {
 

@@ -5,8 +5,9 @@
 
 #include "providers/provider.h"
 
-// Feeds one record per process whose main module is found to AddOrUpdateProcess. Returns 0.
-int W9xEnumerateProcesses(HWND list);
+// Feeds one record per process whose main module is found to AddOrUpdateProcess. The refresh
+// pass ignores the result.
+BOOL W9xEnumerateProcesses(HWND list);
 // One line per thread of the process; true when anything was read.
 BOOL W9xListThreads(HWND listBox, DWORD processId);
 // Calls `callback` once per module of the process. Returns 1.

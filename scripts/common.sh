@@ -5,6 +5,17 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 PACKAGES="g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64 wine wine64
 wine32:i386 fonts-wine xvfb xauth xdotool imagemagick cmake ninja-build googletest python3-pefile"
 
+# Machines whose kernel cannot run 32-bit programs still run 64-bit Wine; 32-bit Windows programs
+# need the 32-bit loader and are skipped there.
+can_run_32bit() {
+    /lib/ld-linux.so.2 --version >/dev/null 2>&1
+}
+
+pick_wine() {
+    if can_run_32bit; then WINE=wine; else WINE=/usr/lib/wine/wine64; fi
+    export WINE
+}
+
 ensure_packages() {
     local missing=""
     for p in $PACKAGES; do
@@ -30,14 +41,15 @@ build_arch() { # x64 | x86
 # The prefix is created once and reused: one virtual desktop for every program (frames, shared
 # window list, keyboard input), caption-button font, and Windows 98 for the *98.exe copies.
 prepare_prefix() {
+    pick_wine
     export WINEPREFIX="$ROOT/build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
     if [ ! -f "$WINEPREFIX/.kelvane-ready" ]; then
         mkdir -p "$WINEPREFIX"
-        wineboot -i >/dev/null 2>&1 </dev/null
-        wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-        wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+        "$WINE" wineboot -i >/dev/null 2>&1 </dev/null
+        "$WINE" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+        "$WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
         for exe in kelvane98.exe kelvane_tests98.exe; do
-            wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$exe" /v Version /d win98 /f \
+            "$WINE" reg add "HKCU\\Software\\Wine\\AppDefaults\\$exe" /v Version /d win98 /f \
                 >/dev/null 2>&1
         done
         local marlett
@@ -62,7 +74,7 @@ start_display() {
 # ctest's pipes are not held open after the tests end.
 start_wine() {
     wineserver -p
-    wine wineboot >/dev/null 2>&1 </dev/null
+    "$WINE" wineboot >/dev/null 2>&1 </dev/null
 }
 
 stop_all() {

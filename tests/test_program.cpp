@@ -121,7 +121,9 @@ struct Program {
                     DWORD pid = 0;
                     char cls[64];
                     GetWindowThreadProcessId(w, &pid);
-                    if (pid == s->pid && GetClassNameA(w, cls, sizeof cls) && !strcmp(cls, "Kelvane")) {
+                    // Visible: the window has finished WM_CREATE and holds its children.
+                    if (pid == s->pid && IsWindowVisible(w) && GetClassNameA(w, cls, sizeof cls) &&
+                        !strcmp(cls, "Kelvane")) {
                         s->found = w;
                         return FALSE;
                     }

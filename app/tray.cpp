@@ -1,0 +1,130 @@
+#include "app/tray.h"
+
+#include <shellapi.h>
+
+#include <cstring>
+
+#include "app/appstate.h"
+#include "app/mainwnd.h"
+#include "resource.h"
+#include "settings/settings.h"
+
+namespace {
+
+bool g_timerStarted;
+bool g_iconShown;
+HMENU g_trayMenu;
+char *g_trayTitle; // 495 "Tray"
+
+NOTIFYICONDATAA TrayRecord()
+{
+    NOTIFYICONDATAA record = {};
+    record.cbSize = NOTIFYICONDATAA_V1_SIZE; // 88 bytes: understood by every shell version
+    record.hWnd = g_mainWindow;
+    record.uID = 0;
+    record.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    record.uCallbackMessage = WM_TRAYEVENT;
+    record.hIcon = g_smallIcon;
+    lstrcpynA(record.szTip, g_windowTitle, 64);
+    return record;
+}
+
+} // namespace
+
+// The icon's presence is tracked here, so that repeated restores add it once and a removal
+// is only asked for when it is shown.
+void SetTrayIcon(BOOL show)
+{
+    NOTIFYICONDATAA record = TrayRecord();
+    if (show && !g_iconShown)
+        g_iconShown = Shell_NotifyIconA(NIM_ADD, &record) != FALSE;
+    else if (!show && g_iconShown) {
+        Shell_NotifyIconA(NIM_DELETE, &record);
+        g_iconShown = false;
+    }
+}
+
+bool TrayIconShown()
+{
+    return g_iconShown;
+}
+
+void SetMainTimer(BOOL start)
+{
+    if (g_timerStarted) {
+        KillTimer(g_mainWindow, kMainTimerId);
+        g_timerStarted = false;
+    }
+    if (start && g_settings.mainRefresh != 0)
+        g_timerStarted = SetTimer(g_mainWindow, kMainTimerId,
+                                  static_cast<UINT>(g_settings.mainRefresh) * 1000, nullptr) != 0;
+}
+
+bool MainTimerRunning()
+{
+    return g_timerStarted;
+}
+
+LRESULT OnSysCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (!g_settings.useSysTray)
+        return DefWindowProcA(window, message, wParam, lParam);
+    switch (wParam & 0xFFF0) {
+    case SC_MINIMIZE:
+    case SC_CLOSE:
+        SetMainTimer(FALSE);
+        ShowWindow(window, SW_HIDE);
+        return 0;
+    case SC_MAXIMIZE:
+    case SC_RESTORE:
+        SetTrayIcon(g_settings.useSysTray);
+        RefreshMain();
+        SetMainTimer(TRUE);
+        DefWindowProcA(window, message, wParam, lParam);
+        ShowWindow(window, SW_SHOW);
+        return 0;
+    default:
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+LRESULT OnTrayNotify(HWND window, UINT, WPARAM, LPARAM lParam)
+{
+    switch (static_cast<UINT>(lParam)) {
+    case WM_LBUTTONDBLCLK:
+        RefreshMain();
+        SetMainTimer(TRUE);
+        ShowWindow(window, SW_SHOW);
+        SetForegroundWindow(window);
+        break;
+    case WM_RBUTTONUP:
+        if (!g_trayMenu) {
+            g_trayTitle = LoadResString(495);
+            g_trayMenu = LoadMenuA(g_instance, MAKEINTRESOURCEA(IDR_TRAYMENU));
+        }
+        PopupSubmenu(g_trayMenu, g_trayTitle);
+        break;
+    }
+    return 0;
+}
+
+LRESULT OnOpenWindow(HWND window, WPARAM, WORD, LPARAM)
+{
+    SendMessageA(window, WM_SYSCOMMAND, SC_RESTORE, 0);
+    return 0;
+}
+
+UINT TaskbarCreatedMessage()
+{
+    static UINT message = RegisterWindowMessageA("TaskbarCreated");
+    return message;
+}
+
+LRESULT OnTaskbarCreated(HWND)
+{
+    // The new notification area has no icon of ours, whatever we remembered.
+    g_iconShown = false;
+    if (g_settings.useSysTray)
+        SetTrayIcon(TRUE);
+    return 0;
+}

@@ -1,0 +1,293 @@
+// The Windows 9x provider. Everything comes from ToolHelp32 snapshots taken through
+// g_toolhelpApi; every snapshot is closed before the operation that took it returns. A process
+// that runs a 16-bit Windows program is named after the module name stored in that program's
+// executable file.
+#include "providers/provider9x.h"
+
+#include <cinttypes>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "app/appstate.h"
+#include "app/processlist.h"
+#include "providers/neheader.h"
+#include "resource.h"
+#include "settings/settings.h"
+
+namespace {
+
+// PROCESS_ALL_ACCESS as Windows 95 defines it; newer headers widen it.
+const DWORD kProcessAllAccess = 0x1F0FFF;
+
+// Addresses take as many hexadecimal digits as a pointer: 8 on the 32-bit build, 16 on 64-bit.
+const int kAddressDigits = static_cast<int>(2 * sizeof(ULONG_PTR));
+
+char *g_priorityLowest;
+char *g_priorityBelowNormal;
+char *g_priorityNormal;
+char *g_priorityAboveNormal;
+char *g_priorityHighest;
+char *g_priorityTimeCritical;
+char *g_priorityIdle;
+char *g_heapDefault;
+char *g_heapShared;
+char *g_blockFree;
+
+const LazyStringTable kDisplayStrings[] = {
+    {&g_priorityLowest, IDS_THREAD_LOWEST},
+    {&g_priorityBelowNormal, IDS_THREAD_BELOWNORMAL},
+    {&g_priorityNormal, IDS_THREAD_NORMAL},
+    {&g_priorityAboveNormal, IDS_THREAD_ABOVENORMAL},
+    {&g_priorityHighest, IDS_THREAD_HIGHEST},
+    {&g_priorityTimeCritical, IDS_THREAD_TIMECRITICAL},
+    {&g_priorityIdle, IDS_THREAD_IDLE},
+    {&g_heapDefault, IDS_HEAP_DEFAULT},
+    {&g_heapShared, IDS_HEAP_SHARED},
+    {&g_blockFree, IDS_HEAP_FREE},
+    {nullptr, 0},
+};
+
+struct ThreadPriorityName {
+    LONG delta;
+    char **name;
+};
+
+const ThreadPriorityName kThreadPriorityNames[] = {
+    {-15, &g_priorityIdle},   {-2, &g_priorityLowest},      {-1, &g_priorityBelowNormal},
+    {0, &g_priorityNormal},   {1, &g_priorityAboveNormal},  {2, &g_priorityHighest},
+    {15, &g_priorityTimeCritical},
+};
+
+// A display string, or the empty string when it could not be loaded.
+const char *Text(const char *text)
+{
+    return text ? text : "";
+}
+
+const char *PriorityName(LONG delta)
+{
+    for (const ThreadPriorityName &entry : kThreadPriorityNames)
+        if (entry.delta == delta)
+            return Text(*entry.name);
+    return "";
+}
+
+void AddLine(HWND listBox, const char *line)
+{
+    if (listBox)
+        SendMessageA(listBox, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line));
+}
+
+// Takes a snapshot and hands each of its entries to visit(entry) until visit returns false or
+// the entries run out, then closes the snapshot. False when the snapshot could not be taken or
+// its first entry could not be read.
+template <typename Entry, typename Visit>
+bool WalkSnapshot(DWORD kind, DWORD processId, BOOL(WINAPI *first)(HANDLE, Entry *),
+                  BOOL(WINAPI *next)(HANDLE, Entry *), Visit visit)
+{
+    HANDLE snapshot = g_toolhelpApi.CreateToolhelp32Snapshot(kind, processId);
+    if (snapshot == INVALID_HANDLE_VALUE || !snapshot)
+        return false;
+    Entry entry;
+    std::memset(&entry, 0, sizeof entry);
+    entry.dwSize = sizeof entry;
+    const bool started = first(snapshot, &entry) != FALSE;
+    for (bool more = started; more && visit(static_cast<const Entry &>(entry));)
+        more = next(snapshot, &entry) != FALSE;
+    CloseHandle(snapshot);
+    return started;
+}
+
+// Hands each block of one heap to visit(block). Heap walks take no snapshot.
+template <typename Visit> void WalkHeapBlocks(DWORD processId, ULONG_PTR heapId, Visit visit)
+{
+    HEAPENTRY32 block;
+    std::memset(&block, 0, sizeof block);
+    block.dwSize = sizeof block;
+    for (BOOL more = g_toolhelpApi.Heap32First(&block, processId, heapId); more;
+         more = g_toolhelpApi.Heap32Next(&block))
+        visit(static_cast<const HEAPENTRY32 &>(block));
+}
+
+// Copies the module entry of the process's main module. Windows 9x names that module by the
+// process entry's module id; ToolHelp of the NT family leaves the id 0 and lists the
+// executable first.
+bool FindProcessModule(DWORD processId, DWORD moduleId, MODULEENTRY32 *destination)
+{
+    bool found = false;
+    WalkSnapshot(TH32CS_SNAPMODULE, processId, g_toolhelpApi.Module32First,
+                 g_toolhelpApi.Module32Next, [&](const MODULEENTRY32 &module) {
+                     if (moduleId != 0 && module.th32ModuleID != moduleId)
+                         return true;
+                     *destination = module;
+                     found = true;
+                     return false;
+                 });
+    return found;
+}
+
+// The module name stored in a 16-bit executable file; false for any other file, or one that
+// cannot be opened or mapped.
+bool ReadNeModuleName(const char *fileName, char *buffer, size_t size)
+{
+    HANDLE file = CreateFileA(fileName, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    bool found = false;
+    DWORD sizeHigh = 0;
+    const DWORD sizeLow = GetFileSize(file, &sizeHigh);
+    // No 16-bit program comes near 4 GB; such a size also covers GetFileSize failing.
+    HANDLE mapping = nullptr;
+    if (sizeHigh == 0 && sizeLow != INVALID_FILE_SIZE)
+        mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    if (mapping) {
+        const void *view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
+        if (view) {
+            found = ReadNeModuleNameFromImage(view, sizeLow, buffer, size);
+            UnmapViewOfFile(view);
+        }
+        CloseHandle(mapping);
+    }
+    CloseHandle(file);
+    return found;
+}
+
+DWORD ReadPriorityClass(DWORD processId)
+{
+    HANDLE process = OpenProcess(kProcessAllAccess, FALSE, processId);
+    if (!process)
+        return 0;
+    const DWORD priorityClass = GetPriorityClass(process);
+    CloseHandle(process);
+    return priorityClass;
+}
+
+// The snapshot gives the executable as a full path on Windows 9x and as a bare file name on the
+// NT family; either way it is compared with the same part of the main module's path.
+bool RunsMainModule(const char *exeFile, const char *modulePath)
+{
+    if (!FindLastChar(exeFile, '\\')) {
+        const char *slash = FindLastChar(modulePath, '\\');
+        if (slash)
+            modulePath = slash + 1;
+    }
+    return lstrcmpiA(exeFile, modulePath) == 0;
+}
+
+// Name, path and kind of a process never change while its identifier lives, so a process the
+// list already knows keeps them and costs no module snapshot.
+const ProcessRecord *FindKnownProcess(DWORD id)
+{
+    const ProcessRecord *known = FindProcessRecord(id, KindProcess);
+    return known ? known : FindProcessRecord(id, KindProcess16);
+}
+
+// Describes one process entry; false when its main module cannot be found.
+bool DescribeProcess(const PROCESSENTRY32 &entry, ProcessRecord *record)
+{
+    std::memset(record, 0, sizeof *record);
+    const ProcessRecord *known = FindKnownProcess(entry.th32ProcessID);
+    if (known) {
+        std::memcpy(record->name, known->name, sizeof record->name);
+        std::memcpy(record->path, known->path, sizeof record->path);
+        record->kind = known->kind;
+    } else {
+        MODULEENTRY32 module;
+        std::memset(&module, 0, sizeof module);
+        if (!FindProcessModule(entry.th32ProcessID, entry.th32ModuleID, &module))
+            return false;
+        const bool hasDirectory = FindLastChar(entry.szExeFile, '\\') != nullptr;
+        lstrcpynA(record->path, hasDirectory ? entry.szExeFile : module.szExePath, MAX_PATH);
+        record->kind = RunsMainModule(entry.szExeFile, module.szExePath) ? KindProcess
+                                                                         : KindProcess16;
+        const bool named16 = record->kind == KindProcess16 &&
+                             ReadNeModuleName(entry.szExeFile, record->name, sizeof record->name);
+        if (!named16)
+            lstrcpynA(record->name, module.szModule, MAX_PATH);
+    }
+    record->id = entry.th32ProcessID;
+    record->parentId = entry.th32ParentProcessID;
+    record->threadCount = entry.cntThreads;
+    record->basePriority = entry.pcPriClassBase;
+    record->priorityClass = ReadPriorityClass(entry.th32ProcessID);
+    return true;
+}
+
+} // namespace
+
+BOOL W9xEnumerateProcesses(HWND list)
+{
+    return WalkSnapshot(TH32CS_SNAPPROCESS, 0, g_toolhelpApi.Process32First,
+                        g_toolhelpApi.Process32Next, [list](const PROCESSENTRY32 &entry) {
+                            ProcessRecord record;
+                            if (DescribeProcess(entry, &record))
+                                AddOrUpdateProcess(list, &record);
+                            return true;
+                        });
+}
+
+BOOL W9xListThreads(HWND listBox, DWORD processId)
+{
+    LoadLazyStrings(kDisplayStrings);
+    const char *format = g_settings.hexProcessId ? "%08lx\t%ld %s" : "%08lu\t%ld %s";
+    return WalkSnapshot(TH32CS_SNAPTHREAD, 0, g_toolhelpApi.Thread32First,
+                        g_toolhelpApi.Thread32Next, [&](const THREADENTRY32 &thread) {
+                            if (thread.th32OwnerProcessID == processId) {
+                                char line[MAX_PATH + 32];
+                                std::snprintf(line, sizeof line, format, thread.th32ThreadID,
+                                              thread.tpBasePri + thread.tpDeltaPri,
+                                              PriorityName(thread.tpDeltaPri));
+                                AddLine(listBox, line);
+                            }
+                            return true;
+                        });
+}
+
+BOOL W9xEnumerateModules(HWND listBox, DWORD processId, ModuleCallback callback, void *user)
+{
+    return WalkSnapshot(TH32CS_SNAPMODULE, processId, g_toolhelpApi.Module32First,
+                        g_toolhelpApi.Module32Next, [&](const MODULEENTRY32 &module) {
+                            callback(user, listBox, module.szModule,
+                                     reinterpret_cast<ULONG_PTR>(module.modBaseAddr),
+                                     module.modBaseSize, module.szExePath);
+                            return true;
+                        });
+}
+
+void W9xListHeaps(HWND listBox, DWORD processId)
+{
+    LoadLazyStrings(kDisplayStrings);
+    WalkSnapshot(TH32CS_SNAPHEAPLIST, processId, g_toolhelpApi.Heap32ListFirst,
+                 g_toolhelpApi.Heap32ListNext, [&](const HEAPLIST32 &heap) {
+                     SIZE_T total = 0;
+                     SIZE_T freeBytes = 0;
+                     WalkHeapBlocks(processId, heap.th32HeapID, [&](const HEAPENTRY32 &block) {
+                         total += block.dwBlockSize;
+                         if (block.dwFlags & LF32_FREE)
+                             freeBytes += block.dwBlockSize;
+                     });
+                     char line[128];
+                     std::snprintf(line, sizeof line, "%0*" PRIxPTR "\t%8zu\t%8zu\t%8zu\t%s %s ",
+                                   kAddressDigits, static_cast<uintptr_t>(heap.th32HeapID),
+                                   static_cast<size_t>(total), static_cast<size_t>(total - freeBytes),
+                                   static_cast<size_t>(freeBytes),
+                                   (heap.dwFlags & HF32_DEFAULT) ? Text(g_heapDefault) : "",
+                                   (heap.dwFlags & HF32_SHARED) ? Text(g_heapShared) : "");
+                     AddLine(listBox, line);
+                     return true;
+                 });
+}
+
+void W9xListHeapBlocks(HWND listBox, DWORD processId, ULONG_PTR heapId)
+{
+    LoadLazyStrings(kDisplayStrings);
+    WalkHeapBlocks(processId, heapId, [listBox](const HEAPENTRY32 &block) {
+        char line[128];
+        std::snprintf(line, sizeof line, "%0*" PRIxPTR "\t%08zu\t%s", kAddressDigits,
+                      static_cast<uintptr_t>(block.dwAddress), static_cast<size_t>(block.dwBlockSize),
+                      (block.dwFlags & LF32_FREE) ? Text(g_blockFree) : "");
+        AddLine(listBox, line);
+    });
+}

@@ -1,0 +1,212 @@
+/*
+ * Kelvane resource identifiers.
+ *
+ * Shared by the resource script and the C++ sources, so this file holds plain
+ * #defines only.  Identifiers are grouped by number range; keep each new one in
+ * its range so that collisions stand out.  Different resource types may share a
+ * number (icon 120 and a dialog 120, bitmap 108 and a dialog 108), the same type
+ * may not.
+ */
+#ifndef KELVANE_RESOURCE_H
+#define KELVANE_RESOURCE_H
+
+/* ------------------------------------------------------------------------
+ * String table
+ * ------------------------------------------------------------------------ */
+
+/* 1-2: class and window names.  The main accelerator table is named by the
+ * text of string 1 ("Kelvane"), not by a number. */
+#define IDS_APPCLASS                1
+#define IDS_APPTITLE                2
+
+/* 4-8: column titles of the process list (485 holds the Name title) */
+#define IDS_COL_ID                  4
+#define IDS_COL_PRIORITY            5
+#define IDS_COL_THREADS             6
+#define IDS_COL_TYPE                7
+#define IDS_COL_PATH                8
+
+/* 17-32: toolbar tooltips */
+#define IDS_TIP_REFRESH             17
+#define IDS_TIP_KILL                18
+#define IDS_TIP_THREADS             20
+#define IDS_TIP_MODULES             21
+#define IDS_TIP_MEMORY              22
+#define IDS_TIP_PRIORITY            23
+#define IDS_TIP_FINDER              27
+#define IDS_TIP_SAVE                28
+#define IDS_TIP_PROCESSTREE         29
+#define IDS_TIP_MODULEUSAGE         30
+#define IDS_TIP_APPLICATIONS        32
+
+/* 33: column title of the applications list */
+#define IDS_COL_WINDOWTITLE         33
+
+/* 400-405: start-up failures and process-action messages */
+#define IDS_NEED_PSAPI              400
+#define IDS_NOTIFY_NO_WINDOW        401 /* two spaces before "could" */
+#define IDS_SWITCH_NO_WINDOW        402 /* one space before "could" */
+#define IDS_CANT_TERMINATE          403
+#define IDS_CANT_GET_PRIORITY       404
+#define IDS_CANT_SET_PRIORITY       405
+
+/* 408-413: priority-class names */
+#define IDS_PRI_REALTIME            408
+#define IDS_PRI_HIGH                409
+#define IDS_PRI_NORMAL              410
+#define IDS_PRI_IDLE                411
+#define IDS_PRI_BELOWNORMAL         412
+#define IDS_PRI_ABOVENORMAL         413
+
+/* 416-422: thread-priority names of thread lines */
+#define IDS_THREAD_LOWEST           416
+#define IDS_THREAD_BELOWNORMAL      417
+#define IDS_THREAD_NORMAL           418
+#define IDS_THREAD_ABOVENORMAL      419
+#define IDS_THREAD_HIGHEST          420
+#define IDS_THREAD_TIMECRITICAL     421
+#define IDS_THREAD_IDLE             422
+
+/* 423-425: heap and heap-block flags */
+#define IDS_HEAP_DEFAULT            423
+#define IDS_HEAP_SHARED             424
+#define IDS_HEAP_FREE               425
+
+/* 426-427: names of processes without details */
+#define IDS_NAME_UNKNOWN            426
+#define IDS_NAME_ACCESSDENIED       427
+
+/* 428-439: page-protection names of the memory map */
+#define IDS_PROT_NOACCESS           428
+#define IDS_PROT_READONLY           429
+#define IDS_PROT_READWRITE          430
+#define IDS_PROT_WRITECOPY          431
+#define IDS_PROT_EXECUTE            432
+#define IDS_PROT_EXECREAD           433
+#define IDS_PROT_EXECRDWR           434
+#define IDS_PROT_EXECWRCOPY         435
+#define IDS_PROT_GUARD              436
+#define IDS_PROT_ROGUARD            437
+#define IDS_PROT_RWGUARD            438
+#define IDS_PROT_NOCACHE            439
+
+/* 440-449: region state and type names of the memory map (445, 446 and 449
+ * double as the labels of the memory totals) */
+#define IDS_MEM_COMMIT              440
+#define IDS_MEM_RESERVE             441
+#define IDS_MEM_DECOMMIT            442
+#define IDS_MEM_RELEASE             443
+#define IDS_MEM_FREE                444
+#define IDS_MEM_PRIVATE             445
+#define IDS_MEM_MAPPED              446
+#define IDS_MEM_RESET               447
+#define IDS_MEM_TOPDOWN             448
+#define IDS_MEM_IMAGE               449
+
+/* 458-466: detail-view titles (prefixes end in " -- ") */
+#define IDS_TITLE_MODULES           458
+#define IDS_TITLE_MODULEUSAGE       459
+#define IDS_TITLE_BADVERSION        460 /* also the text of untitled windows */
+#define IDS_TITLE_PROCESSTREE       461
+#define IDS_TITLE_STARTUPINFO       462
+#define IDS_TITLE_THREADS           463
+#define IDS_TITLE_PRIORITY          464
+#define IDS_TITLE_MEMORY            465
+#define IDS_TITLE_HEAP              466
+
+/* 467-477: more messages and fixed texts */
+#define IDS_ACCESS_DENIED           467
+#define IDS_NEED_TOOLHELP           475
+#define IDS_NOT_APPLICABLE          476
+#define IDS_FINDER_NO_PROCESS       477
+
+/* 479-485: save dialog, status line, menu and shortcut texts */
+#define IDS_SAVE_FILTER             479 /* '|' separators, replaced by NULs at run time */
+#define IDS_STATUS_PROCESSES        481
+#define IDS_SAVE_DEFEXT             482
+#define IDS_MENU_PROCESS            483 /* must equal the "&Process" menu text */
+#define IDS_SHORTCUT_DESC           484
+#define IDS_COL_NAME                485
+
+/* 489-494: tab-separated column headers of the detail views */
+#define IDS_HDR_MODULES             489
+#define IDS_HDR_MEMORY              490
+#define IDS_HDR_MODULEUSAGE         491
+#define IDS_HDR_HEAPBLOCKS          492
+#define IDS_HDR_HEAPS               493
+#define IDS_HDR_THREADS             494
+
+/* 495: name of the tray popup, must equal its text in menu 138 */
+#define IDS_MENU_TRAY               495
+
+/* ------------------------------------------------------------------------
+ * Icons, cursors, bitmaps and menus (100-199)
+ * ------------------------------------------------------------------------ */
+
+#define IDI_MAIN                    101 /* program icon, 16x16 and 32x32 */
+#define IDB_TOOLBAR                 108 /* toolbar strip, 16x15 images, silver background */
+#define IDC_FINDER                  118 /* Finder crosshair, 32x32, hot spot (15,16) */
+#define IDI_MODULEUSAGE             120 /* module-usage icon, 16x16 and 32x32 */
+#define IDB_SORTUP                  123 /* header arrow of an ascending sort, 16x16 */
+#define IDB_SORTDOWN                124 /* header arrow of a descending sort, 16x16 */
+#define IDB_ABOUT                   137 /* picture of the About box */
+#define IDR_TRAYMENU                138
+#define IDR_MAINMENU                139
+
+/* Image positions in the toolbar strip (IDB_TOOLBAR) */
+#define TBIMG_REFRESH               0
+#define TBIMG_THREADS               1
+#define TBIMG_MODULES               2
+#define TBIMG_MEMORY                3
+#define TBIMG_KILL                  4
+#define TBIMG_DEBUG                 5
+#define TBIMG_PRIORITY              6
+#define TBIMG_INFO                  7
+#define TBIMG_FINDER                8
+#define TBIMG_SAVE                  9
+#define TBIMG_PROCESSTREE           10
+#define TBIMG_MODULEUSAGE           11
+#define TBIMG_APPLICATIONS          12
+#define TBIMG_COUNT                 13
+
+/* ------------------------------------------------------------------------
+ * Dialog templates (IDD_*, 100-199) and their controls (IDC_*, 1000-1099)
+ * ------------------------------------------------------------------------ */
+
+/* (added with the dialog templates) */
+
+/* ------------------------------------------------------------------------
+ * Commands (40001-40099): menu items, accelerators, toolbar buttons
+ * ------------------------------------------------------------------------ */
+
+#define IDM_EXIT                    40001
+#define IDM_REFRESH                 40002
+#define IDM_KILL                    40003
+#define IDM_ABOUT                   40004
+#define IDM_DEBUG                   40005 /* in the menu resource, removed at run time */
+#define IDM_THREADS                 40006
+#define IDM_MODULES                 40007
+#define IDM_MEMORY                  40008
+#define IDM_PRIORITY                40009
+#define IDM_HEAP                    40010 /* removed from the menu on NT */
+#define IDM_OPEN                    40011
+#define IDM_USESYSTRAY              40012
+#define IDM_STARTMINIMIZED          40013
+#define IDM_REFRESHTIMES            40014
+#define IDM_MULTIINSTANCES          40015
+#define IDM_HELP                    40017 /* routed, but no menu item or key sends it */
+#define IDM_SWITCHTO                40018
+#define IDM_INFO                    40019
+#define IDM_FINDER                  40020 /* toolbar only; works by dragging */
+#define IDM_SAVEAS                  40021
+#define IDM_PROCESSTREE             40022
+#define IDM_MODULEUSAGE             40023
+#define IDM_BRINGTOFRONT            40024
+#define IDM_APPLICATIONS            40025
+#define IDM_HEXPID                  40026
+#define IDM_LOADATSTARTUP           40027
+#define IDM_RELOAD                  40028
+#define IDM_STARTUPINFO             40029 /* in the menu resource, removed at run time */
+#define IDM_COPYPATH                40030 /* in the menu resource, removed at run time */
+
+#endif /* KELVANE_RESOURCE_H */

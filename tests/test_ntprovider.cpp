@@ -1,0 +1,441 @@
+// The NT provider with fakes in g_ntApi for what the host cannot show: processes that cannot be
+// opened or read, 16-bit tasks, thousands of processes and modules, kernel-style module paths.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/appstate.h"
+#include "app/columns.h"
+#include "app/processlist.h"
+#include "fixtures.h"
+#include "providers/fill.h"
+#include "providers/ntprovider.h"
+
+namespace {
+
+// Identifiers no process has under the test host.
+const DWORD kNoSuchProcess = 0x40000000;
+
+NtApi g_real;
+
+struct FakeState {
+    std::vector<DWORD> ids;
+    bool enumFails = false;
+    std::vector<DWORD> enumSizesGiven;
+    int moduleCount = 0;
+    const char *fileName = nullptr;
+    int enumModulesCalls = 0;
+    int baseNameCalls = 0;
+    int queryCalls = 0;
+    DWORD machineId = 0;
+    bool machineRecordedFirst = false;
+    DWORD terminatedMachine = 0;
+    WORD terminatedTask = 0;
+};
+FakeState g_fake;
+
+BOOL WINAPI FakeEnumProcesses(DWORD *ids, DWORD bytes, DWORD *returned)
+{
+    g_fake.enumSizesGiven.push_back(bytes);
+    if (g_fake.enumFails)
+        return FALSE;
+    DWORD count = static_cast<DWORD>(g_fake.ids.size());
+    if (count > bytes / sizeof(DWORD))
+        count = bytes / sizeof(DWORD);
+    std::memcpy(ids, g_fake.ids.data(), count * sizeof(DWORD));
+    *returned = count * sizeof(DWORD);
+    return TRUE;
+}
+
+BOOL WINAPI FailingEnumProcessModules(HANDLE, HMODULE *, DWORD, DWORD *)
+{
+    SetLastError(ERROR_PARTIAL_COPY);
+    return FALSE;
+}
+
+HMODULE FakeModule(int index)
+{
+    return reinterpret_cast<HMODULE>(static_cast<ULONG_PTR>(index + 1) << 16);
+}
+
+int FakeModuleIndex(HMODULE module)
+{
+    return static_cast<int>((reinterpret_cast<ULONG_PTR>(module) >> 16) - 1);
+}
+
+// Like the system: copies what fits and reports the room all the handles need.
+BOOL WINAPI ManyEnumProcessModules(HANDLE, HMODULE *modules, DWORD bytes, DWORD *needed)
+{
+    for (int i = 0; i < g_fake.moduleCount && (i + 1) * sizeof(HMODULE) <= bytes; ++i)
+        modules[i] = FakeModule(i);
+    *needed = g_fake.moduleCount * sizeof(HMODULE);
+    return TRUE;
+}
+
+DWORD WINAPI ManyBaseNames(HANDLE, HMODULE module, LPSTR name, DWORD size)
+{
+    return std::snprintf(name, size, "mod%d.dll", FakeModuleIndex(module));
+}
+
+DWORD WINAPI ManyFileNames(HANDLE, HMODULE module, LPSTR name, DWORD size)
+{
+    return std::snprintf(name, size, "\\??\\C:\\mods\\mod%d.dll", FakeModuleIndex(module));
+}
+
+BOOL WINAPI ManyModuleInformation(HANDLE, HMODULE module, ModuleInfo *info, DWORD)
+{
+    info->lpBaseOfDll = module;
+    info->SizeOfImage = FakeModuleIndex(module) * 16;
+    info->EntryPoint = nullptr;
+    return TRUE;
+}
+
+// Reports g_fake.fileName as the system would: truncated to the buffer, 0 when absent.
+DWORD WINAPI FakeFileName(HANDLE, HMODULE, LPSTR name, DWORD size)
+{
+    if (!g_fake.fileName)
+        return 0;
+    lstrcpynA(name, g_fake.fileName, size);
+    return static_cast<DWORD>(std::strlen(name));
+}
+
+BOOL WINAPI CountingEnumProcessModules(HANDLE process, HMODULE *modules, DWORD bytes,
+                                       DWORD *needed)
+{
+    ++g_fake.enumModulesCalls;
+    return g_real.EnumProcessModules(process, modules, bytes, needed);
+}
+
+DWORD WINAPI CountingBaseName(HANDLE process, HMODULE module, LPSTR name, DWORD size)
+{
+    ++g_fake.baseNameCalls;
+    return g_real.GetModuleBaseNameA(process, module, name, size);
+}
+
+LONG WINAPI CountingQuery(HANDLE process, int infoClass, PVOID info, ULONG size, PULONG returned)
+{
+    ++g_fake.queryCalls;
+    return g_real.NtQueryInformationProcess(process, infoClass, info, size, returned);
+}
+
+BOOL WINAPI FakeTask(TaskEnumProcEx callback, LPARAM user, DWORD thread, WORD task,
+                     const char *module, const char *file)
+{
+    return callback(thread, 0x77, task, const_cast<PSZ>(module), const_cast<PSZ>(file), user);
+}
+
+INT WINAPI FakeEnumTasks(DWORD processId, TaskEnumProcEx callback, LPARAM user)
+{
+    if (processId != g_fake.machineId)
+        return 0;
+    FakeTask(callback, user, 701, 0x1234, "APP", "C:\\WIN\\APP.EXE");
+    FakeTask(callback, user, 702, 0x1240, "NOPATH", "NOPATH.EXE");
+    return 2;
+}
+
+INT WINAPI FakeEnumMachines(ProcessEnumProc callback, LPARAM user)
+{
+    g_fake.machineRecordedFirst = FindProcessRecord(g_fake.machineId, KindProcess) != nullptr;
+    callback(g_fake.machineId, 0, user);
+    return 1;
+}
+
+BOOL WINAPI FakeTerminateTask(DWORD processId, WORD task16)
+{
+    g_fake.terminatedMachine = processId;
+    g_fake.terminatedTask = task16;
+    return TRUE;
+}
+
+struct ModuleSeen {
+    std::string name;
+    ULONG_PTR base;
+    SIZE_T size;
+    std::string path;
+};
+
+void CollectModule(void *user, HWND, const char *name, ULONG_PTR base, SIZE_T size,
+                   const char *path)
+{
+    static_cast<std::vector<ModuleSeen> *>(user)->push_back({name, base, size, path});
+}
+
+void AddLine(void *, HWND listBox, const char *name, ULONG_PTR, SIZE_T, const char *)
+{
+    SendMessageA(listBox, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+}
+
+class NtProvider : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        savedApi_ = g_ntApi;
+        savedIsNt_ = IsNt;
+        IsNt = true;
+        SelectColumnSet(true);
+        ASSERT_TRUE(BindNtProvider(g_systemExports));
+        g_real = g_ntApi;
+        g_fake = FakeState();
+        g_ntApi.EnumProcesses = FakeEnumProcesses;
+        host_.reset(new kvtest::ListHost);
+        ASSERT_TRUE(host_->List());
+    }
+
+    void TearDown() override
+    {
+        host_.reset();
+        g_ntApi = savedApi_;
+        IsNt = savedIsNt_;
+    }
+
+    void Refresh() { RefreshProcessList(host_->List()); }
+
+    std::unique_ptr<kvtest::ListHost> host_;
+
+private:
+    NtApi savedApi_;
+    bool savedIsNt_ = false;
+};
+
+TEST_F(NtProvider, ProcessesWithoutDetailsAreKeptButNotShown)
+{
+    kvtest::ChildProcess child;
+    ASSERT_TRUE(child.Start("kvnt_hidden.exe"));
+    g_fake.ids = {kNoSuchProcess, child.Id()};
+    g_ntApi.EnumProcessModules = FailingEnumProcessModules;
+    Refresh();
+
+    const ProcessRecord *denied = FindProcessRecord(kNoSuchProcess, KindProcess);
+    ASSERT_TRUE(denied);
+    EXPECT_STREQ("[Access denied]", denied->name);
+    EXPECT_TRUE(denied->flags & RecordNoDetails);
+    EXPECT_EQ(0u, denied->parentId);
+    EXPECT_STREQ("", denied->path);
+
+    const ProcessRecord *unknown = FindProcessRecord(child.Id(), KindProcess);
+    ASSERT_TRUE(unknown);
+    EXPECT_STREQ("[Unknown]", unknown->name);
+    EXPECT_TRUE(unknown->flags & RecordNoDetails);
+    EXPECT_EQ(GetCurrentProcessId(), unknown->parentId);
+    EXPECT_EQ(0u, unknown->priorityClass);
+    EXPECT_EQ(0, host_->RowCount());
+
+    // Hidden for good: readable modules later do not turn the record into a row.
+    g_ntApi.EnumProcessModules = g_real.EnumProcessModules;
+    Refresh();
+    EXPECT_EQ(0, host_->RowCount());
+    EXPECT_EQ(2, kvtest::CountRecords());
+}
+
+TEST_F(NtProvider, ParentIsZeroWithoutNativeQuery)
+{
+    kvtest::ChildProcess child;
+    ASSERT_TRUE(child.Start("kvnt_orphan.exe"));
+    g_fake.ids = {child.Id()};
+    g_ntApi.NtQueryInformationProcess = nullptr;
+    Refresh();
+
+    const ProcessRecord *record = FindProcessRecord(child.Id(), KindProcess);
+    ASSERT_TRUE(record);
+    EXPECT_STREQ("kvnt_orphan.exe", record->name);
+    EXPECT_EQ(0u, record->parentId);
+    EXPECT_EQ(0, host_->FindRow(child.Id()));
+}
+
+TEST_F(NtProvider, SixteenBitTasksFollowTheirMachine)
+{
+    g_fake.machineId = GetCurrentProcessId();
+    g_fake.ids = {g_fake.machineId};
+    g_ntApi.VDMEnumProcessWOW = FakeEnumMachines;
+    g_ntApi.VDMEnumTaskWOWEx = FakeEnumTasks;
+    g_ntApi.VDMTerminateTaskWOW = FakeTerminateTask;
+    Refresh();
+    EXPECT_TRUE(g_fake.machineRecordedFirst);
+
+    const ProcessRecord *app = FindProcessRecord(701, KindTask16);
+    ASSERT_TRUE(app);
+    EXPECT_STREQ("  APP.EXE", app->name);
+    EXPECT_STREQ("C:\\WIN\\APP.EXE", app->path);
+    EXPECT_EQ(g_fake.machineId, app->parentId);
+    EXPECT_EQ(0x1234, app->task16);
+    EXPECT_EQ(0u, app->flags & RecordNoDetails);
+
+    // Without a folder in the file name, the module name stands in.
+    const ProcessRecord *bare = FindProcessRecord(702, KindTask16);
+    ASSERT_TRUE(bare);
+    EXPECT_STREQ("  NOPATH", bare->name);
+    EXPECT_STREQ("NOPATH.EXE", bare->path);
+
+    // Rows: the machine, then its tasks beside it.
+    ASSERT_EQ(3, host_->RowCount());
+    const int machineRow = host_->FindRow(g_fake.machineId);
+    EXPECT_EQ(machineRow + 1, host_->FindRow(701, KindTask16));
+    EXPECT_EQ(machineRow + 2, host_->FindRow(702, KindTask16));
+
+    EXPECT_EQ(1, TerminateWowTask(g_fake.machineId, 0x1234));
+    EXPECT_EQ(g_fake.machineId, g_fake.terminatedMachine);
+    EXPECT_EQ(0x1234, g_fake.terminatedTask);
+    g_ntApi.VDMTerminateTaskWOW = nullptr;
+    EXPECT_EQ(0, TerminateWowTask(g_fake.machineId, 0x1234));
+}
+
+TEST_F(NtProvider, NormalisesKernelStylePaths)
+{
+    const char root[] = "C:\\a-rather-long-folder-name\\kv"; // 31 characters
+    ASSERT_TRUE(SetEnvironmentVariableA("KVTESTROOT", root));
+    SetEnvironmentVariableA("KVTEST_UNDEFINED", nullptr);
+    char systemRoot[MAX_PATH] = "";
+    GetEnvironmentVariableA("SystemRoot", systemRoot, sizeof systemRoot);
+    g_ntApi.GetModuleFileNameExA = FakeFileName;
+
+    struct Case {
+        const char *reported;
+        DWORD size;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"\\??\\C:\\dir\\prog.exe", MAX_PATH, "C:\\dir\\prog.exe"},
+        {"C:\\dir\\??\\prog.exe", MAX_PATH, "C:\\dir\\??\\prog.exe"},
+        {"\\SystemRoot\\System32\\smss.exe", MAX_PATH,
+         std::string(systemRoot) + "\\System32\\smss.exe"},
+        {"\\KVTESTROOT\\bin\\k.exe", MAX_PATH, std::string(root) + "\\bin\\k.exe"},
+        {"\\KVTEST_UNDEFINED\\bin\\k.exe", MAX_PATH, "\\KVTEST_UNDEFINED\\bin\\k.exe"},
+        {"\\\\server\\share\\x.dll", MAX_PATH, "\\\\server\\share\\x.dll"},
+        {"\\KVTESTROOT", MAX_PATH, "\\KVTESTROOT"},
+        // The expansion needs 31 + 1 + 9 characters and the terminator.
+        {"\\KVTESTROOT\\bin\\k.exe", 42, std::string(root) + "\\bin\\k.exe"},
+        {"\\KVTESTROOT\\bin\\k.exe", 41, "\\KVTESTROOT\\bin\\k.exe"},
+        {nullptr, MAX_PATH, ""},
+    };
+    for (const Case &c : cases) {
+        g_fake.fileName = c.reported;
+        char buffer[MAX_PATH];
+        std::memset(buffer, 'x', sizeof buffer);
+        NormaliseModulePath(GetCurrentProcess(), nullptr, buffer, c.size);
+        EXPECT_EQ(c.expected, buffer) << (c.reported ? c.reported : "(none)") << " in " << c.size;
+    }
+    ASSERT_TRUE(systemRoot[0]);
+    SetEnvironmentVariableA("KVTESTROOT", nullptr);
+}
+
+TEST_F(NtProvider, FailedEnumerationRemovesEveryRow)
+{
+    kvtest::ChildProcess child;
+    ASSERT_TRUE(child.Start("kvnt_gone.exe"));
+    g_fake.ids = {GetCurrentProcessId(), child.Id(), kNoSuchProcess};
+    Refresh();
+    ASSERT_EQ(2, host_->RowCount());
+
+    g_fake.enumFails = true;
+    Refresh();
+    EXPECT_EQ(0, host_->RowCount());
+    EXPECT_EQ(0, kvtest::CountRecords());
+}
+
+TEST_F(NtProvider, ListsEveryProcessBeyondTheFirstBufferAndPrunesHiddenOnes)
+{
+    kvtest::ChildProcess child;
+    ASSERT_TRUE(child.Start("kvnt_many.exe"));
+    g_fake.ids.push_back(GetCurrentProcessId());
+    for (DWORD i = 0; i < 2998; ++i)
+        g_fake.ids.push_back(kNoSuchProcess + 4 * i);
+    g_fake.ids.push_back(child.Id()); // last, beyond 2048
+    Refresh();
+
+    EXPECT_EQ(3000, kvtest::CountRecords());
+    EXPECT_EQ(2, host_->RowCount());
+    EXPECT_LE(0, host_->FindRow(child.Id()));
+    ASSERT_EQ(2u, g_fake.enumSizesGiven.size());
+    EXPECT_EQ(2048 * sizeof(DWORD), g_fake.enumSizesGiven[0]);
+
+    // Processes that are gone leave nothing behind, rows or hidden records.
+    g_fake.ids = {GetCurrentProcessId()};
+    Refresh();
+    EXPECT_EQ(1, kvtest::CountRecords());
+    EXPECT_EQ(1, host_->RowCount());
+    EXPECT_EQ(nullptr, FindProcessRecord(kNoSuchProcess, KindProcess));
+}
+
+TEST_F(NtProvider, ReportsEveryModuleInOrder)
+{
+    g_fake.moduleCount = 1500;
+    g_ntApi.EnumProcessModules = ManyEnumProcessModules;
+    g_ntApi.GetModuleBaseNameA = ManyBaseNames;
+    g_ntApi.GetModuleFileNameExA = ManyFileNames;
+    g_ntApi.GetModuleInformation = ManyModuleInformation;
+
+    std::vector<ModuleSeen> seen;
+    EXPECT_TRUE(FillModuleList(nullptr, GetCurrentProcessId(), CollectModule, &seen));
+    ASSERT_EQ(1500u, seen.size());
+    for (int i : {0, 1023, 1024, 1499}) {
+        char name[32];
+        std::snprintf(name, sizeof name, "mod%d.dll", i);
+        EXPECT_EQ(name, seen[i].name);
+        EXPECT_EQ(std::string("C:\\mods\\") + name, seen[i].path);
+        EXPECT_EQ(reinterpret_cast<ULONG_PTR>(FakeModule(i)), seen[i].base);
+        EXPECT_EQ(static_cast<SIZE_T>(i * 16), seen[i].size);
+    }
+
+    seen.clear();
+    EXPECT_TRUE(FillModuleList(nullptr, kNoSuchProcess, CollectModule, &seen));
+    EXPECT_TRUE(seen.empty());
+}
+
+TEST_F(NtProvider, ModuleListKeepsItsScrollPositionAndHeapListStaysEmpty)
+{
+    g_fake.moduleCount = 200;
+    g_ntApi.EnumProcessModules = ManyEnumProcessModules;
+    g_ntApi.GetModuleBaseNameA = ManyBaseNames;
+    g_ntApi.GetModuleFileNameExA = ManyFileNames;
+    g_ntApi.GetModuleInformation = ManyModuleInformation;
+    HWND listBox = CreateWindowExA(0, "LISTBOX", "", WS_CHILD | WS_VSCROLL, 0, 0, 200, 200,
+                                   GetParent(host_->List()), nullptr, nullptr, nullptr);
+    ASSERT_TRUE(listBox);
+
+    FillModuleList(listBox, GetCurrentProcessId(), AddLine, nullptr);
+    SendMessageA(listBox, LB_SETTOPINDEX, 120, 0);
+    const LRESULT top = SendMessageA(listBox, LB_GETTOPINDEX, 0, 0);
+    ASSERT_GT(top, 0);
+    FillModuleList(listBox, GetCurrentProcessId(), AddLine, nullptr);
+    EXPECT_EQ(200, SendMessageA(listBox, LB_GETCOUNT, 0, 0));
+    EXPECT_EQ(top, SendMessageA(listBox, LB_GETTOPINDEX, 0, 0));
+
+    FillHeapList(listBox, GetCurrentProcessId());
+    EXPECT_EQ(0, SendMessageA(listBox, LB_GETCOUNT, 0, 0));
+    DestroyWindow(listBox);
+}
+
+TEST_F(NtProvider, SteadyPassReadsOnlyThePriority)
+{
+    kvtest::ChildProcess child;
+    ASSERT_TRUE(child.Start("kvnt_steady.exe"));
+    g_fake.ids = {child.Id(), kNoSuchProcess};
+    g_ntApi.EnumProcessModules = CountingEnumProcessModules;
+    g_ntApi.GetModuleBaseNameA = CountingBaseName;
+    g_ntApi.NtQueryInformationProcess = CountingQuery;
+    Refresh();
+    const int row = host_->FindRow(child.Id());
+    ASSERT_EQ(0, row);
+    EXPECT_EQ(1, g_fake.enumModulesCalls);
+    const std::string name = host_->CellText(row, 0);
+    const std::string path = host_->CellText(row, 3);
+
+    ASSERT_TRUE(SetPriorityClass(child.Handle(), IDLE_PRIORITY_CLASS));
+    g_fake.enumModulesCalls = g_fake.baseNameCalls = g_fake.queryCalls = 0;
+    Refresh();
+    EXPECT_EQ(0, g_fake.enumModulesCalls);
+    EXPECT_EQ(0, g_fake.baseNameCalls);
+    EXPECT_EQ(0, g_fake.queryCalls);
+    ASSERT_EQ(row, host_->FindRow(child.Id()));
+    EXPECT_EQ(name, host_->CellText(row, 0));
+    EXPECT_EQ(path, host_->CellText(row, 3));
+    EXPECT_EQ(static_cast<DWORD>(IDLE_PRIORITY_CLASS), host_->RecordOfRow(row)->priorityClass);
+    EXPECT_EQ(GetCurrentProcessId(), host_->RecordOfRow(row)->parentId);
+}
+
+} // namespace

@@ -1,0 +1,197 @@
+// Refresh passes of the main list over real processes: copies of the child helper started under
+// known names, changed and ended from outside between passes.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <memory>
+#include <string>
+
+#include "app/appstate.h"
+#include "app/columns.h"
+#include "app/processlist.h"
+#include "fixtures.h"
+#include "providers/fill.h"
+
+namespace {
+
+const int kNameColumn = 0;
+const int kPriorityColumn = 2;
+const int kPathColumn = 3;
+
+BOOL WINAPI FailingEnumProcessModules(HANDLE, HMODULE *, DWORD, DWORD *)
+{
+    SetLastError(ERROR_PARTIAL_COPY);
+    return FALSE;
+}
+
+class Refresh : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        savedApi_ = g_ntApi;
+        savedIsNt_ = IsNt;
+        ASSERT_TRUE(DetectOs());
+        SelectColumnSet(true);
+        ASSERT_TRUE(BindProvider());
+        host_.reset(new kvtest::ListHost);
+        ASSERT_TRUE(host_->List());
+    }
+
+    void TearDown() override
+    {
+        host_.reset();
+        g_ntApi = savedApi_;
+        IsNt = savedIsNt_;
+    }
+
+    void Pass() { RefreshProcessList(host_->List()); }
+
+    // As a click on a column header does.
+    void ClickHeader(int column)
+    {
+        NMLISTVIEW click = {};
+        click.hdr.hwndFrom = host_->List();
+        click.hdr.idFrom = kProcessListId;
+        click.hdr.code = LVN_COLUMNCLICK;
+        click.iSubItem = column;
+        SortByColumn(&click.hdr);
+    }
+
+    // Every pair of neighbouring rows is in the current sort order.
+    testing::AssertionResult RowsSorted()
+    {
+        const SortParams params = {kProcessListId, g_sortColumn, g_sortDirection};
+        for (int row = 0; row + 1 < host_->RowCount(); ++row) {
+            const ProcessRecord *a = host_->RecordOfRow(row);
+            const ProcessRecord *b = host_->RecordOfRow(row + 1);
+            if (CompareRecords(reinterpret_cast<LPARAM>(a), reinterpret_cast<LPARAM>(b),
+                               reinterpret_cast<LPARAM>(&params)) > 0)
+                return testing::AssertionFailure()
+                       << "row " << row << " " << a->name << " before " << b->name;
+        }
+        return testing::AssertionSuccess();
+    }
+
+    std::unique_ptr<kvtest::ListHost> host_;
+
+private:
+    NtApi savedApi_;
+    bool savedIsNt_ = false;
+};
+
+TEST_F(Refresh, ShowsChildrenWithParentPriorityAndPath)
+{
+    kvtest::ChildProcess alpha, beta;
+    ASSERT_TRUE(alpha.Start("kvtest_alpha.exe"));
+    ASSERT_TRUE(beta.Start("kvtest_beta.exe"));
+    ASSERT_TRUE(SetPriorityClass(beta.Handle(), BELOW_NORMAL_PRIORITY_CLASS));
+    Pass();
+
+    const int alphaRow = host_->FindRow(alpha.Id());
+    const int betaRow = host_->FindRow(beta.Id());
+    ASSERT_LE(0, alphaRow);
+    ASSERT_LE(0, betaRow);
+    EXPECT_EQ("kvtest_alpha.exe", host_->CellText(alphaRow, kNameColumn));
+    EXPECT_EQ("kvtest_beta.exe", host_->CellText(betaRow, kNameColumn));
+    EXPECT_EQ("Normal", host_->CellText(alphaRow, kPriorityColumn));
+    EXPECT_EQ("Below Normal", host_->CellText(betaRow, kPriorityColumn));
+    EXPECT_EQ(0, lstrcmpiA(alpha.Path().c_str(), host_->CellText(alphaRow, kPathColumn).c_str()))
+        << host_->CellText(alphaRow, kPathColumn);
+    EXPECT_EQ(GetCurrentProcessId(), host_->RecordOfRow(alphaRow)->parentId);
+    EXPECT_EQ(GetCurrentProcessId(), host_->RecordOfRow(betaRow)->parentId);
+
+    // The test program itself: a drive path, and its own parent.
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, sizeof self);
+    const int selfRow = host_->FindRow(GetCurrentProcessId());
+    ASSERT_LE(0, selfRow);
+    EXPECT_EQ(0, lstrcmpiA(self, host_->CellText(selfRow, kPathColumn).c_str()));
+    EXPECT_TRUE(RowsSorted());
+}
+
+TEST_F(Refresh, EndedProcessLosesItsRow)
+{
+    kvtest::ChildProcess alpha, beta;
+    ASSERT_TRUE(alpha.Start("kvtest_alpha.exe"));
+    ASSERT_TRUE(beta.Start("kvtest_beta.exe"));
+    Pass();
+    const int rows = host_->RowCount();
+    ASSERT_LE(0, host_->FindRow(alpha.Id()));
+
+    const DWORD alphaId = alpha.Id();
+    ASSERT_TRUE(alpha.Kill());
+    Pass();
+    EXPECT_EQ(-1, host_->FindRow(alphaId));
+    EXPECT_EQ(nullptr, FindProcessRecord(alphaId, KindProcess));
+    EXPECT_LE(0, host_->FindRow(beta.Id()));
+    EXPECT_EQ(rows - 1, host_->RowCount());
+}
+
+TEST_F(Refresh, NewProcessTakesItsSortedPlaceInBothDirections)
+{
+    Pass();
+    kvtest::ChildProcess first;
+    ASSERT_TRUE(first.Start("kvtest_m1.exe"));
+    Pass();
+    int row = host_->FindRow(first.Id());
+    ASSERT_LE(0, row);
+    EXPECT_TRUE(RowsSorted());
+
+    ClickHeader(kNameColumn); // the sorted column again: descending
+    ASSERT_EQ(-1, g_sortDirection);
+    kvtest::ChildProcess second;
+    ASSERT_TRUE(second.Start("kvtest_m2.exe"));
+    Pass();
+    row = host_->FindRow(second.Id());
+    ASSERT_LE(0, row);
+    EXPECT_EQ(row + 1, host_->FindRow(first.Id()));
+    EXPECT_TRUE(RowsSorted());
+}
+
+TEST_F(Refresh, OutsidePriorityChangeShowsWithoutMovingTheRow)
+{
+    kvtest::ChildProcess alpha, beta;
+    ASSERT_TRUE(alpha.Start("kvtest_alpha.exe"));
+    ASSERT_TRUE(beta.Start("kvtest_beta.exe"));
+    ClickHeader(kPriorityColumn);
+    Pass();
+    const int row = host_->FindRow(alpha.Id());
+    ASSERT_LE(0, row);
+    ASSERT_EQ("Normal", host_->CellText(row, kPriorityColumn));
+    ASSERT_TRUE(RowsSorted());
+
+    ASSERT_TRUE(SetPriorityClass(alpha.Handle(), HIGH_PRIORITY_CLASS));
+    Pass();
+    EXPECT_EQ(row, host_->FindRow(alpha.Id()));
+    EXPECT_EQ("High", host_->CellText(row, kPriorityColumn));
+    EXPECT_EQ(static_cast<DWORD>(HIGH_PRIORITY_CLASS), host_->RecordOfRow(row)->priorityClass);
+    EXPECT_EQ("Normal", host_->CellText(host_->FindRow(beta.Id()), kPriorityColumn));
+}
+
+TEST_F(Refresh, HiddenRecordOfEndedProcessIsPruned)
+{
+    kvtest::ChildProcess alpha;
+    ASSERT_TRUE(alpha.Start("kvtest_alpha.exe"));
+    const NtApi real = g_ntApi;
+    g_ntApi.EnumProcessModules = FailingEnumProcessModules;
+    Pass();
+    g_ntApi = real;
+    const DWORD alphaId = alpha.Id();
+    const ProcessRecord *hidden = FindProcessRecord(alphaId, KindProcess);
+    ASSERT_TRUE(hidden);
+    ASSERT_TRUE(hidden->flags & RecordNoDetails);
+
+    Pass(); // still hidden while the process lives
+    EXPECT_EQ(hidden, FindProcessRecord(alphaId, KindProcess));
+    EXPECT_EQ(-1, host_->FindRow(alphaId));
+    const int records = kvtest::CountRecords();
+
+    ASSERT_TRUE(alpha.Kill());
+    Pass();
+    EXPECT_EQ(nullptr, FindProcessRecord(alphaId, KindProcess));
+    EXPECT_EQ(records - 1, kvtest::CountRecords());
+}
+
+} // namespace

@@ -8,6 +8,7 @@
 #include "app/appstate.h"
 #include "app/columns.h"
 #include "app/processlist.h"
+#include "app/save.h"
 #include "app/tray.h"
 #include "providers/fill.h"
 #include "resource.h"
@@ -99,6 +100,9 @@ int WindowHeight(HWND window)
 LRESULT OnCreate(HWND window, UINT, WPARAM, LPARAM)
 {
     g_mainWindow = window;
+    g_hasSelection = g_selectionIsProcess = false;
+    g_statusKey = -1;
+    g_statusCount = -1;
     g_toolbar = CreateToolbar(window);
     if (!g_toolbar)
         return -1;
@@ -298,6 +302,7 @@ const CommandEntry kMainCommands[] = {
     {IDM_EXIT, OnExit},
     {IDM_OPEN, OnOpenWindow},
     {IDM_REFRESH, OnRefresh},
+    {IDM_SAVEAS, SaveMainList},
     {IDM_RELOAD, OnReload},
 };
 

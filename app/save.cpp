@@ -20,7 +20,7 @@ char *g_filter;             // 479, with every '|' turned into a zero byte
 char *g_defaultExtension;   // 482 "txt"
 char g_openPath[MAX_PATH];  // the path of g_saveFile, for error messages
 
-const UINT kSaveFailed = 496; // "Kelvane could not save %s:\n%s"
+const UINT kSaveFailed = 496; // file, then the system's reason
 
 void PrepareDialogTexts()
 {

@@ -36,8 +36,10 @@ NOTIFYICONDATAA TrayRecord()
 void SetTrayIcon(BOOL show)
 {
     NOTIFYICONDATAA record = TrayRecord();
-    if (show && !g_iconShown)
-        g_iconShown = Shell_NotifyIconA(NIM_ADD, &record) != FALSE;
+    if (show && !g_iconShown) {
+        // A refused add with an icon still in place (the shell kept it) also leaves one icon.
+        g_iconShown = Shell_NotifyIconA(NIM_ADD, &record) || Shell_NotifyIconA(NIM_MODIFY, &record);
+    }
     else if (!show && g_iconShown) {
         Shell_NotifyIconA(NIM_DELETE, &record);
         g_iconShown = false;

@@ -138,6 +138,7 @@
 
 /* 495: name of the tray popup, must equal its text in menu 138 */
 #define IDS_MENU_TRAY               495
+#define IDS_SAVE_FAILED             496 /* file, then the system's reason */
 
 /* ------------------------------------------------------------------------
  * Icons, cursors, bitmaps and menus (100-199)
@@ -173,7 +174,32 @@
  * Dialog templates (IDD_*, 100-199) and their controls (IDC_*, 1000-1099)
  * ------------------------------------------------------------------------ */
 
-/* (added with the dialog templates) */
+#define IDD_THREADS                 105
+#define IDD_MODULES                 106
+#define IDD_MEMORY                  109
+#define IDD_VERSION                 117
+
+/* Threads */
+#define IDC_THREAD_LIST             1010
+#define IDC_THREAD_HEADER           1053
+/* Modules */
+#define IDC_MODULE_LIST             1013
+#define IDC_MODULE_HEADER           1047
+/* Memory */
+#define IDC_MEMORY_LIST             1015
+#define IDC_MEMORY_TOTALS           1031
+#define IDC_MEMORY_HEADER           1050
+/* Version (value fields; each view numbers its own controls) */
+#define IDC_VER_FILEVERSION         1029
+#define IDC_VER_CREATED             1031
+#define IDC_VER_COMPANY             1032
+#define IDC_VER_INTERNALNAME        1033
+#define IDC_VER_LANGUAGE            1034
+#define IDC_VER_ORIGINALNAME        1035
+#define IDC_VER_PRODUCTVERSION      1036
+#define IDC_VER_MODIFIED            1037
+#define IDC_VER_PRODUCTNAME         1040
+#define IDC_VER_DESCRIPTION         1041
 
 /* ------------------------------------------------------------------------
  * Commands (40001-40099): menu items, accelerators, toolbar buttons

@@ -1,0 +1,280 @@
+// The main window built for real in this process from the program's own resources, driven
+// through the messages a user's actions produce.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+
+#include "app/appstate.h"
+#include "app/columns.h"
+#include "app/mainwnd.h"
+#include "app/processlist.h"
+#include "app/tray.h"
+#include "fixtures.h"
+#include "providers/provider.h"
+#include "resource.h"
+#include "settings/settings.h"
+
+namespace {
+
+const char kTestKey[] = "Software\\KelvaneTest\\mainwindow";
+
+void Pump()
+{
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+class MainWindow : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        savedSettings = g_settings;
+        savedKey = g_settingsKeyPath;
+        g_settingsKeyPath = kTestKey;
+        DetectOs();
+        SelectColumnSet(IsNt);
+        ASSERT_TRUE(BindProvider());
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = MainWndProc;
+        wc.hInstance = g_instance;
+        wc.lpszMenuName = MAKEINTRESOURCEA(IDR_MAINMENU);
+        wc.lpszClassName = "KelvaneTestMain";
+        RegisterClassA(&wc);
+        window = CreateWindowExA(0, "KelvaneTestMain", g_windowTitle, WS_OVERLAPPEDWINDOW, 20, 20,
+                                 640, 400, nullptr, nullptr, g_instance, nullptr);
+        ASSERT_NE(window, nullptr);
+        ShowWindow(window, SW_SHOWNORMAL);
+        Pump();
+    }
+    void TearDown() override
+    {
+        if (IsWindow(window))
+            DestroyWindow(window);
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) // swallow our WM_QUIT
+            if (msg.message != WM_QUIT)
+                DispatchMessageA(&msg);
+        g_processList = nullptr;
+        RegDeleteKeyA(HKEY_CURRENT_USER, kTestKey);
+        g_settings = savedSettings;
+        g_settingsKeyPath = savedKey;
+    }
+
+    int RowCount() const { return static_cast<int>(SendMessageA(g_processList, LVM_GETITEMCOUNT, 0, 0)); }
+
+    void Select(int row)
+    {
+        LVITEMA item = {};
+        item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        item.state = row >= 0 ? LVIS_SELECTED | LVIS_FOCUSED : 0;
+        SendMessageA(g_processList, LVM_SETITEMSTATE, row >= 0 ? row : -1, reinterpret_cast<LPARAM>(&item));
+        NMHDR click = {g_processList, static_cast<UINT_PTR>(kProcessListId), static_cast<UINT>(NM_CLICK)};
+        SendMessageA(window, WM_NOTIFY, kProcessListId, reinterpret_cast<LPARAM>(&click));
+        Pump();
+    }
+
+    void ClickHeader(int column)
+    {
+        NMLISTVIEW click = {};
+        click.hdr = {g_processList, static_cast<UINT_PTR>(kProcessListId), static_cast<UINT>(LVN_COLUMNCLICK)};
+        click.iItem = -1;
+        click.iSubItem = column;
+        SendMessageA(window, WM_NOTIFY, kProcessListId, reinterpret_cast<LPARAM>(&click));
+    }
+
+    bool MenuEnabled(int command) const
+    {
+        return !(GetMenuState(GetMenu(window), command, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED));
+    }
+    bool ButtonEnabled(int command) const
+    {
+        return SendMessageA(g_toolbar, TB_ISBUTTONENABLED, command, 0) != 0;
+    }
+    std::string StatusText() const
+    {
+        char text[MAX_PATH] = "";
+        SendMessageA(g_statusBar, SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(text));
+        return text;
+    }
+    HBITMAP HeaderBitmap(int column, int *format) const
+    {
+        HWND header = reinterpret_cast<HWND>(SendMessageA(g_processList, LVM_GETHEADER, 0, 0));
+        HDITEMA item = {};
+        item.mask = HDI_FORMAT | HDI_BITMAP;
+        SendMessageA(header, HDM_GETITEMA, column, reinterpret_cast<LPARAM>(&item));
+        *format = item.fmt;
+        return item.hbm;
+    }
+    int Compare(int row, int nextRow, int column) const
+    {
+        const SortParams params = {kProcessListId, column, 1};
+        return CompareRecords(reinterpret_cast<LPARAM>(RecordAt(row)),
+                              reinterpret_cast<LPARAM>(RecordAt(nextRow)),
+                              reinterpret_cast<LPARAM>(&params));
+    }
+
+    HWND window = nullptr;
+    Settings savedSettings;
+    const char *savedKey = nullptr;
+};
+
+} // namespace
+
+TEST_F(MainWindow, OpensFilledSortedByNameWithArrowAndTrimmedMenu)
+{
+    ASSERT_GT(RowCount(), 1);
+    for (int row = 0; row + 1 < RowCount(); ++row)
+        EXPECT_LE(Compare(row, row + 1, 0), 0) << "row " << row;
+    int format = 0;
+    EXPECT_NE(HeaderBitmap(0, &format), nullptr);
+    EXPECT_TRUE(format & HDF_BITMAP_ON_RIGHT);
+
+    HMENU menu = GetMenu(window);
+    for (int removed : {IDM_STARTUPINFO, IDM_COPYPATH, IDM_DEBUG})
+        EXPECT_EQ(GetMenuState(menu, removed, MF_BYCOMMAND), static_cast<UINT>(-1)) << removed;
+    EXPECT_EQ(GetMenuState(menu, IDM_HEAP, MF_BYCOMMAND) == static_cast<UINT>(-1), IsNt);
+    EXPECT_TRUE(GetMenuState(menu, IDM_USESYSTRAY, MF_BYCOMMAND) & MF_CHECKED);
+}
+
+TEST_F(MainWindow, HeaderClicksFlipDirectionAndMoveArrow)
+{
+    int format = 0;
+    HBITMAP ascending = HeaderBitmap(0, &format);
+    ClickHeader(0); // same column: descending
+    EXPECT_EQ(g_sortDirection, -1);
+    HBITMAP descending = HeaderBitmap(0, &format);
+    EXPECT_NE(descending, ascending);
+    for (int row = 0; row + 1 < RowCount(); ++row)
+        EXPECT_GE(Compare(row, row + 1, 0), 0);
+
+    ClickHeader(1); // another column: ascending by id, arrow moves
+    EXPECT_EQ(g_sortColumn, 1);
+    EXPECT_EQ(g_sortDirection, 1);
+    EXPECT_EQ(HeaderBitmap(0, &format), nullptr);
+    EXPECT_FALSE(format & HDF_BITMAP);
+    EXPECT_EQ(HeaderBitmap(1, &format), ascending);
+    for (int row = 0; row + 1 < RowCount(); ++row)
+        EXPECT_LT(RecordAt(row)->id, RecordAt(row + 1)->id);
+    ClickHeader(0);
+}
+
+TEST_F(MainWindow, SelectionDrivesCommandStatesAndStatusLine)
+{
+    const std::string count = std::to_string(RowCount()) + " Process(es)";
+    EXPECT_EQ(StatusText(), count);
+    for (int command : {IDM_THREADS, IDM_MODULES, IDM_MEMORY, IDM_PRIORITY, IDM_KILL, IDM_INFO})
+        EXPECT_FALSE(MenuEnabled(command)) << command;
+    EXPECT_FALSE(ButtonEnabled(IDM_THREADS));
+    EXPECT_TRUE(ButtonEnabled(IDM_REFRESH));
+
+    Select(0);
+    for (int command : {IDM_THREADS, IDM_MODULES, IDM_MEMORY, IDM_PRIORITY, IDM_KILL, IDM_SWITCHTO,
+                        IDM_BRINGTOFRONT, IDM_INFO})
+        EXPECT_TRUE(MenuEnabled(command)) << command;
+    EXPECT_TRUE(ButtonEnabled(IDM_KILL));
+    EXPECT_TRUE(ButtonEnabled(IDM_MEMORY));
+    EXPECT_FALSE(StatusText().empty());
+    EXPECT_NE(StatusText(), count);
+
+    // A 16-bit task inside a virtual DOS machine: kill and switch, but no process views.
+    ProcessRecord task = {};
+    task.id = 0x7FFF0001;
+    task.parentId = RecordAt(0)->id;
+    task.kind = KindTask16;
+    lstrcpyA(task.name, "  TASK16.EXE");
+    ASSERT_EQ(AddOrUpdateProcess(g_processList, &task), 1);
+    LVFINDINFOA find = {};
+    find.flags = LVFI_PARAM;
+    find.lParam = reinterpret_cast<LPARAM>(FindProcessRecord(task.id, KindTask16));
+    const int taskRow = static_cast<int>(SendMessageA(g_processList, LVM_FINDITEMA, -1, reinterpret_cast<LPARAM>(&find)));
+    ASSERT_GE(taskRow, 0);
+    Select(taskRow);
+    for (int command : {IDM_KILL, IDM_SWITCHTO, IDM_BRINGTOFRONT, IDM_INFO})
+        EXPECT_TRUE(MenuEnabled(command)) << command;
+    for (int command : {IDM_THREADS, IDM_MODULES, IDM_MEMORY, IDM_PRIORITY})
+        EXPECT_FALSE(MenuEnabled(command)) << command;
+    EXPECT_FALSE(ButtonEnabled(IDM_THREADS));
+    EXPECT_TRUE(ButtonEnabled(IDM_KILL));
+
+    // A pass that no longer sees the task drops its row and returns to the no-selection state.
+    SendMessageA(window, WM_COMMAND, IDM_REFRESH, 0);
+    EXPECT_EQ(FindProcessRecord(task.id, KindTask16), nullptr);
+    EXPECT_FALSE(MenuEnabled(IDM_KILL));
+    EXPECT_EQ(StatusText(), std::to_string(RowCount()) + " Process(es)");
+}
+
+TEST_F(MainWindow, ResizingLaysOutToolbarListAndStatusBar)
+{
+    SetWindowPos(window, nullptr, 0, 0, 700, 450, SWP_NOMOVE | SWP_NOZORDER);
+    RECT client, bar, list, status;
+    GetClientRect(window, &client);
+    auto childRect = [&](HWND child, RECT *r) {
+        GetWindowRect(child, r);
+        MapWindowPoints(nullptr, window, reinterpret_cast<POINT *>(r), 2);
+    };
+    childRect(g_toolbar, &bar);
+    childRect(g_processList, &list);
+    childRect(g_statusBar, &status);
+    EXPECT_EQ(bar.top, 0);
+    EXPECT_EQ(bar.right - bar.left, client.right);
+    EXPECT_EQ(list.top, bar.bottom - 1);
+    EXPECT_EQ(list.bottom, status.top);
+    EXPECT_EQ(status.bottom, client.bottom);
+    EXPECT_EQ(list.right - list.left, client.right);
+    EXPECT_EQ(g_settings.windowWidth, 700);
+    EXPECT_EQ(g_settings.windowHeight, 450);
+
+    // Maximised sizes are not remembered.
+    ShowWindow(window, SW_MAXIMIZE);
+    EXPECT_EQ(g_settings.windowWidth, 700);
+    ShowWindow(window, SW_RESTORE);
+}
+
+TEST_F(MainWindow, TrayHidesOnMinimiseAndCloseAndRestoresWithOneIcon)
+{
+    g_settings.useSysTray = true;
+    g_settings.mainRefresh = 2;
+    SetMainTimer(TRUE);
+    EXPECT_TRUE(TrayIconShown());
+    EXPECT_TRUE(MainTimerRunning());
+
+    for (WPARAM command : {SC_MINIMIZE, SC_CLOSE}) {
+        SendMessageA(window, WM_SYSCOMMAND, command, 0);
+        EXPECT_FALSE(IsWindowVisible(window));
+        EXPECT_TRUE(IsWindow(window));
+        EXPECT_FALSE(MainTimerRunning());
+        SendMessageA(window, WM_COMMAND, IDM_OPEN, 0); // tray menu "Open Process Window"
+        EXPECT_TRUE(IsWindowVisible(window));
+        EXPECT_TRUE(MainTimerRunning());
+        EXPECT_TRUE(TrayIconShown());
+    }
+
+    // A re-created notification area gets the icon again.
+    SendMessageA(window, TaskbarCreatedMessage(), 0, 0);
+    EXPECT_TRUE(TrayIconShown());
+
+    // With no main interval, coming back starts no timer.
+    g_settings.mainRefresh = 0;
+    SendMessageA(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    SendMessageA(window, WM_TRAYEVENT, 0, WM_LBUTTONDBLCLK);
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_FALSE(MainTimerRunning());
+
+    // Exit removes the icon and saves.
+    SendMessageA(window, WM_COMMAND, IDM_EXIT, 0);
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_FALSE(TrayIconShown());
+}
+
+TEST_F(MainWindow, WithoutTrayCloseEndsTheWindow)
+{
+    g_settings.useSysTray = false;
+    SendMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    Pump();
+    EXPECT_FALSE(IsWindow(window));
+}

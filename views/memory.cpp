@@ -1,0 +1,394 @@
+#include "views/memory.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "app/appstate.h"
+#include "providers/fill.h"
+#include "resource.h"
+#include "settings/settings.h"
+#include "views/address.h"
+#include "views/common.h"
+
+namespace {
+
+// A value and the name the string table gives it, loaded on first use and kept for the run.
+struct NameRow {
+    DWORD value;
+    UINT stringId;
+    char *text;
+};
+
+NameRow g_protectionNames[] = {
+    {PAGE_NOACCESS, IDS_PROT_NOACCESS, nullptr},
+    {PAGE_READONLY, IDS_PROT_READONLY, nullptr},
+    {PAGE_READWRITE, IDS_PROT_READWRITE, nullptr},
+    {PAGE_WRITECOPY, IDS_PROT_WRITECOPY, nullptr},
+    {PAGE_EXECUTE, IDS_PROT_EXECUTE, nullptr},
+    {PAGE_EXECUTE_READ, IDS_PROT_EXECREAD, nullptr},
+    {PAGE_EXECUTE_READWRITE, IDS_PROT_EXECRDWR, nullptr},
+    {PAGE_EXECUTE_WRITECOPY, IDS_PROT_EXECWRCOPY, nullptr},
+    {PAGE_GUARD, IDS_PROT_GUARD, nullptr},
+    {PAGE_GUARD | PAGE_READONLY, IDS_PROT_ROGUARD, nullptr},
+    {PAGE_GUARD | PAGE_READWRITE, IDS_PROT_RWGUARD, nullptr},
+    {PAGE_NOCACHE, IDS_PROT_NOCACHE, nullptr},
+    {0, 0, nullptr},
+};
+
+// Region states and types share one table.
+NameRow g_stateTypeNames[] = {
+    {MEM_COMMIT, IDS_MEM_COMMIT, nullptr},
+    {MEM_RESERVE, IDS_MEM_RESERVE, nullptr},
+    {MEM_DECOMMIT, IDS_MEM_DECOMMIT, nullptr},
+    {MEM_RELEASE, IDS_MEM_RELEASE, nullptr},
+    {MEM_FREE, IDS_MEM_FREE, nullptr},
+    {MEM_PRIVATE, IDS_MEM_PRIVATE, nullptr},
+    {MEM_MAPPED, IDS_MEM_MAPPED, nullptr},
+    {MEM_RESET, IDS_MEM_RESET, nullptr},
+    {MEM_TOP_DOWN, IDS_MEM_TOPDOWN, nullptr},
+    {MEM_IMAGE, IDS_MEM_IMAGE, nullptr},
+    {0, 0, nullptr},
+};
+
+const int kMemoryTabs[] = {
+#ifdef _WIN64 // 16-digit addresses and sizes beyond 4 GB need wider columns
+    76, 152, 212, 284, 336, 392, 448,
+#else
+    40, 80, 140, 180, 240, 300, 360,
+#endif
+};
+
+#ifdef _WIN64
+#define REGION_SIZE_FORMAT "%15llu" // a free region of a 64-bit space runs to 15 digits
+#else
+#define REGION_SIZE_FORMAT "%10llu"
+#endif
+
+const int kNameScratch = 16;
+
+// The name of `value`, or the value in hexadecimal within parentheses when no row has it
+// exactly (combined flags, 0). `scratch` holds that fallback text.
+const char *LookupName(NameRow *table, DWORD value, char (&scratch)[kNameScratch])
+{
+    for (NameRow *row = table; row->value; ++row) {
+        if (row->value != value)
+            continue;
+        if (!row->text)
+            row->text = LoadResString(row->stringId);
+        return row->text ? row->text : "";
+    }
+    std::snprintf(scratch, sizeof scratch, "(%lx)", static_cast<unsigned long>(value));
+    return scratch;
+}
+
+const char *NotApplicable()
+{
+    static char *text = LoadResString(IDS_NOT_APPLICABLE);
+    return text ? text : "";
+}
+
+const ModuleTallyEntry *FindModuleAt(const ModuleTally &tally, ULONG_PTR base)
+{
+    for (const ModuleTallyEntry *entry = tally.head; entry; entry = entry->next)
+        if (entry->base == base)
+            return entry;
+    return nullptr;
+}
+
+char *CopyText(const char *text)
+{
+    const size_t length = std::strlen(text ? text : "");
+    char *copy = static_cast<char *>(std::malloc(length + 1));
+    if (copy)
+        std::memcpy(copy, text ? text : "", length + 1);
+    return copy;
+}
+
+// One line of the region list: base, allocation base and protection, size, state, protection,
+// type and, for a region that a module occupies, the module's name.
+void DescribeRegion(const MEMORY_BASIC_INFORMATION &region, const ModuleTally &tally, char *line,
+                    size_t size)
+{
+    const bool free = region.State == MEM_FREE;
+    char allocBase[24];
+    std::snprintf(allocBase, sizeof allocBase, ADDRESS_FORMAT,
+                  reinterpret_cast<ULONG_PTR>(region.AllocationBase));
+    char allocProtect[kNameScratch], protect[kNameScratch], state[kNameScratch], type[kNameScratch];
+    int length = std::snprintf(
+        line, size, ADDRESS_FORMAT "\t%s\t%s\t" REGION_SIZE_FORMAT "\t%s\t%s\t%s",
+        reinterpret_cast<ULONG_PTR>(region.BaseAddress),
+        free ? NotApplicable() : allocBase,
+        free ? NotApplicable() : LookupName(g_protectionNames, region.AllocationProtect, allocProtect),
+        static_cast<unsigned long long>(region.RegionSize),
+        LookupName(g_stateTypeNames, region.State, state),
+        free || region.State == MEM_RESERVE ? NotApplicable()
+                                            : LookupName(g_protectionNames, region.Protect, protect),
+        free ? NotApplicable() : LookupName(g_stateTypeNames, region.Type, type));
+    if (length < 0 || static_cast<size_t>(length) >= size)
+        return;
+
+    // Windows 9x loads modules into private memory; NT maps them as images.
+    const DWORD moduleType = IsNt ? MEM_IMAGE : MEM_PRIVATE;
+    if (free || region.Type != moduleType)
+        return;
+    const ModuleTallyEntry *module =
+        FindModuleAt(tally, reinterpret_cast<ULONG_PTR>(region.AllocationBase));
+    if (module)
+        std::snprintf(line + length, size - length, "\t%s", module->name);
+}
+
+// Committed bytes by type. 64-bit counters: a 64-bit process easily commits more than 4 GB.
+struct MemoryTotals {
+    ULONGLONG privateBytes;
+    ULONGLONG mappedBytes;
+    ULONGLONG imageBytes;
+};
+
+void TallyRegion(const MEMORY_BASIC_INFORMATION &region, MemoryTotals *totals)
+{
+    if (region.State != MEM_COMMIT)
+        return;
+    switch (region.Type) {
+    case MEM_PRIVATE:
+        totals->privateBytes += region.RegionSize;
+        break;
+    case MEM_MAPPED:
+        totals->mappedBytes += region.RegionSize;
+        break;
+    case MEM_IMAGE:
+        totals->imageBytes += region.RegionSize;
+        break;
+    }
+}
+
+// Reads the address space of the process from address 0 to its top, adding one line per
+// region to `list` when one is given (the list keeps its scroll position). False when the
+// process could not be opened; the list is then empty.
+bool WalkMemory(HWND list, DWORD processId, MemoryTotals *totals)
+{
+    *totals = MemoryTotals();
+    int top = 0;
+    if (list) {
+        SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+        top = static_cast<int>(SendMessageA(list, LB_GETTOPINDEX, 0, 0));
+        SendMessageA(list, LB_RESETCONTENT, 0, 0);
+    }
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId);
+    if (process) {
+        ModuleTally tally = {};
+        FillModuleList(nullptr, processId, CountModule, &tally);
+        ULONG_PTR address = 0;
+        MEMORY_BASIC_INFORMATION region;
+        while (VirtualQueryEx(process, reinterpret_cast<LPCVOID>(address), &region, sizeof region) ==
+               sizeof region) {
+            if (list) {
+                char line[MAX_PATH];
+                DescribeRegion(region, tally, line, sizeof line);
+                SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line));
+            }
+            TallyRegion(region, totals);
+            const ULONG_PTR next = reinterpret_cast<ULONG_PTR>(region.BaseAddress) + region.RegionSize;
+            if (next <= address) // wrapped past the top, or an empty region that would repeat
+                break;
+            address = next;
+        }
+        FreeModuleTally(&tally);
+        CloseHandle(process);
+    }
+    if (list) {
+        SendMessageA(list, LB_SETTOPINDEX, top, 0);
+        SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(list, nullptr, TRUE);
+    }
+    return process != nullptr;
+}
+
+ULONGLONG RoundUpToKilobytes(ULONGLONG bytes)
+{
+    return bytes / 1024 + (bytes % 1024 != 0);
+}
+
+// What the open view shows besides its lines.
+struct MemoryViewState {
+    ULONGLONG shownKilobytes[3]; // private, mapped, image on the totals line
+    int headerHeight;            // as the view opened
+};
+
+const char kMemoryStateProp[] = "KelvaneMemoryView";
+
+MemoryViewState *GetMemoryState(HWND dialog)
+{
+    MemoryViewState *state = static_cast<MemoryViewState *>(GetPropA(dialog, kMemoryStateProp));
+    if (state)
+        return state;
+    state = new MemoryViewState();
+    RECT header = {};
+    GetWindowRect(GetDlgItem(dialog, IDC_MEMORY_HEADER), &header);
+    state->headerHeight = header.bottom - header.top;
+    SetPropA(dialog, kMemoryStateProp, state);
+    return state;
+}
+
+// Writes the totals line when `force` is set or a rounded figure differs from the one shown;
+// true when it wrote.
+bool ShowTotals(HWND dialog, MemoryViewState *state, const MemoryTotals &totals, bool force)
+{
+    const ULONGLONG kilobytes[3] = {RoundUpToKilobytes(totals.privateBytes),
+                                    RoundUpToKilobytes(totals.mappedBytes),
+                                    RoundUpToKilobytes(totals.imageBytes)};
+    if (!force && std::memcmp(kilobytes, state->shownKilobytes, sizeof kilobytes) == 0)
+        return false;
+    std::memcpy(state->shownKilobytes, kilobytes, sizeof kilobytes);
+    char scratch[3][kNameScratch];
+    char text[MAX_PATH];
+    std::snprintf(text, sizeof text, "%s: %llu K, %s: %llu K, %s: %llu K",
+                  LookupName(g_stateTypeNames, MEM_PRIVATE, scratch[0]), kilobytes[0],
+                  LookupName(g_stateTypeNames, MEM_MAPPED, scratch[1]), kilobytes[1],
+                  LookupName(g_stateTypeNames, MEM_IMAGE, scratch[2]), kilobytes[2]);
+    SetDlgItemTextA(dialog, IDC_MEMORY_TOTALS, text);
+    return true;
+}
+
+// First fill and F5: every region and fresh totals. A process that cannot be opened leaves
+// the list empty and the totals line as it was.
+void FillMemoryView(HWND dialog, HWND list)
+{
+    MemoryViewState *state = GetMemoryState(dialog);
+    MemoryTotals totals;
+    if (WalkMemory(list, CurrentProcessId, &totals))
+        ShowTotals(dialog, state, totals, true);
+}
+
+// Timer tick: a walk that formats nothing, and the list rebuilt only when a rounded total moved.
+// Once the process has ended there is nothing left to show.
+void RefreshMemoryView(HWND dialog, HWND list)
+{
+    MemoryViewState *state = GetMemoryState(dialog);
+    MemoryTotals totals;
+    if (!WalkMemory(nullptr, CurrentProcessId, &totals)) {
+        if (SendMessageA(list, LB_GETCOUNT, 0, 0) > 0)
+            WalkMemory(list, CurrentProcessId, &totals);
+        return;
+    }
+    if (ShowTotals(dialog, state, totals, false))
+        WalkMemory(list, CurrentProcessId, &totals);
+}
+
+// The list follows the dialog; when it did, the totals line sits on the bottom edge and the
+// header spans the width, both across the whole client area so their text stays in view.
+void ResizeMemoryView(HWND dialog, int width, int height)
+{
+    ViewState *view = GetViewState(dialog);
+    RECT before, after;
+    GetWindowRect(view->list, &before);
+    FollowDialogSize(dialog, view->list, width, height, &view->savedClient);
+    GetWindowRect(view->list, &after);
+    if (after.right - after.left == before.right - before.left &&
+        after.bottom - after.top == before.bottom - before.top)
+        return;
+
+    RECT client;
+    GetClientRect(dialog, &client);
+    HWND totals = GetDlgItem(dialog, IDC_MEMORY_TOTALS);
+    RECT totalsRect;
+    GetWindowRect(totals, &totalsRect);
+    const int totalsHeight = totalsRect.bottom - totalsRect.top;
+    SetWindowPos(totals, nullptr, 0, client.bottom - totalsHeight, client.right, totalsHeight,
+                 SWP_NOZORDER);
+
+    HWND header = GetDlgItem(dialog, IDC_MEMORY_HEADER);
+    RECT headerRect;
+    GetWindowRect(header, &headerRect);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT *>(&headerRect), 2);
+    const int headerWidth = client.right - 2 * headerRect.left; // same margin on both sides
+    if (headerWidth > 0)
+        SetWindowPos(header, nullptr, 0, 0, headerWidth, GetMemoryState(dialog)->headerHeight,
+                     SWP_NOMOVE | SWP_NOZORDER);
+}
+
+bool MemoryViewMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam, INT_PTR *result)
+{
+    switch (message) {
+    case WM_TIMER:
+        if (wParam != ViewRefreshTimer)
+            return false;
+        RefreshMemoryView(dialog, GetViewState(dialog)->list);
+        *result = TRUE;
+        return true;
+    case WM_SIZE:
+        ResizeMemoryView(dialog, LOWORD(lParam), HIWORD(lParam));
+        *result = TRUE;
+        return true;
+    case WM_NCDESTROY:
+        delete static_cast<MemoryViewState *>(RemovePropA(dialog, kMemoryStateProp));
+        return false; // the shared state goes too
+    }
+    return false;
+}
+
+const ListViewSpec kMemoryView = {
+    IDC_MEMORY_LIST,
+    IDC_MEMORY_HEADER,
+    IDS_HDR_MEMORY,
+    static_cast<int>(sizeof kMemoryTabs / sizeof kMemoryTabs[0]),
+    kMemoryTabs,
+    &g_settings.memoryRefresh,
+    true,  // resizable
+    false, // placed where the template says
+    true,  // caption from ViewTitle
+    FillMemoryView,
+    nullptr, // saved as shown
+    MemoryViewMessage,
+};
+
+} // namespace
+
+void CountModule(void *user, HWND, const char *name, ULONG_PTR base, SIZE_T size, const char *path)
+{
+    ModuleTally *tally = static_cast<ModuleTally *>(user);
+    if (!name)
+        name = "";
+    if (!path)
+        path = "";
+    for (ModuleTallyEntry *entry = tally->head; entry; entry = entry->next) {
+        if (entry->base == base && lstrcmpiA(entry->path, path) == 0 &&
+            lstrcmpiA(entry->name, name) == 0) {
+            ++entry->count;
+            return;
+        }
+    }
+    ModuleTallyEntry *entry = static_cast<ModuleTallyEntry *>(std::malloc(sizeof *entry));
+    if (!entry)
+        return;
+    entry->name = CopyText(name);
+    entry->path = CopyText(path);
+    if (!entry->name || !entry->path) {
+        std::free(entry->name);
+        std::free(entry->path);
+        std::free(entry);
+        return;
+    }
+    entry->base = base;
+    entry->size = size;
+    entry->count = 1;
+    entry->next = tally->head;
+    tally->head = entry;
+}
+
+void FreeModuleTally(ModuleTally *tally)
+{
+    while (tally->head) {
+        ModuleTallyEntry *entry = tally->head;
+        tally->head = entry->next;
+        std::free(entry->name);
+        std::free(entry->path);
+        std::free(entry);
+    }
+}
+
+LRESULT OnMemoryCommand(HWND, WPARAM, WORD, LPARAM)
+{
+    OpenProcessView(IDD_MEMORY, g_titleMemory, &kMemoryView);
+    return 0;
+}

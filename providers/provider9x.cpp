@@ -268,10 +268,11 @@ void W9xListHeaps(HWND listBox, DWORD processId)
                          if (block.dwFlags & LF32_FREE)
                              freeBytes += block.dwBlockSize;
                      });
-                     char line[128];
+                     char line[2 * MAX_PATH];
                      std::snprintf(line, sizeof line, "%0*" PRIxPTR "\t%8zu\t%8zu\t%8zu\t%s %s ",
                                    kAddressDigits, static_cast<uintptr_t>(heap.th32HeapID),
-                                   static_cast<size_t>(total), static_cast<size_t>(total - freeBytes),
+                                   static_cast<size_t>(total),
+                                   static_cast<size_t>(total - freeBytes),
                                    static_cast<size_t>(freeBytes),
                                    (heap.dwFlags & HF32_DEFAULT) ? Text(g_heapDefault) : "",
                                    (heap.dwFlags & HF32_SHARED) ? Text(g_heapShared) : "");
@@ -286,7 +287,8 @@ void W9xListHeapBlocks(HWND listBox, DWORD processId, ULONG_PTR heapId)
     WalkHeapBlocks(processId, heapId, [listBox](const HEAPENTRY32 &block) {
         char line[128];
         std::snprintf(line, sizeof line, "%0*" PRIxPTR "\t%08zu\t%s", kAddressDigits,
-                      static_cast<uintptr_t>(block.dwAddress), static_cast<size_t>(block.dwBlockSize),
+                      static_cast<uintptr_t>(block.dwAddress),
+                      static_cast<size_t>(block.dwBlockSize),
                       (block.dwFlags & LF32_FREE) ? Text(g_blockFree) : "");
         AddLine(listBox, line);
     });

@@ -470,10 +470,11 @@ TEST_F(Provider9x, RealToolhelpListsThisProcess)
 
     std::vector<ModuleSeen> seen;
     ASSERT_TRUE(W9xEnumerateModules(nullptr, self, CollectModule, &seen));
+    const ULONG_PTR exeBase = reinterpret_cast<ULONG_PTR>(GetModuleHandleA(nullptr));
     bool exeFound = false;
     for (const ModuleSeen &module : seen)
-        exeFound = exeFound || (module.base == reinterpret_cast<ULONG_PTR>(GetModuleHandleA(nullptr)) &&
-                                lstrcmpiA(module.path.c_str(), exePath) == 0 && module.size > 0);
+        exeFound = exeFound || (module.base == exeBase && module.size > 0 &&
+                                lstrcmpiA(module.path.c_str(), exePath) == 0);
     EXPECT_TRUE(exeFound);
 
     ASSERT_TRUE(W9xEnumerateProcesses(list_));

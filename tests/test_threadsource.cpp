@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <set>
 #include <string>
@@ -12,6 +13,7 @@
 
 #include "fixtures.h"
 #include "providers/perfdata.h"
+#include "providers/threadblock.h"
 
 namespace {
 
@@ -122,8 +124,8 @@ LONG FakeQuery(const char *valueName, BYTE *data, DWORD *bytes)
     if (data && *bytes < size)
         return ERROR_MORE_DATA;
     if (data)
-        std::memcpy(data, names ? static_cast<const void *>(g_fake.nameTable.data())
-                                : g_fake.block.data(), size);
+        std::memcpy(data, names ? g_fake.nameTable.data()
+                                : reinterpret_cast<const char *>(g_fake.block.data()), size);
     *bytes = static_cast<DWORD>(size);
     return ERROR_SUCCESS;
 }
@@ -133,50 +135,16 @@ void FakeClose()
     ++g_fake.closes;
 }
 
-// One Thread object with one instance, padded to `size` bytes.
-std::vector<uint8_t> ThreadBlock(uint32_t processId, uint32_t threadId, uint32_t priority,
-                                 size_t size)
-{
-    const uint32_t counters[] = {84, 80, 94, 82}; // as in the fake name table
-    const uint32_t values[] = {4 + 4 * 4, processId, threadId, priority, priority};
-    std::vector<uint8_t> b(size);
-    PerfDataBlock header = {};
-    std::memcpy(header.Signature, "P\0E\0R\0F\0", 8);
-    header.HeaderLength = sizeof header;
-    header.NumObjectTypes = 1;
-    PerfObjectType object = {};
-    object.HeaderLength = sizeof object;
-    object.DefinitionLength = sizeof object + 4 * sizeof(PerfCounterDefinition);
-    object.TotalByteLength = object.DefinitionLength + sizeof(PerfInstanceDefinition) + sizeof values;
-    object.ObjectNameTitleIndex = 32;
-    object.NumCounters = 4;
-    object.NumInstances = 1;
-    uint8_t *at = b.data();
-    std::memcpy(at, &header, sizeof header);
-    std::memcpy(at += sizeof header, &object, sizeof object);
-    at += sizeof object;
-    for (size_t i = 0; i < 4; ++i, at += sizeof(PerfCounterDefinition)) {
-        PerfCounterDefinition counter = {};
-        counter.ByteLength = sizeof counter;
-        counter.CounterNameTitleIndex = counters[i];
-        counter.CounterOffset = static_cast<uint32_t>(4 + 4 * i);
-        std::memcpy(at, &counter, sizeof counter);
-    }
-    PerfInstanceDefinition instance = {};
-    instance.ByteLength = sizeof instance;
-    std::memcpy(at, &instance, sizeof instance);
-    std::memcpy(at + sizeof instance, values, sizeof values);
-    return b;
-}
+const PerfTitles kFakeTitles = {30, 32, 84, 80, 94, 82};
 
 class ThreadSourceFake : public testing::Test {
 protected:
     void SetUp() override
     {
-        g_fake = FakeRegistry();
         static const char kNameTable[] = "30\0Process\0" "32\0Thread\0" "84\0ID Process\0"
                                          "80\0ID Thread\0" "94\0Priority Current\0"
                                          "82\0Priority Base\0";
+        g_fake = FakeRegistry();
         g_fake.nameTable.assign(kNameTable, sizeof kNameTable);
         g_perfDataSource = {FakeQuery, FakeClose};
         ForgetPerfTitles();
@@ -188,28 +156,49 @@ protected:
     }
 };
 
+DWORD WINAPI WaitForEvent(LPVOID event)
+{
+    return WaitForSingleObject(event, INFINITE);
+}
+
+// This process's threads as a block, taken while one more thread ran, which has ended since:
+// only a block taken earlier can show that thread.
+std::vector<uint8_t> BlockWithEndedThread(const PerfTitles &titles, DWORD *ended)
+{
+    HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, WaitForEvent, event, 0, ended);
+    size_t size = 0;
+    uint8_t *data = static_cast<uint8_t *>(BuildThreadBlock(GetCurrentProcessId(), titles, &size));
+    std::vector<uint8_t> block(data, data + size);
+    std::free(data);
+    SetEvent(event);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    CloseHandle(event);
+    return block;
+}
+
 } // namespace
 
-TEST_F(ThreadSourceFake, RegistryBlockWithThreadsIsUsedAndGrowsToFit)
+TEST_F(ThreadSourceFake, RegistryBlockIsUsedWhenItHasTheThreadObject)
 {
-    // No such process exists (identifiers are multiples of 4), so only the fake can list it.
-    g_fake.block = ThreadBlock(0xFFFFFFF1u, 77, 15, 40000);
+    DWORD ended = 0;
+    g_fake.block = BlockWithEndedThread(kFakeTitles, &ended);
+    g_fake.block.resize(40000); // needs three tries to fit
     ListBox list;
-    EXPECT_EQ(list.Fill(0xFFFFFFF1u, false), std::set<std::string>{"77\t15 (Time Critical)"});
+    const std::set<std::string> lines = list.Fill(GetCurrentProcessId(), false);
+    EXPECT_EQ(lines.count(Line(ended, false, 8, "(Normal)")), 1u);
     EXPECT_EQ(g_fake.valueName, "30 32");
     EXPECT_EQ(g_fake.offered, (std::vector<DWORD>{16384, 32768, 65536}));
     EXPECT_EQ(g_fake.closes, 2); // after the name table, after the data
-}
 
-TEST_F(ThreadSourceFake, BlockWithoutThreadsFallsBackToToolhelp)
-{
-    g_fake.block = ThreadBlock(GetCurrentProcessId(), 77, 8, 1000);
-    std::memset(&g_fake.block[sizeof(PerfDataBlock) + offsetof(PerfObjectType, ObjectNameTitleIndex)],
-                0x33, 1); // the host's kind of reply: an object, but no Thread object
-    ListBox list;
-    const std::set<std::string> lines = list.Fill(GetCurrentProcessId(), false);
-    EXPECT_EQ(lines.count(Line(77, false, 8, "(Normal)")), 0u);
-    EXPECT_EQ(lines.count(Line(GetCurrentThreadId(), false, 8, "(Normal)")), 1u);
+    // A block without the Thread object (what the host gives) leaves it to ToolHelp32.
+    PerfTitles otherThread = kFakeTitles;
+    otherThread.threadObject = 33;
+    g_fake.block = BlockWithEndedThread(otherThread, &ended);
+    const std::set<std::string> now = list.Fill(GetCurrentProcessId(), false);
+    EXPECT_EQ(now.count(Line(ended, false, 8, "(Normal)")), 0u);
+    EXPECT_EQ(now.count(Line(GetCurrentThreadId(), false, 8, "(Normal)")), 1u);
 }
 
 TEST_F(ThreadSourceFake, ReplyThatNeverFitsOrIsNotPerfDataGivesNoBlock)
@@ -218,12 +207,10 @@ TEST_F(ThreadSourceFake, ReplyThatNeverFitsOrIsNotPerfDataGivesNoBlock)
     g_fake.claimed = 200u << 20; // more than the reader will ever offer
     EXPECT_EQ(QueryPerfData("32", &size), nullptr);
     EXPECT_EQ(size, 0u);
-    ASSERT_FALSE(g_fake.offered.empty());
-    EXPECT_EQ(g_fake.offered.back(), 64u << 20);
     EXPECT_EQ(g_fake.offered.size(), 13u);
+    EXPECT_EQ(g_fake.offered.back(), 64u << 20);
 
     g_fake.claimed = 0;
-    g_fake.block = ThreadBlock(4, 77, 8, 1000);
-    g_fake.block[0] = 'Q';
+    g_fake.block.assign(1000, 'Q');
     EXPECT_EQ(QueryPerfData("32", &size), nullptr);
 }

@@ -78,6 +78,37 @@ private:
     std::vector<Value> values;
 };
 
+bool IsProgramWindow(HWND window)
+{
+    char cls[64];
+    return GetClassNameA(window, cls, sizeof cls) && !strcmp(cls, "Kelvane");
+}
+
+struct WindowSearch {
+    DWORD pid;
+    HWND found;
+};
+
+// Visible: the window has finished WM_CREATE and holds its children.
+BOOL CALLBACK FindProgramWindow(HWND window, LPARAM param)
+{
+    WindowSearch *search = reinterpret_cast<WindowSearch *>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid == search->pid && IsWindowVisible(window) && IsProgramWindow(window)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK CountProgramWindow(HWND window, LPARAM param)
+{
+    if (IsProgramWindow(window))
+        ++*reinterpret_cast<int *>(param);
+    return TRUE;
+}
+
 struct Program {
     PROCESS_INFORMATION info = {};
     explicit Program(const std::string &exe)
@@ -111,25 +142,8 @@ struct Program {
     HWND MainWindow(DWORD ms = 20000) const
     {
         for (DWORD waited = 0; waited < ms; waited += 50) {
-            struct Search {
-                DWORD pid;
-                HWND found;
-            } search = {info.dwProcessId, nullptr};
-            EnumWindows(
-                [](HWND w, LPARAM p) -> BOOL {
-                    Search *s = reinterpret_cast<Search *>(p);
-                    DWORD pid = 0;
-                    char cls[64];
-                    GetWindowThreadProcessId(w, &pid);
-                    // Visible: the window has finished WM_CREATE and holds its children.
-                    if (pid == s->pid && IsWindowVisible(w) && GetClassNameA(w, cls, sizeof cls) &&
-                        !strcmp(cls, "Kelvane")) {
-                        s->found = w;
-                        return FALSE;
-                    }
-                    return TRUE;
-                },
-                reinterpret_cast<LPARAM>(&search));
+            WindowSearch search = {info.dwProcessId, nullptr};
+            EnumWindows(FindProgramWindow, reinterpret_cast<LPARAM>(&search));
             if (search.found)
                 return search.found;
             if (WaitForSingleObject(info.hProcess, 50) == WAIT_OBJECT_0)
@@ -142,14 +156,7 @@ struct Program {
 int CountMainWindows()
 {
     int count = 0;
-    EnumWindows(
-        [](HWND w, LPARAM p) -> BOOL {
-            char cls[64];
-            if (GetClassNameA(w, cls, sizeof cls) && !strcmp(cls, "Kelvane"))
-                ++*reinterpret_cast<int *>(p);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&count));
+    EnumWindows(CountProgramWindow, reinterpret_cast<LPARAM>(&count));
     return count;
 }
 

@@ -13,6 +13,8 @@
 #include "providers/fill.h"
 #include "resource.h"
 #include "settings/settings.h"
+#include "views/memory.h"
+#include "views/threads.h"
 
 HWND g_mainWindow = nullptr;
 HWND g_toolbar = nullptr;
@@ -303,6 +305,8 @@ const CommandEntry kMainCommands[] = {
     {IDM_OPEN, OnOpenWindow},
     {IDM_REFRESH, OnRefresh},
     {IDM_SAVEAS, SaveMainList},
+    {IDM_THREADS, OnThreadsCommand},
+    {IDM_MEMORY, OnMemoryCommand},
     {IDM_RELOAD, OnReload},
 };
 

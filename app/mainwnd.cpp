@@ -14,7 +14,9 @@
 #include "resource.h"
 #include "settings/settings.h"
 #include "views/memory.h"
+#include "views/modules.h"
 #include "views/threads.h"
+#include "views/version.h"
 
 HWND g_mainWindow = nullptr;
 HWND g_toolbar = nullptr;
@@ -306,6 +308,8 @@ const CommandEntry kMainCommands[] = {
     {IDM_REFRESH, OnRefresh},
     {IDM_SAVEAS, SaveMainList},
     {IDM_THREADS, OnThreadsCommand},
+    {IDM_MODULES, OnModulesCommand},
+    {IDM_INFO, OnInfoCommand},
     {IDM_MEMORY, OnMemoryCommand},
     {IDM_RELOAD, OnReload},
 };
@@ -362,8 +366,12 @@ void UpdateStatusText(const ProcessRecord *record)
     if (key != g_statusKey) {
         g_statusKey = key;
         g_statusCount = -1;
-        if (record)
-            SendMessageA(g_statusBar, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(record->name));
+        if (record) {
+            char summary[MAX_PATH] = "";
+            FormatVersionSummary(record->path, summary, MAX_PATH);
+            SendMessageA(g_statusBar, SB_SETTEXTA, 0,
+                         reinterpret_cast<LPARAM>(summary[0] ? summary : record->name));
+        }
     }
     if (record)
         return;

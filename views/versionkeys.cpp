@@ -98,8 +98,8 @@ bool OpenRecord(const void *data, size_t size, Record *record, Node *root)
         return false;
     record->bytes = static_cast<const unsigned char *>(data);
     record->size = size;
-    for (bool wide : {true, false}) {
-        record->wide = wide;
+    for (int layout = 0; layout < 2; ++layout) {
+        record->wide = layout == 0;
         if (ReadNode(*record, 0, size, root) && KeyEquals(*record, *root, kRootKey))
             return true;
     }

@@ -1,0 +1,390 @@
+// The modules view opened for real from its command on a running child (vt_full.exe, which has a
+// version record), driven from inside its modal loop: its lines against the child's real module
+// list, refilling, its timer, the Version view behind a double click and the save with the common
+// dialog filled in. Also the file-time text both views show.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <commctrl.h>
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/processlist.h"
+#include "fixtures.h"
+#include "resource.h"
+#include "settings/settings.h"
+#include "views/modules.h"
+
+namespace kvtest {
+// The view driver, defined in test_threadsview.cpp.
+typedef LRESULT (*ViewCommand)(HWND, WPARAM, WORD, LPARAM);
+bool PrepareViews();
+bool SelectProcess(const ListHost &host, DWORD processId);
+HWND RunViewCommand(const ListHost &host, ViewCommand command, const std::function<void(HWND)> &act);
+std::vector<std::string> ListLines(HWND list);
+void PressKey(HWND dialog, HWND list, UINT key);
+bool PumpUntil(const std::function<bool()> &done, DWORD timeoutMs);
+std::string WindowText(HWND window);
+} // namespace kvtest
+
+namespace {
+
+std::string BesideTests(const char *name)
+{
+    std::string path = kvtest::HelperPath();
+    return path.erase(path.find_last_of('\\') + 1) + name;
+}
+
+std::string TempPath(const char *name)
+{
+    char folder[MAX_PATH];
+    GetTempPathA(sizeof folder, folder);
+    return std::string(folder) + name;
+}
+
+bool ListHas(HWND list, const char *line)
+{
+    return SendMessageA(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                        reinterpret_cast<LPARAM>(line)) != LB_ERR;
+}
+
+std::vector<std::string> Split(const std::string &line)
+{
+    std::vector<std::string> fields(1);
+    for (char c : line) {
+        if (c == '\t')
+            fields.emplace_back();
+        else
+            fields.back().push_back(c);
+    }
+    return fields;
+}
+
+// While `trigger` runs, acts on the first enabled window of this thread with class `className`
+// that has control `controlId`; `act` must close it. True when the window showed.
+struct Watch {
+    const char *className;
+    int controlId;
+    const std::function<void(HWND)> *act;
+    UINT_PTR timer;
+    bool ran;
+};
+Watch *g_watch;
+
+BOOL CALLBACK FindWatched(HWND window, LPARAM found)
+{
+    char name[64];
+    GetClassNameA(window, name, sizeof name);
+    if (lstrcmpiA(name, g_watch->className) || !GetDlgItem(window, g_watch->controlId) ||
+        !IsWindowEnabled(window) || !IsWindowVisible(window))
+        return TRUE;
+    *reinterpret_cast<HWND *>(found) = window;
+    return FALSE;
+}
+
+void CALLBACK WatchTick(HWND, UINT, UINT_PTR, DWORD)
+{
+    HWND found = nullptr;
+    if (g_watch)
+        EnumThreadWindows(GetCurrentThreadId(), FindWatched, reinterpret_cast<LPARAM>(&found));
+    if (!found)
+        return;
+    Watch *watch = g_watch;
+    g_watch = nullptr;
+    KillTimer(nullptr, watch->timer);
+    watch->ran = true;
+    (*watch->act)(found);
+}
+
+bool WhileShown(const char *className, int controlId, const std::function<void()> &trigger,
+                const std::function<void(HWND)> &act)
+{
+    Watch watch = {className, controlId, &act, SetTimer(nullptr, 0, 20, WatchTick), false};
+    g_watch = &watch;
+    trigger();
+    g_watch = nullptr;
+    KillTimer(nullptr, watch.timer);
+    return watch.ran;
+}
+
+struct Module {
+    std::string name, path;
+    ULONG_PTR base;
+    SIZE_T size;
+};
+
+// The modules of a process as the system's snapshot reports them.
+std::vector<Module> ModulesOf(DWORD processId)
+{
+    std::vector<Module> modules;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
+    MODULEENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Module32First(snapshot, &entry); more; more = Module32Next(snapshot, &entry))
+        modules.push_back({entry.szModule, entry.szExePath,
+                           reinterpret_cast<ULONG_PTR>(entry.modBaseAddr), entry.modBaseSize});
+    CloseHandle(snapshot);
+    return modules;
+}
+
+// vt_full.exe, idling for a minute.
+class VersionChild {
+public:
+    ~VersionChild()
+    {
+        TerminateProcess(info_.hProcess, 0);
+        WaitForSingleObject(info_.hProcess, 5000);
+        CloseHandle(info_.hProcess);
+        CloseHandle(info_.hThread);
+    }
+
+    bool Start()
+    {
+        std::string commandLine = "\"" + BesideTests("vt_full.exe") + "\" wait";
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        return CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                              nullptr, &startup, &info_) &&
+               kvtest::PumpUntil([&] { return !ModulesOf(Id()).empty(); }, 5000); // loaded
+    }
+
+    DWORD Id() const { return info_.dwProcessId; }
+
+private:
+    PROCESS_INFORMATION info_ = {};
+};
+
+class ModulesView : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(kvtest::PrepareViews());
+        host_.reset(new kvtest::ListHost);
+        ASSERT_TRUE(child_.Start());
+        ASSERT_TRUE(kvtest::SelectProcess(*host_, child_.Id()));
+    }
+
+    void TearDown() override
+    {
+        host_.reset();
+        g_settings = savedSettings_;
+    }
+
+    HWND Run(const std::function<void(HWND)> &act)
+    {
+        return kvtest::RunViewCommand(*host_, OnModulesCommand, act);
+    }
+
+    // Selects a row the provider never reported (a process with this name), or none for id -1.
+    void SelectRow(DWORD id, const std::string &name)
+    {
+        ProcessRecord record = {};
+        record.id = id;
+        lstrcpynA(record.name, name.c_str(), MAX_PATH);
+        if (id != static_cast<DWORD>(-1))
+            AddOrUpdateProcess(host_->List(), &record);
+        LVITEMA state = {};
+        state.stateMask = LVIS_SELECTED;
+        state.state = id != static_cast<DWORD>(-1) ? LVIS_SELECTED : 0;
+        SendMessageA(host_->List(), LVM_SETITEMSTATE, host_->FindRow(id),
+                     reinterpret_cast<LPARAM>(&state));
+    }
+
+    Settings savedSettings_ = g_settings;
+    std::unique_ptr<kvtest::ListHost> host_;
+    VersionChild child_;
+};
+
+TEST_F(ModulesView, ListsEveryModuleWithItsBaseSizeCreationTimeAndPath)
+{
+    std::string title, header;
+    std::vector<std::string> lines;
+    ASSERT_TRUE(Run([&](HWND view) {
+        title = kvtest::WindowText(view);
+        header = kvtest::WindowText(GetDlgItem(view, IDC_MODULE_HEADER));
+        lines = kvtest::ListLines(GetDlgItem(view, IDC_MODULE_LIST));
+    }));
+    EXPECT_EQ("Modules -- vt_full.exe", title);
+    EXPECT_EQ("Module\tBase\tSize\tCreated\tFull Path", header);
+    const std::vector<Module> modules = ModulesOf(child_.Id());
+    ASSERT_FALSE(modules.empty());
+    EXPECT_EQ(modules.size(), lines.size());
+    for (const Module &module : modules) {
+        char base[32], size[32];
+        std::snprintf(base, sizeof base, sizeof(void *) == 8 ? "%016llx" : "%08llx",
+                      static_cast<unsigned long long>(module.base));
+        std::snprintf(size, sizeof size, "%8llu", static_cast<unsigned long long>(module.size));
+        const auto line = std::find_if(lines.begin(), lines.end(),
+                                       [&](const std::string &l) { return Split(l)[1] == base; });
+        ASSERT_NE(lines.end(), line) << module.name << " at " << base;
+        const std::vector<std::string> fields = Split(*line);
+        ASSERT_EQ(5u, fields.size()) << *line;
+        EXPECT_EQ(0, lstrcmpiA(module.name.c_str(), fields[0].c_str())) << fields[0];
+        EXPECT_EQ(size, fields[2]);
+        EXPECT_NE(std::string::npos, fields[3].find("  ")) << fields[3]; // date, two spaces, time
+        EXPECT_EQ(0, lstrcmpiA(module.path.c_str(), fields[4].c_str())) << fields[4];
+    }
+}
+
+TEST_F(ModulesView, OpensOnlyForASelectedProcessAndCutsALongTitleTo258Characters)
+{
+    SelectRow(0x7ffffff0, std::string(300, 'n'));
+    std::string title;
+    ASSERT_TRUE(Run([&](HWND view) { title = kvtest::WindowText(view); }));
+    EXPECT_EQ("Modules -- " + std::string(258 - 11, 'n'), title);
+    SelectRow(0, "process zero");
+    EXPECT_FALSE(Run([](HWND) {}));
+    SelectRow(static_cast<DWORD>(-1), "");
+    EXPECT_FALSE(Run([](HWND) {}));
+}
+
+TEST_F(ModulesView, RefillKeepsScrollPositionAndSelection)
+{
+    int top = -1;
+    std::string selected;
+    std::vector<std::string> after;
+    ASSERT_TRUE(Run([&](HWND view) {
+        HWND list = GetDlgItem(view, IDC_MODULE_LIST);
+        RECT frame, listFrame; // shrink the view until the list shows two lines
+        GetWindowRect(view, &frame);
+        GetWindowRect(list, &listFrame);
+        const int shrink = listFrame.bottom - listFrame.top - 4 -
+                           2 * static_cast<int>(SendMessageA(list, LB_GETITEMHEIGHT, 0, 0));
+        SetWindowPos(view, nullptr, 0, 0, frame.right - frame.left,
+                     frame.bottom - frame.top - shrink, SWP_NOMOVE | SWP_NOZORDER);
+        SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("~stray"));
+        const int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
+        SendMessageA(list, LB_SETCURSEL, count - 2, 0);
+        SendMessageA(list, LB_SETTOPINDEX, 2, 0);
+        ASSERT_EQ(2, SendMessageA(list, LB_GETTOPINDEX, 0, 0));
+        selected = kvtest::ListLines(list)[count - 2];
+        kvtest::PressKey(view, list, VK_F5);
+        top = static_cast<int>(SendMessageA(list, LB_GETTOPINDEX, 0, 0));
+        after = kvtest::ListLines(list);
+        const LRESULT index = SendMessageA(list, LB_GETCURSEL, 0, 0);
+        EXPECT_TRUE(index >= 0 && after[index] == selected) << index;
+    }));
+    EXPECT_EQ(2, top);
+    EXPECT_EQ(after.end(), std::find(after.begin(), after.end(), "~stray"));
+}
+
+TEST_F(ModulesView, RefreshTimerFollowsTheSetting)
+{
+    for (int seconds : {0, 1}) {
+        g_settings.moduleRefresh = seconds;
+        bool refilled = seconds == 0;
+        ASSERT_TRUE(Run([&](HWND view) {
+            HWND list = GetDlgItem(view, IDC_MODULE_LIST);
+            SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("~stray"));
+            refilled = kvtest::PumpUntil([&] { return !ListHas(list, "~stray"); },
+                                         seconds ? 4000 : 1500);
+        }));
+        EXPECT_EQ(seconds != 0, refilled) << seconds << " s";
+    }
+}
+
+TEST_F(ModulesView, DoubleClickShowsTheModulesVersionOwnedByTheView)
+{
+    std::string fileVersion, created;
+    bool withoutSelection = true;
+    ASSERT_TRUE(Run([&](HWND view) {
+        HWND list = GetDlgItem(view, IDC_MODULE_LIST);
+        auto doubleClick = [&] {
+            SendMessageA(view, WM_COMMAND, MAKEWPARAM(IDC_MODULE_LIST, LBN_DBLCLK),
+                         reinterpret_cast<LPARAM>(list));
+        };
+        auto close = [](HWND version) { SendMessageA(version, WM_CLOSE, 0, 0); };
+        withoutSelection = WhileShown("KELVANEDLG", IDC_VER_FILEVERSION, doubleClick, close);
+        const std::vector<std::string> lines = kvtest::ListLines(list);
+        for (size_t i = 0; i < lines.size(); ++i)
+            if (Split(lines[i])[0] == "vt_full.exe")
+                SendMessageA(list, LB_SETCURSEL, i, 0);
+        EXPECT_TRUE(WhileShown("KELVANEDLG", IDC_VER_FILEVERSION, doubleClick, [&](HWND version) {
+            EXPECT_EQ(view, GetWindow(version, GW_OWNER));
+            EXPECT_FALSE(IsWindowEnabled(view));
+            fileVersion = kvtest::WindowText(GetDlgItem(version, IDC_VER_FILEVERSION));
+            created = kvtest::WindowText(GetDlgItem(version, IDC_VER_CREATED));
+            close(version);
+        }));
+    }));
+    EXPECT_FALSE(withoutSelection);
+    EXPECT_EQ("2.0.0.0", fileVersion);
+    EXPECT_NE("---", created);
+    EXPECT_EQ(std::string::npos, created.find("  ")) << created; // one space in this view
+}
+
+TEST_F(ModulesView, SaveWritesEachLineWithTheModulesVersionColumns)
+{
+    const std::string file = TempPath("kv_modules_save.txt");
+    DeleteFileA(file.c_str());
+    std::vector<std::string> lines;
+    ASSERT_TRUE(Run([&](HWND view) {
+        HWND list = GetDlgItem(view, IDC_MODULE_LIST);
+        lines = kvtest::ListLines(list);
+        EXPECT_TRUE(WhileShown("#32770", IDOK, [&] { kvtest::PressKey(view, list, VK_F2); },
+                               [&](HWND save) {
+                                   HWND name = GetDlgItem(save, 0x47c); // cmb13, else edt1
+                                   SetWindowTextA(name ? name : GetDlgItem(save, 0x480),
+                                                  file.c_str());
+                                   SendMessageA(save, WM_COMMAND, IDOK, 0);
+                               }));
+    }));
+    std::vector<std::string> saved;
+    {
+        std::ifstream in(file);
+        for (std::string line; std::getline(in, line);)
+            saved.push_back(line);
+    }
+    DeleteFileA(file.c_str());
+    ASSERT_EQ(lines.size(), saved.size());
+    for (size_t i = 0; i < lines.size(); ++i) {
+        ASSERT_EQ(lines[i] + "\t", saved[i].substr(0, lines[i].size() + 1));
+        const std::string versions = saved[i].substr(lines[i].size());
+        EXPECT_EQ(2, std::count(versions.begin(), versions.end(), '\t')) << saved[i];
+        if (Split(lines[i])[0] == "vt_full.exe") {
+            EXPECT_EQ("\t2.0.0.0\tBeschreibung", versions);
+        }
+    }
+}
+
+TEST(FileTime, ShowsTheChosenTimeAndNeverWritesPastTheLimit)
+{
+    const std::string path = TempPath("kv_filetime.txt");
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    SYSTEMTIME early = {2001, 2, 0, 3, 12, 0, 0, 0}, late = {2011, 5, 0, 6, 12, 0, 0, 0};
+    FILETIME created, written;
+    SystemTimeToFileTime(&early, &created);
+    SystemTimeToFileTime(&late, &written);
+    ASSERT_TRUE(SetFileTime(file, &created, nullptr, &written));
+    CloseHandle(file);
+
+    // Where the file system keeps no creation time of its own, both may read the same.
+    char text[100];
+    ASSERT_TRUE(FormatFileTime(path.c_str(), text, sizeof text, "  ", FileTimeModified));
+    EXPECT_NE(std::string::npos, std::string(text).find("2011")) << text;
+    ASSERT_TRUE(FormatFileTime(path.c_str(), text, sizeof text, "  ", FileTimeCreated));
+    const std::string full = text;
+
+    // Every limit gives the whole text or "---" cut to the limit, and nothing beyond the limit.
+    for (int limit = 1; limit <= static_cast<int>(full.size()) + 1; ++limit) {
+        char buffer[120];
+        std::memset(buffer, '#', sizeof buffer);
+        const bool done = FormatFileTime(path.c_str(), buffer, limit, "  ", FileTimeCreated);
+        EXPECT_EQ(limit == static_cast<int>(full.size()) + 1, done) << limit;
+        EXPECT_EQ(done ? full : std::string("---").substr(0, limit - 1), buffer) << limit;
+        EXPECT_EQ(std::string(sizeof buffer - limit, '#'), std::string(buffer + limit, sizeof buffer - limit));
+    }
+    DeleteFileA(path.c_str());
+    EXPECT_FALSE(FormatFileTime(path.c_str(), text, sizeof text, "  ", FileTimeCreated));
+    EXPECT_STREQ("---", text);
+}
+
+} // namespace

@@ -1,0 +1,173 @@
+#include "views/modules.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/appstate.h"
+#include "app/save.h"
+#include "providers/fill.h"
+#include "resource.h"
+#include "settings/settings.h"
+#include "views/address.h"
+#include "views/common.h"
+#include "views/version.h"
+
+namespace {
+
+const int kModuleTabs[] = {
+#ifdef _WIN64 // 16-digit base addresses
+    100, 172, 212, 292,
+#else
+    100, 140, 180, 260,
+#endif
+};
+
+const int kCreatedLimit = 100;
+
+// Version values the save adds to each line, one column each (empty when the module's file has
+// none), so that a missing value never shifts the next one into its column.
+const char *const kSavedVersionKeys[] = {"FileVersion", "FileDescription"};
+
+// Refills the list; the selected line stays selected when the module is still loaded.
+void FillModulesView(HWND, HWND list)
+{
+    char *selected = nullptr;
+    const LRESULT index = SendMessageA(list, LB_GETCURSEL, 0, 0);
+    if (index != LB_ERR)
+        selected = ReadListBoxLine(list, static_cast<int>(index));
+    FillModuleList(list, CurrentProcessId, AddModuleLine, nullptr);
+    if (selected) {
+        const LRESULT found =
+            SendMessageA(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                         reinterpret_cast<LPARAM>(selected));
+        if (found != LB_ERR)
+            SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(found), 0);
+        std::free(selected);
+    }
+}
+
+// The list line's last column is the module's full path.
+const char *PathOfLine(const char *line)
+{
+    const char *tab = FindLastChar(line, '\t');
+    return tab ? tab + 1 : nullptr;
+}
+
+// Each line as shown, followed by the module's version values.
+void SaveModulesView(HWND dialog, HWND list)
+{
+    if (!OpenSaveFile(dialog))
+        return;
+    const int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        char *line = ReadListBoxLine(list, i);
+        if (!line)
+            continue;
+        std::fputs(line, g_saveFile);
+        const char *path = PathOfLine(line);
+        VersionRecord record;
+        const bool hasRecord = path && OpenVersionRecord(path, &record);
+        for (const char *key : kSavedVersionKeys) {
+            char value[MAX_PATH] = "";
+            if (hasRecord)
+                ReadVersionValue(&record, key, value, sizeof value);
+            std::fprintf(g_saveFile, "\t%s", value);
+        }
+        std::fputc('\n', g_saveFile);
+        if (hasRecord)
+            CloseVersionRecord(&record);
+        std::free(line);
+    }
+    CloseSaveFile(dialog);
+}
+
+// Double click on a line: the Version view of its module, owned by this view.
+void ShowVersionOfSelection(HWND dialog, HWND list)
+{
+    const LRESULT index = SendMessageA(list, LB_GETCURSEL, 0, 0);
+    if (index == LB_ERR)
+        return;
+    char *line = ReadListBoxLine(list, static_cast<int>(index));
+    const char *path = line ? PathOfLine(line) : nullptr;
+    if (path) {
+        lstrcpynA(ViewTitle, path, MAX_PATH);
+        OpenVersionView(dialog, ViewTitle);
+    }
+    std::free(line);
+}
+
+bool ModulesViewMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam, INT_PTR *result)
+{
+    if (message != WM_COMMAND || LOWORD(wParam) != IDC_MODULE_LIST || HIWORD(wParam) != LBN_DBLCLK)
+        return false;
+    ShowVersionOfSelection(dialog, reinterpret_cast<HWND>(lParam));
+    *result = TRUE;
+    return true;
+}
+
+const ListViewSpec kModulesView = {
+    IDC_MODULE_LIST,
+    IDC_MODULE_HEADER,
+    IDS_HDR_MODULES,
+    static_cast<int>(sizeof kModuleTabs / sizeof kModuleTabs[0]),
+    kModuleTabs,
+    &g_settings.moduleRefresh,
+    true,  // resizable
+    false, // placed where the template says
+    true,  // caption from ViewTitle
+    FillModulesView,
+    SaveModulesView,
+    ModulesViewMessage,
+};
+
+} // namespace
+
+bool FormatFileTime(const char *path, char *output, int limit, const char *separator,
+                    FileTimeKind which)
+{
+    if (!output || limit <= 0)
+        return false;
+    bool written = false;
+    HANDLE file = CreateFileA(path ? path : "", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        FILETIME time = {}, local;
+        SYSTEMTIME fields;
+        const BOOL read = which == FileTimeCreated ? GetFileTime(file, &time, nullptr, nullptr)
+                                                   : GetFileTime(file, nullptr, nullptr, &time);
+        if (read && (time.dwLowDateTime || time.dwHighDateTime) &&
+            FileTimeToLocalFileTime(&time, &local) && FileTimeToSystemTime(&local, &fields) &&
+            GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &fields, nullptr, output, limit) > 0) {
+            // The time goes after the separator only while at least its terminator still fits.
+            const int used = lstrlenA(output) + lstrlenA(separator);
+            if (used < limit) {
+                lstrcatA(output, separator);
+                written = GetTimeFormatA(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &fields, nullptr,
+                                         output + used, limit - used) > 0;
+            }
+        }
+        CloseHandle(file);
+    }
+    if (!written)
+        lstrcpynA(output, "---", limit);
+    return written;
+}
+
+void AddModuleLine(void *, HWND listBox, const char *name, ULONG_PTR base, SIZE_T size,
+                   const char *path)
+{
+    if (!listBox)
+        return;
+    char created[kCreatedLimit];
+    FormatFileTime(path, created, sizeof created, "  ", FileTimeCreated);
+    char line[3 * MAX_PATH];
+    std::snprintf(line, sizeof line, "%s\t" ADDRESS_FORMAT "\t" SIZE_FORMAT "\t%s\t%s",
+                  name ? name : "", base, size, created, path ? path : "");
+    SendMessageA(listBox, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line));
+}
+
+LRESULT OnModulesCommand(HWND, WPARAM, WORD, LPARAM)
+{
+    OpenProcessView(IDD_MODULES, g_titleModules, &kModulesView);
+    return 0;
+}

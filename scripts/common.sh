@@ -73,7 +73,7 @@ start_display() {
 # Wine's background services inherit the caller's pipes; start them once, detached, so that
 # ctest's pipes are not held open after the tests end.
 start_wine() {
-    wineserver -p
+    wineserver -p 2>/dev/null || true # already running is fine
     "$WINE" wineboot >/dev/null 2>&1 </dev/null
 }
 

@@ -201,6 +201,12 @@
 #define IDC_VER_PRODUCTNAME         1040
 #define IDC_VER_DESCRIPTION         1041
 
+/* The action and option dialogs keep their identifiers beside their templates. */
+#include "dialogs/kill.h"
+#include "dialogs/priority.h"
+#include "dialogs/about.h"
+#include "dialogs/options.h"
+
 /* ------------------------------------------------------------------------
  * Commands (40001-40099): menu items, accelerators, toolbar buttons
  * ------------------------------------------------------------------------ */

@@ -6,7 +6,9 @@
 
 #include "app/appstate.h"
 #include "app/columns.h"
+#include "app/mainwnd.h"
 #include "app/processlist.h"
+#include "app/startup.h"
 #include "providers/fill.h"
 
 namespace kvtest {
@@ -30,6 +32,21 @@ std::string ScratchFolder()
         folder = name;
     }
     return folder;
+}
+
+// Copies `program` from beside the tests into this run's scratch folder under `exeName` and
+// returns the copy's full path, or "" on failure. A copy that already exists (and may be
+// running) is reused.
+std::string CopyHelper(const char *program, const char *exeName)
+{
+    const std::string folder = ScratchFolder();
+    if (folder.empty())
+        return std::string();
+    const std::string target = folder + exeName;
+    if (!CopyFileA(BesideTests(program).c_str(), target.c_str(), FALSE) &&
+        GetFileAttributesA(target.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return std::string();
+    return target;
 }
 
 // A freshly started process has no module list for a moment; a provider that looks then would
@@ -69,9 +86,45 @@ LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
+// The window WhileShown waits for; one at a time (a watch ends before its act runs, so an act
+// may start another).
+struct Watch {
+    const char *className;
+    int controlId;
+    const std::function<void(HWND)> *act;
+    UINT_PTR timer;
+    HWND found;
+};
+Watch *g_watch;
+
+BOOL CALLBACK FindWatched(HWND window, LPARAM found)
+{
+    char name[64];
+    if (!GetClassNameA(window, name, sizeof name) || lstrcmpiA(name, g_watch->className) ||
+        (g_watch->controlId && !GetDlgItem(window, g_watch->controlId)) ||
+        !IsWindowEnabled(window) || !IsWindowVisible(window))
+        return TRUE;
+    *reinterpret_cast<HWND *>(found) = window;
+    return FALSE;
+}
+
+void CALLBACK WatchTick(HWND, UINT, UINT_PTR, DWORD)
+{
+    HWND found = nullptr;
+    if (g_watch)
+        EnumThreadWindows(GetCurrentThreadId(), FindWatched, reinterpret_cast<LPARAM>(&found));
+    if (!found)
+        return;
+    Watch *watch = g_watch;
+    g_watch = nullptr;
+    KillTimer(nullptr, watch->timer); // the act may pump messages itself
+    watch->found = found;
+    (*watch->act)(found);
+}
+
 } // namespace
 
-std::string HelperPath()
+std::string BesideTests(const char *name)
 {
     char path[MAX_PATH];
     const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
@@ -79,19 +132,7 @@ std::string HelperPath()
         return std::string();
     std::string result(path);
     result.erase(result.find_last_of('\\') + 1);
-    return result + "kvchild.exe";
-}
-
-std::string CopyHelper(const char *exeName)
-{
-    const std::string folder = ScratchFolder();
-    if (folder.empty())
-        return std::string();
-    const std::string target = folder + exeName;
-    if (!CopyFileA(HelperPath().c_str(), target.c_str(), FALSE) &&
-        GetFileAttributesA(target.c_str()) == INVALID_FILE_ATTRIBUTES)
-        return std::string();
-    return target;
+    return result + name;
 }
 
 ChildProcess::~ChildProcess()
@@ -99,10 +140,11 @@ ChildProcess::~ChildProcess()
     Kill();
 }
 
-bool ChildProcess::Start(const char *exeName, const char *arguments, bool captureOutput)
+bool ChildProcess::Start(const char *exeName, const char *arguments, bool captureOutput,
+                         const char *program)
 {
     Kill();
-    path_ = CopyHelper(exeName);
+    path_ = CopyHelper(program, exeName);
     if (path_.empty())
         return false;
     std::string commandLine = "\"" + path_ + "\"";
@@ -250,12 +292,164 @@ std::string ListHost::CellText(int row, int column) const
     return text;
 }
 
+void ListHost::Select(int row) const
+{
+    LVITEMA state = {};
+    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    state.state = row >= 0 ? LVIS_SELECTED | LVIS_FOCUSED : 0;
+    SendMessageA(list_, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
+}
+
+void ListHost::SelectRecord(const ProcessRecord &record) const
+{
+    AddOrUpdateProcess(list_, &record);
+    Select(FindRow(record.id, record.kind));
+}
+
+bool ListHost::SelectProcess(DWORD processId) const
+{
+    RefreshProcessList(list_);
+    const int row = FindRow(processId);
+    if (row >= 0)
+        Select(row);
+    return row >= 0;
+}
+
 int CountRecords()
 {
     int count = 0;
     for (const ProcessRecord *record = g_recordHead; record; record = record->next)
         ++count;
     return count;
+}
+
+BOOL WINAPI FailingEnumProcessModules(HANDLE, HMODULE *, DWORD, DWORD *)
+{
+    SetLastError(ERROR_PARTIAL_COPY);
+    return FALSE;
+}
+
+void Pump()
+{
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+bool PumpUntil(const std::function<bool()> &done, DWORD timeoutMs)
+{
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start >= timeoutMs)
+            return false;
+        Pump();
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+    return true;
+}
+
+std::string WindowText(HWND window)
+{
+    char text[MAX_PATH] = "";
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+std::vector<std::string> ListLines(HWND list)
+{
+    std::vector<std::string> lines;
+    const int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        const LRESULT length = SendMessageA(list, LB_GETTEXTLEN, i, 0);
+        if (length == LB_ERR)
+            continue;
+        std::string line(static_cast<size_t>(length) + 1, '\0');
+        SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(&line[0]));
+        line.resize(static_cast<size_t>(length));
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+void PressKey(HWND dialog, HWND list, UINT key)
+{
+    SendMessageA(dialog, WM_VKEYTOITEM, MAKEWPARAM(key, 0), reinterpret_cast<LPARAM>(list));
+}
+
+HWND WhileShown(const char *className, int controlId, const std::function<void()> &trigger,
+                const std::function<void(HWND)> &act)
+{
+    Watch watch = {className, controlId, &act, SetTimer(nullptr, 0, 20, WatchTick), nullptr};
+    g_watch = &watch;
+    trigger();
+    if (g_watch == &watch) { // nothing showed
+        g_watch = nullptr;
+        KillTimer(nullptr, watch.timer);
+    }
+    return watch.found;
+}
+
+bool PrepareViews()
+{
+    DetectOs();
+    SelectColumnSet(IsNt);
+    LoadLazyStrings(g_viewTitleTable);
+    RegisterDialogClass(g_instance); // fails harmlessly once registered
+    return BindProvider();
+}
+
+HWND RunViewCommand(const ListHost &host, ViewCommand command,
+                    const std::function<void(HWND)> &act)
+{
+    const HWND savedMain = g_mainWindow;
+    g_mainWindow = GetParent(host.List());
+    const HWND view = WhileShown(
+        "KELVANEDLG", 0, [&] { command(g_mainWindow, 0, 0, 0); },
+        [&](HWND shown) {
+            act(shown);
+            if (IsWindow(shown))
+                SendMessageA(shown, WM_CLOSE, 0, 0);
+        });
+    g_mainWindow = savedMain;
+    return view;
+}
+
+void ListTest::OpenList()
+{
+    SelectColumnSet(true);
+    host_.reset(new ListHost);
+    ASSERT_TRUE(host_->List());
+}
+
+void ListTest::TearDown()
+{
+    host_.reset();
+    g_ntApi = savedApi_;
+    IsNt = savedIsNt_;
+}
+
+void ListTest::Pass()
+{
+    RefreshProcessList(host_->List());
+}
+
+void ViewTest::SetUp()
+{
+    ASSERT_TRUE(PrepareViews());
+    host_.reset(new ListHost);
+}
+
+void ViewTest::TearDown()
+{
+    host_.reset();
+    g_settings = savedSettings_;
+}
+
+HWND ViewTest::Run(const std::function<void(HWND)> &act) const
+{
+    return RunViewCommand(*host_, command_, act);
 }
 
 } // namespace kvtest

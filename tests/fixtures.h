@@ -1,23 +1,28 @@
-// Helpers the test suites share: copies of the child helper (kvchild.exe) started under chosen
-// names and ended again, and a hidden window that hosts the main process list.
+// Helpers the test suites share: helper programs built beside the tests, started as child
+// processes and ended again; a hidden window that hosts the main process list; a driver for modal
+// windows that acts from inside their loop; and the base fixtures of the list and view suites.
 #pragma once
+#include <gtest/gtest.h>
 #include <windows.h>
 
+#include <functional>
+#include <memory>
 #include <string>
+#include <vector>
+
+#include "app/appstate.h"
+#include "providers/provider.h"
+#include "settings/settings.h"
 
 struct ProcessRecord;
 
 namespace kvtest {
 
-// Full path of kvchild.exe, which the build puts beside the test executable.
-std::string HelperPath();
+// Full path of `name` in the folder of the test executable, where the build puts the helper
+// programs (kvchild.exe, kvmemory.exe, the vt_*.exe version samples) and kelvane.exe.
+std::string BesideTests(const char *name);
 
-// Copies the helper into this run's scratch folder under `exeName` ("kvtest_alpha.exe") and
-// returns the copy's full path, or "" on failure. A copy that already exists (and may be
-// running) is reused.
-std::string CopyHelper(const char *exeName);
-
-// A running copy of the helper, ended and waited for when the object goes out of scope.
+// A running copy of a helper program, ended and waited for when the object goes out of scope.
 class ChildProcess {
 public:
     ChildProcess() = default;
@@ -25,10 +30,12 @@ public:
     ChildProcess(const ChildProcess &) = delete;
     ChildProcess &operator=(const ChildProcess &) = delete;
 
-    // Starts the helper copied under `exeName` with `arguments` (may be null; see kvchild.cpp).
-    // Returns once the child's modules can be listed, so a refresh sees it complete. With
-    // `captureOutput` its standard output is kept for ReadLine.
-    bool Start(const char *exeName, const char *arguments = nullptr, bool captureOutput = false);
+    // Copies `program` (built beside the tests) into this run's scratch folder under `exeName`
+    // ("kvtest_alpha.exe"; a copy that exists already is reused) and starts it with `arguments`
+    // (may be null; see the helpers' sources). Returns once the child's modules can be listed, so
+    // a refresh sees it complete. With `captureOutput` its standard output is kept for ReadLine.
+    bool Start(const char *exeName, const char *arguments = nullptr, bool captureOutput = false,
+               const char *program = "kvchild.exe");
     // Ends the child and waits for it; true when it is gone (also when it had ended already).
     bool Kill();
     // Next line of captured output without its line end; false when none came within the time.
@@ -65,6 +72,13 @@ public:
     // The text the list shows in a cell (asked for through the same notification as on screen).
     std::string CellText(int row, int column) const;
 
+    // Selects the row and only it; -1 selects none.
+    void Select(int row) const;
+    // Adds a row for a record no provider reported and selects it.
+    void SelectRecord(const ProcessRecord &record) const;
+    // Refreshes the list and selects the process's row; false when it has none.
+    bool SelectProcess(DWORD processId) const;
+
 private:
     HWND window_ = nullptr;
     HWND list_ = nullptr;
@@ -73,5 +87,69 @@ private:
 
 // Number of records in the chain, rows or not.
 int CountRecords();
+
+// An EnumProcessModules that fails as it does for a process whose memory cannot be read.
+BOOL WINAPI FailingEnumProcessModules(HANDLE, HMODULE *, DWORD, DWORD *);
+
+// Dispatches every message waiting in this thread's queue.
+void Pump();
+// Dispatches messages until `done` or the time is up; false on time-out.
+bool PumpUntil(const std::function<bool()> &done, DWORD timeoutMs);
+std::string WindowText(HWND window);
+// The lines of a list box.
+std::vector<std::string> ListLines(HWND list);
+// As the list box reports a key press to its dialog.
+void PressKey(HWND dialog, HWND list, UINT key);
+
+// While `trigger` runs, calls `act` from inside the modal loop on the first enabled, visible window
+// of this thread with class `className` (and control `controlId`, unless 0). `act` must close
+// the window. Returns the window (destroyed by then), or null when none showed.
+HWND WhileShown(const char *className, int controlId, const std::function<void()> &trigger,
+                const std::function<void(HWND)> &act);
+
+// Detects the family, binds the provider, loads the view titles, registers the dialog class.
+bool PrepareViews();
+
+// A view command handler as the main window's command table holds it.
+typedef LRESULT (*ViewCommand)(HWND, WPARAM, WORD, LPARAM);
+// Runs a view command as the main window does, with the host's window as main window. `act` is
+// called from inside the modal view once it shows; the view is closed afterwards. Returns the
+// view's window (destroyed by then), or null when nothing opened.
+HWND RunViewCommand(const ListHost &host, ViewCommand command,
+                    const std::function<void(HWND)> &act);
+
+// Base of the suites that refresh the main list with the NT column set: derived SetUps bind a
+// provider, then call OpenList. g_ntApi and IsNt are put back afterwards.
+class ListTest : public testing::Test {
+protected:
+    void OpenList();
+    void TearDown() override;
+    // One refresh pass of the host's list.
+    void Pass();
+
+    std::unique_ptr<ListHost> host_;
+
+private:
+    NtApi savedApi_ = g_ntApi;
+    bool savedIsNt_ = IsNt;
+};
+
+// Base of the detail-view suites: views prepared, a host list, a child process for derived
+// SetUps to start and select, and the settings put back afterwards.
+class ViewTest : public testing::Test {
+protected:
+    explicit ViewTest(ViewCommand command) : command_(command) {}
+    void SetUp() override;
+    void TearDown() override;
+    // Runs the suite's view command (see RunViewCommand).
+    HWND Run(const std::function<void(HWND)> &act) const;
+
+    std::unique_ptr<ListHost> host_;
+    ChildProcess child_;
+
+private:
+    Settings savedSettings_ = g_settings;
+    ViewCommand command_;
+};
 
 } // namespace kvtest

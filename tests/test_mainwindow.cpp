@@ -20,14 +20,7 @@ namespace {
 
 const char kTestKey[] = "Software\\KelvaneTest\\mainwindow";
 
-void Pump()
-{
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
+using kvtest::Pump;
 
 class MainWindow : public testing::Test {
 protected:

@@ -7,127 +7,22 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <map>
-#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "app/appstate.h"
 #include "fixtures.h"
 #include "providers/fill.h"
 #include "resource.h"
-#include "settings/settings.h"
 #include "views/address.h"
 #include "views/memory.h"
-
-namespace kvtest {
-// The view driver, defined in test_threadsview.cpp.
-typedef LRESULT (*ViewCommand)(HWND, WPARAM, WORD, LPARAM);
-bool PrepareViews();
-bool SelectProcess(const ListHost &host, DWORD processId);
-HWND RunViewCommand(const ListHost &host, ViewCommand command, const std::function<void(HWND)> &act);
-std::vector<std::string> ListLines(HWND list);
-void PressKey(HWND dialog, HWND list, UINT key);
-bool PumpUntil(const std::function<bool()> &done, DWORD timeoutMs);
-std::string WindowText(HWND window);
-} // namespace kvtest
 
 namespace {
 
 struct Region {
     ULONG_PTR base;
     SIZE_T size;
-};
-
-// kvmemory.exe, started with its output on a pipe; it reports its regions, then idles.
-class MemoryChild {
-public:
-    ~MemoryChild() { Kill(); }
-
-    bool Start()
-    {
-        char path[MAX_PATH];
-        const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-        if (length == 0 || length >= sizeof path)
-            return false;
-        std::string exe(path);
-        exe.erase(exe.find_last_of('\\') + 1);
-        exe += "kvmemory.exe";
-        std::string commandLine = "\"" + exe + "\"";
-
-        SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-        HANDLE readEnd = nullptr, writeEnd = nullptr;
-        if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0))
-            return false;
-        SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = writeEnd;
-        startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-        PROCESS_INFORMATION info = {};
-        const BOOL started = CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
-                                            0, nullptr, nullptr, &startup, &info);
-        CloseHandle(writeEnd);
-        if (started) {
-            CloseHandle(info.hThread);
-            process_ = info.hProcess;
-            id_ = info.dwProcessId;
-        }
-        const bool ready = started && ReadReport(readEnd);
-        CloseHandle(readEnd);
-        return ready;
-    }
-
-    void Kill()
-    {
-        if (!process_)
-            return;
-        TerminateProcess(process_, 1);
-        WaitForSingleObject(process_, 5000);
-        CloseHandle(process_);
-        process_ = nullptr;
-    }
-
-    DWORD Id() const { return id_; }
-    HANDLE Handle() const { return process_; }
-    ULONG_PTR Image() const { return Get("image").base; }
-    // Where the child put a region of this kind; base 0 when it could not.
-    Region Get(const char *kind) const
-    {
-        const auto found = regions_.find(kind);
-        return found == regions_.end() ? Region() : found->second;
-    }
-
-private:
-    // Reads "KIND BASE [SIZE]" lines up to "ready"; false when the child ends first.
-    bool ReadReport(HANDLE pipe)
-    {
-        std::string text;
-        char chunk[256];
-        DWORD read = 0;
-        while (text.find("ready") == std::string::npos) {
-            if (!ReadFile(pipe, chunk, sizeof chunk, &read, nullptr) || read == 0)
-                return false;
-            text.append(chunk, read);
-        }
-        std::istringstream lines(text);
-        std::string line;
-        while (std::getline(lines, line)) {
-            char kind[16];
-            unsigned long long base = 0, size = 0;
-            if (std::sscanf(line.c_str(), "%15s %llx %llx", kind, &base, &size) >= 2)
-                regions_[kind] = {static_cast<ULONG_PTR>(base), static_cast<SIZE_T>(size)};
-        }
-        return Get("image").base != 0;
-    }
-
-    HANDLE process_ = nullptr;
-    DWORD id_ = 0;
-    std::map<std::string, Region> regions_;
 };
 
 std::vector<std::string> Columns(const std::string &line)
@@ -195,30 +90,37 @@ Totals SumOfLines(const std::vector<std::string> &lines)
     return totals;
 }
 
-class MemoryView : public testing::Test {
+// The view on kvmemory.exe, which reports the regions it set up, then idles.
+class MemoryView : public kvtest::ViewTest {
 protected:
+    MemoryView() : ViewTest(OnMemoryCommand) {}
+
     void SetUp() override
     {
-        ASSERT_TRUE(kvtest::PrepareViews());
-        host_.reset(new kvtest::ListHost);
-        ASSERT_TRUE(child_.Start());
-        ASSERT_TRUE(kvtest::SelectProcess(*host_, child_.Id()));
+        ASSERT_NO_FATAL_FAILURE(ViewTest::SetUp());
+        ASSERT_TRUE(child_.Start("kvmemory.exe", nullptr, true, "kvmemory.exe"));
+        // "KIND BASE [SIZE]" lines up to "ready".
+        std::string line;
+        while (child_.ReadLine(&line) && line != "ready") {
+            char kind[16];
+            unsigned long long base = 0, size = 0;
+            if (std::sscanf(line.c_str(), "%15s %llx %llx", kind, &base, &size) >= 2)
+                regions_[kind] = {static_cast<ULONG_PTR>(base), static_cast<SIZE_T>(size)};
+        }
+        ASSERT_EQ("ready", line);
+        ASSERT_NE(0u, Image());
+        ASSERT_TRUE(host_->SelectProcess(child_.Id()));
     }
 
-    void TearDown() override
+    ULONG_PTR Image() const { return Get("image").base; }
+    // Where the child put a region of this kind; base 0 when it could not.
+    Region Get(const char *kind) const
     {
-        host_.reset();
-        g_settings = savedSettings_;
+        const auto found = regions_.find(kind);
+        return found == regions_.end() ? Region() : found->second;
     }
 
-    HWND Run(const std::function<void(HWND)> &act)
-    {
-        return kvtest::RunViewCommand(*host_, OnMemoryCommand, act);
-    }
-
-    Settings savedSettings_ = g_settings;
-    std::unique_ptr<kvtest::ListHost> host_;
-    MemoryChild child_;
+    std::map<std::string, Region> regions_;
 };
 
 TEST_F(MemoryView, ShowsEachRegionWithItsStateProtectionTypeAndModule)
@@ -258,7 +160,7 @@ TEST_F(MemoryView, ShowsEachRegionWithItsStateProtectionTypeAndModule)
     };
     for (const Expected &e : expected) {
         SCOPED_TRACE(e.kind);
-        const Region region = child_.Get(e.kind);
+        const Region region = Get(e.kind);
         ASSERT_NE(0u, region.base);
         const std::vector<std::string> c = LineAt(lines, region.base);
         ASSERT_EQ(7u, c.size()); // no module column
@@ -274,7 +176,7 @@ TEST_F(MemoryView, ShowsEachRegionWithItsStateProtectionTypeAndModule)
     int imageLines = 0;
     for (const std::string &line : lines) {
         const std::vector<std::string> c = Columns(line);
-        if (c.size() < 7 || c[1] != Address(child_.Image()))
+        if (c.size() < 7 || c[1] != Address(Image()))
             continue;
         ++imageLines;
         EXPECT_EQ("Image", c[6]) << line;
@@ -299,7 +201,7 @@ TEST_F(MemoryView, TotalsAddUpTheCommittedRegionsOfEachTypeBeyondFourGigabytes)
     Totals shown;
     ASSERT_TRUE(ParseTotals(text, &shown)) << text;
     EXPECT_EQ(SumOfLines(lines), shown) << text;
-    const unsigned long long mappedK = (child_.Get("mapped").size + 1023) / 1024;
+    const unsigned long long mappedK = (Get("mapped").size + 1023) / 1024;
     ASSERT_NE(0u, mappedK);
     EXPECT_GE(shown.mappedK, mappedK); // more than 4 GB on the 64-bit build
     EXPECT_GE(shown.privateK, (0x30000 + 0x10000 + 0x10000) / 1024);
@@ -403,8 +305,9 @@ TEST_F(MemoryView, ModuleTallyCountsRepeatedReportsOfAModuleOnce)
     const ModuleTallyEntry *exe = nullptr;
     int entries = 0;
     for (const ModuleTallyEntry *entry = tally.head; entry; entry = entry->next) {
-        ++entries;        EXPECT_EQ(2u, entry->count) << entry->name;
-        if (entry->base == child_.Image())
+        ++entries;
+        EXPECT_EQ(2u, entry->count) << entry->name;
+        if (entry->base == Image())
             exe = entry;
     }
     EXPECT_GE(entries, 3);

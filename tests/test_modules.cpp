@@ -5,43 +5,21 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <commctrl.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/processlist.h"
 #include "fixtures.h"
 #include "resource.h"
-#include "settings/settings.h"
 #include "views/modules.h"
 
-namespace kvtest {
-// The view driver, defined in test_threadsview.cpp.
-typedef LRESULT (*ViewCommand)(HWND, WPARAM, WORD, LPARAM);
-bool PrepareViews();
-bool SelectProcess(const ListHost &host, DWORD processId);
-HWND RunViewCommand(const ListHost &host, ViewCommand command, const std::function<void(HWND)> &act);
-std::vector<std::string> ListLines(HWND list);
-void PressKey(HWND dialog, HWND list, UINT key);
-bool PumpUntil(const std::function<bool()> &done, DWORD timeoutMs);
-std::string WindowText(HWND window);
-} // namespace kvtest
-
 namespace {
-
-std::string BesideTests(const char *name)
-{
-    std::string path = kvtest::HelperPath();
-    return path.erase(path.find_last_of('\\') + 1) + name;
-}
 
 std::string TempPath(const char *name)
 {
@@ -68,53 +46,6 @@ std::vector<std::string> Split(const std::string &line)
     return fields;
 }
 
-// While `trigger` runs, acts on the first enabled window of this thread with class `className`
-// that has control `controlId`; `act` must close it. True when the window showed.
-struct Watch {
-    const char *className;
-    int controlId;
-    const std::function<void(HWND)> *act;
-    UINT_PTR timer;
-    bool ran;
-};
-Watch *g_watch;
-
-BOOL CALLBACK FindWatched(HWND window, LPARAM found)
-{
-    char name[64];
-    GetClassNameA(window, name, sizeof name);
-    if (lstrcmpiA(name, g_watch->className) || !GetDlgItem(window, g_watch->controlId) ||
-        !IsWindowEnabled(window) || !IsWindowVisible(window))
-        return TRUE;
-    *reinterpret_cast<HWND *>(found) = window;
-    return FALSE;
-}
-
-void CALLBACK WatchTick(HWND, UINT, UINT_PTR, DWORD)
-{
-    HWND found = nullptr;
-    if (g_watch)
-        EnumThreadWindows(GetCurrentThreadId(), FindWatched, reinterpret_cast<LPARAM>(&found));
-    if (!found)
-        return;
-    Watch *watch = g_watch;
-    g_watch = nullptr;
-    KillTimer(nullptr, watch->timer);
-    watch->ran = true;
-    (*watch->act)(found);
-}
-
-bool WhileShown(const char *className, int controlId, const std::function<void()> &trigger,
-                const std::function<void(HWND)> &act)
-{
-    Watch watch = {className, controlId, &act, SetTimer(nullptr, 0, 20, WatchTick), false};
-    g_watch = &watch;
-    trigger();
-    g_watch = nullptr;
-    KillTimer(nullptr, watch.timer);
-    return watch.ran;
-}
-
 struct Module {
     std::string name, path;
     ULONG_PTR base;
@@ -135,72 +66,30 @@ std::vector<Module> ModulesOf(DWORD processId)
     return modules;
 }
 
-// vt_full.exe, idling for a minute.
-class VersionChild {
-public:
-    ~VersionChild()
-    {
-        TerminateProcess(info_.hProcess, 0);
-        WaitForSingleObject(info_.hProcess, 5000);
-        CloseHandle(info_.hProcess);
-        CloseHandle(info_.hThread);
-    }
-
-    bool Start()
-    {
-        std::string commandLine = "\"" + BesideTests("vt_full.exe") + "\" wait";
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        return CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                              nullptr, &startup, &info_) &&
-               kvtest::PumpUntil([&] { return !ModulesOf(Id()).empty(); }, 5000); // loaded
-    }
-
-    DWORD Id() const { return info_.dwProcessId; }
-
-private:
-    PROCESS_INFORMATION info_ = {};
-};
-
-class ModulesView : public testing::Test {
+// The view on vt_full.exe, idling for a minute.
+class ModulesView : public kvtest::ViewTest {
 protected:
+    ModulesView() : ViewTest(OnModulesCommand) {}
+
     void SetUp() override
     {
-        ASSERT_TRUE(kvtest::PrepareViews());
-        host_.reset(new kvtest::ListHost);
-        ASSERT_TRUE(child_.Start());
-        ASSERT_TRUE(kvtest::SelectProcess(*host_, child_.Id()));
-    }
-
-    void TearDown() override
-    {
-        host_.reset();
-        g_settings = savedSettings_;
-    }
-
-    HWND Run(const std::function<void(HWND)> &act)
-    {
-        return kvtest::RunViewCommand(*host_, OnModulesCommand, act);
+        ASSERT_NO_FATAL_FAILURE(ViewTest::SetUp());
+        ASSERT_TRUE(child_.Start("vt_full.exe", "wait", false, "vt_full.exe"));
+        ASSERT_TRUE(host_->SelectProcess(child_.Id()));
     }
 
     // Selects a row the provider never reported (a process with this name), or none for id -1.
     void SelectRow(DWORD id, const std::string &name)
     {
+        if (id == static_cast<DWORD>(-1)) {
+            host_->Select(-1);
+            return;
+        }
         ProcessRecord record = {};
         record.id = id;
         lstrcpynA(record.name, name.c_str(), MAX_PATH);
-        if (id != static_cast<DWORD>(-1))
-            AddOrUpdateProcess(host_->List(), &record);
-        LVITEMA state = {};
-        state.stateMask = LVIS_SELECTED;
-        state.state = id != static_cast<DWORD>(-1) ? LVIS_SELECTED : 0;
-        SendMessageA(host_->List(), LVM_SETITEMSTATE, host_->FindRow(id),
-                     reinterpret_cast<LPARAM>(&state));
+        host_->SelectRecord(record);
     }
-
-    Settings savedSettings_ = g_settings;
-    std::unique_ptr<kvtest::ListHost> host_;
-    VersionChild child_;
 };
 
 TEST_F(ModulesView, ListsEveryModuleWithItsBaseSizeCreationTimeAndPath)
@@ -301,13 +190,16 @@ TEST_F(ModulesView, DoubleClickShowsTheModulesVersionOwnedByTheView)
             SendMessageA(view, WM_COMMAND, MAKEWPARAM(IDC_MODULE_LIST, LBN_DBLCLK),
                          reinterpret_cast<LPARAM>(list));
         };
+        auto versionShown = [&](const std::function<void(HWND)> &act) {
+            return kvtest::WhileShown("KELVANEDLG", IDC_VER_FILEVERSION, doubleClick, act) != nullptr;
+        };
         auto close = [](HWND version) { SendMessageA(version, WM_CLOSE, 0, 0); };
-        withoutSelection = WhileShown("KELVANEDLG", IDC_VER_FILEVERSION, doubleClick, close);
+        withoutSelection = versionShown(close);
         const std::vector<std::string> lines = kvtest::ListLines(list);
         for (size_t i = 0; i < lines.size(); ++i)
             if (Split(lines[i])[0] == "vt_full.exe")
                 SendMessageA(list, LB_SETCURSEL, i, 0);
-        EXPECT_TRUE(WhileShown("KELVANEDLG", IDC_VER_FILEVERSION, doubleClick, [&](HWND version) {
+        EXPECT_TRUE(versionShown([&](HWND version) {
             EXPECT_EQ(view, GetWindow(version, GW_OWNER));
             EXPECT_FALSE(IsWindowEnabled(view));
             fileVersion = kvtest::WindowText(GetDlgItem(version, IDC_VER_FILEVERSION));
@@ -329,13 +221,12 @@ TEST_F(ModulesView, SaveWritesEachLineWithTheModulesVersionColumns)
     ASSERT_TRUE(Run([&](HWND view) {
         HWND list = GetDlgItem(view, IDC_MODULE_LIST);
         lines = kvtest::ListLines(list);
-        EXPECT_TRUE(WhileShown("#32770", IDOK, [&] { kvtest::PressKey(view, list, VK_F2); },
-                               [&](HWND save) {
-                                   HWND name = GetDlgItem(save, 0x47c); // cmb13, else edt1
-                                   SetWindowTextA(name ? name : GetDlgItem(save, 0x480),
-                                                  file.c_str());
-                                   SendMessageA(save, WM_COMMAND, IDOK, 0);
-                               }));
+        EXPECT_TRUE(kvtest::WhileShown(
+            "#32770", IDOK, [&] { kvtest::PressKey(view, list, VK_F2); }, [&](HWND save) {
+                HWND name = GetDlgItem(save, 0x47c); // cmb13, else edt1
+                SetWindowTextA(name ? name : GetDlgItem(save, 0x480), file.c_str());
+                SendMessageA(save, WM_COMMAND, IDOK, 0);
+            }));
     }));
     std::vector<std::string> saved;
     {

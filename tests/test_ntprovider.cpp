@@ -5,12 +5,9 @@
 
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "app/appstate.h"
-#include "app/columns.h"
 #include "app/processlist.h"
 #include "fixtures.h"
 #include "providers/fill.h"
@@ -50,12 +47,6 @@ BOOL WINAPI FakeEnumProcesses(DWORD *ids, DWORD bytes, DWORD *returned)
     std::memcpy(ids, g_fake.ids.data(), count * sizeof(DWORD));
     *returned = count * sizeof(DWORD);
     return TRUE;
-}
-
-BOOL WINAPI FailingEnumProcessModules(HANDLE, HMODULE *, DWORD, DWORD *)
-{
-    SetLastError(ERROR_PARTIAL_COPY);
-    return FALSE;
 }
 
 HMODULE FakeModule(int index)
@@ -170,36 +161,27 @@ void AddLine(void *, HWND listBox, const char *name, ULONG_PTR, SIZE_T, const ch
     SendMessageA(listBox, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
 }
 
-class NtProvider : public testing::Test {
+class NtProvider : public kvtest::ListTest {
 protected:
     void SetUp() override
     {
-        savedApi_ = g_ntApi;
-        savedIsNt_ = IsNt;
         IsNt = true;
-        SelectColumnSet(true);
         ASSERT_TRUE(BindNtProvider(g_systemExports));
         g_real = g_ntApi;
         g_fake = FakeState();
         g_ntApi.EnumProcesses = FakeEnumProcesses;
-        host_.reset(new kvtest::ListHost);
-        ASSERT_TRUE(host_->List());
+        ASSERT_NO_FATAL_FAILURE(OpenList());
     }
 
-    void TearDown() override
+    // The provider reports `count` made-up modules for any process.
+    void FakeModules(int count)
     {
-        host_.reset();
-        g_ntApi = savedApi_;
-        IsNt = savedIsNt_;
+        g_fake.moduleCount = count;
+        g_ntApi.EnumProcessModules = ManyEnumProcessModules;
+        g_ntApi.GetModuleBaseNameA = ManyBaseNames;
+        g_ntApi.GetModuleFileNameExA = ManyFileNames;
+        g_ntApi.GetModuleInformation = ManyModuleInformation;
     }
-
-    void Refresh() { RefreshProcessList(host_->List()); }
-
-    std::unique_ptr<kvtest::ListHost> host_;
-
-private:
-    NtApi savedApi_;
-    bool savedIsNt_ = false;
 };
 
 TEST_F(NtProvider, ProcessesWithoutDetailsAreKeptButNotShown)
@@ -207,8 +189,8 @@ TEST_F(NtProvider, ProcessesWithoutDetailsAreKeptButNotShown)
     kvtest::ChildProcess child;
     ASSERT_TRUE(child.Start("kvnt_hidden.exe"));
     g_fake.ids = {kNoSuchProcess, child.Id()};
-    g_ntApi.EnumProcessModules = FailingEnumProcessModules;
-    Refresh();
+    g_ntApi.EnumProcessModules = kvtest::FailingEnumProcessModules;
+    Pass();
 
     const ProcessRecord *denied = FindProcessRecord(kNoSuchProcess, KindProcess);
     ASSERT_TRUE(denied);
@@ -227,7 +209,7 @@ TEST_F(NtProvider, ProcessesWithoutDetailsAreKeptButNotShown)
 
     // Hidden for good: readable modules later do not turn the record into a row.
     g_ntApi.EnumProcessModules = g_real.EnumProcessModules;
-    Refresh();
+    Pass();
     EXPECT_EQ(0, host_->RowCount());
     EXPECT_EQ(2, kvtest::CountRecords());
 }
@@ -238,7 +220,7 @@ TEST_F(NtProvider, ParentIsZeroWithoutNativeQuery)
     ASSERT_TRUE(child.Start("kvnt_orphan.exe"));
     g_fake.ids = {child.Id()};
     g_ntApi.NtQueryInformationProcess = nullptr;
-    Refresh();
+    Pass();
 
     const ProcessRecord *record = FindProcessRecord(child.Id(), KindProcess);
     ASSERT_TRUE(record);
@@ -254,7 +236,7 @@ TEST_F(NtProvider, SixteenBitTasksFollowTheirMachine)
     g_ntApi.VDMEnumProcessWOW = FakeEnumMachines;
     g_ntApi.VDMEnumTaskWOWEx = FakeEnumTasks;
     g_ntApi.VDMTerminateTaskWOW = FakeTerminateTask;
-    Refresh();
+    Pass();
     EXPECT_TRUE(g_fake.machineRecordedFirst);
 
     const ProcessRecord *app = FindProcessRecord(701, KindTask16);
@@ -328,11 +310,11 @@ TEST_F(NtProvider, FailedEnumerationRemovesEveryRow)
     kvtest::ChildProcess child;
     ASSERT_TRUE(child.Start("kvnt_gone.exe"));
     g_fake.ids = {GetCurrentProcessId(), child.Id(), kNoSuchProcess};
-    Refresh();
+    Pass();
     ASSERT_EQ(2, host_->RowCount());
 
     g_fake.enumFails = true;
-    Refresh();
+    Pass();
     EXPECT_EQ(0, host_->RowCount());
     EXPECT_EQ(0, kvtest::CountRecords());
 }
@@ -345,7 +327,7 @@ TEST_F(NtProvider, ListsEveryProcessBeyondTheFirstBufferAndPrunesHiddenOnes)
     for (DWORD i = 0; i < 2998; ++i)
         g_fake.ids.push_back(kNoSuchProcess + 4 * i);
     g_fake.ids.push_back(child.Id()); // last, beyond 2048
-    Refresh();
+    Pass();
 
     EXPECT_EQ(3000, kvtest::CountRecords());
     EXPECT_EQ(2, host_->RowCount());
@@ -355,7 +337,7 @@ TEST_F(NtProvider, ListsEveryProcessBeyondTheFirstBufferAndPrunesHiddenOnes)
 
     // Processes that are gone leave nothing behind, rows or hidden records.
     g_fake.ids = {GetCurrentProcessId()};
-    Refresh();
+    Pass();
     EXPECT_EQ(1, kvtest::CountRecords());
     EXPECT_EQ(1, host_->RowCount());
     EXPECT_EQ(nullptr, FindProcessRecord(kNoSuchProcess, KindProcess));
@@ -363,11 +345,7 @@ TEST_F(NtProvider, ListsEveryProcessBeyondTheFirstBufferAndPrunesHiddenOnes)
 
 TEST_F(NtProvider, ReportsEveryModuleInOrder)
 {
-    g_fake.moduleCount = 1500;
-    g_ntApi.EnumProcessModules = ManyEnumProcessModules;
-    g_ntApi.GetModuleBaseNameA = ManyBaseNames;
-    g_ntApi.GetModuleFileNameExA = ManyFileNames;
-    g_ntApi.GetModuleInformation = ManyModuleInformation;
+    FakeModules(1500);
 
     std::vector<ModuleSeen> seen;
     EXPECT_TRUE(FillModuleList(nullptr, GetCurrentProcessId(), CollectModule, &seen));
@@ -388,11 +366,7 @@ TEST_F(NtProvider, ReportsEveryModuleInOrder)
 
 TEST_F(NtProvider, ModuleListKeepsItsScrollPositionAndHeapListStaysEmpty)
 {
-    g_fake.moduleCount = 200;
-    g_ntApi.EnumProcessModules = ManyEnumProcessModules;
-    g_ntApi.GetModuleBaseNameA = ManyBaseNames;
-    g_ntApi.GetModuleFileNameExA = ManyFileNames;
-    g_ntApi.GetModuleInformation = ManyModuleInformation;
+    FakeModules(200);
     HWND listBox = CreateWindowExA(0, "LISTBOX", "", WS_CHILD | WS_VSCROLL, 0, 0, 200, 200,
                                    GetParent(host_->List()), nullptr, nullptr, nullptr);
     ASSERT_TRUE(listBox);
@@ -418,7 +392,7 @@ TEST_F(NtProvider, SteadyPassReadsOnlyThePriority)
     g_ntApi.EnumProcessModules = CountingEnumProcessModules;
     g_ntApi.GetModuleBaseNameA = CountingBaseName;
     g_ntApi.NtQueryInformationProcess = CountingQuery;
-    Refresh();
+    Pass();
     const int row = host_->FindRow(child.Id());
     ASSERT_EQ(0, row);
     EXPECT_EQ(1, g_fake.enumModulesCalls);
@@ -427,7 +401,7 @@ TEST_F(NtProvider, SteadyPassReadsOnlyThePriority)
 
     ASSERT_TRUE(SetPriorityClass(child.Handle(), IDLE_PRIORITY_CLASS));
     g_fake.enumModulesCalls = g_fake.baseNameCalls = g_fake.queryCalls = 0;
-    Refresh();
+    Pass();
     EXPECT_EQ(0, g_fake.enumModulesCalls);
     EXPECT_EQ(0, g_fake.baseNameCalls);
     EXPECT_EQ(0, g_fake.queryCalls);

@@ -7,17 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "fixtures.h"
+
 namespace {
 
 const char kKeyPath[] = "Software\\Orvik\\kelvane";
 
-std::string BesideTests(const char *name)
-{
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string dir(path);
-    return dir.substr(0, dir.find_last_of('\\') + 1) + name;
-}
+using kvtest::BesideTests;
 
 // Keeps the user's stored settings and puts them back afterwards.
 class StoredSettings {

@@ -5,7 +5,6 @@
 
 #include <commctrl.h>
 
-#include <memory>
 #include <string>
 
 #include "app/appstate.h"
@@ -20,33 +19,14 @@ const int kNameColumn = 0;
 const int kPriorityColumn = 2;
 const int kPathColumn = 3;
 
-BOOL WINAPI FailingEnumProcessModules(HANDLE, HMODULE *, DWORD, DWORD *)
-{
-    SetLastError(ERROR_PARTIAL_COPY);
-    return FALSE;
-}
-
-class Refresh : public testing::Test {
+class Refresh : public kvtest::ListTest {
 protected:
     void SetUp() override
     {
-        savedApi_ = g_ntApi;
-        savedIsNt_ = IsNt;
         ASSERT_TRUE(DetectOs());
-        SelectColumnSet(true);
         ASSERT_TRUE(BindProvider());
-        host_.reset(new kvtest::ListHost);
-        ASSERT_TRUE(host_->List());
+        ASSERT_NO_FATAL_FAILURE(OpenList());
     }
-
-    void TearDown() override
-    {
-        host_.reset();
-        g_ntApi = savedApi_;
-        IsNt = savedIsNt_;
-    }
-
-    void Pass() { RefreshProcessList(host_->List()); }
 
     // As a click on a column header does.
     void ClickHeader(int column)
@@ -73,12 +53,6 @@ protected:
         }
         return testing::AssertionSuccess();
     }
-
-    std::unique_ptr<kvtest::ListHost> host_;
-
-private:
-    NtApi savedApi_;
-    bool savedIsNt_ = false;
 };
 
 TEST_F(Refresh, ShowsChildrenWithParentPriorityAndPath)
@@ -175,7 +149,7 @@ TEST_F(Refresh, HiddenRecordOfEndedProcessIsPruned)
     kvtest::ChildProcess alpha;
     ASSERT_TRUE(alpha.Start("kvtest_alpha.exe"));
     const NtApi real = g_ntApi;
-    g_ntApi.EnumProcessModules = FailingEnumProcessModules;
+    g_ntApi.EnumProcessModules = kvtest::FailingEnumProcessModules;
     Pass();
     g_ntApi = real;
     const DWORD alphaId = alpha.Id();

@@ -3,11 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <commctrl.h>
-
 #include <cstring>
-#include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,29 +13,13 @@
 #include "views/version.h"
 #include "views/versionkeys.h"
 
-namespace kvtest {
-// The view driver, defined in test_threadsview.cpp.
-typedef LRESULT (*ViewCommand)(HWND, WPARAM, WORD, LPARAM);
-bool PrepareViews();
-HWND RunViewCommand(const ListHost &host, ViewCommand command, const std::function<void(HWND)> &act);
-std::string WindowText(HWND window);
-} // namespace kvtest
-
 namespace {
 
-std::string BesideTests(const char *name)
-{
-    std::string path = kvtest::HelperPath();
-    return path.erase(path.find_last_of('\\') + 1) + name;
-}
+using kvtest::BesideTests;
 
-class VersionView : public testing::Test {
+class VersionView : public kvtest::ViewTest {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(kvtest::PrepareViews());
-        host_.reset(new kvtest::ListHost);
-    }
+    VersionView() : ViewTest(OnInfoCommand) {}
 
     // Selects a row for the executable `file` and runs the Info command; reads the field `id`
     // (0: the caption) of the view that opens. "(none)" when nothing opened.
@@ -48,20 +28,15 @@ protected:
         ProcessRecord record = {};
         record.id = nextId_++;
         lstrcpynA(record.path, BesideTests(file).c_str(), MAX_PATH);
-        AddOrUpdateProcess(host_->List(), &record);
-        LVITEMA state = {};
-        state.stateMask = state.state = LVIS_SELECTED;
-        SendMessageA(host_->List(), LVM_SETITEMSTATE, host_->FindRow(record.id),
-                     reinterpret_cast<LPARAM>(&state));
+        host_->SelectRecord(record);
         std::string shown = "(none)";
-        kvtest::RunViewCommand(*host_, OnInfoCommand, [&](HWND view) {
+        Run([&](HWND view) {
             shown = kvtest::WindowText(id ? GetDlgItem(view, id) : view);
             owner_ = GetWindow(view, GW_OWNER);
         });
         return shown;
     }
 
-    std::unique_ptr<kvtest::ListHost> host_;
     HWND owner_ = nullptr;
     DWORD nextId_ = 0x7ffffff1; // a new row each time
 };
@@ -109,11 +84,8 @@ TEST_F(VersionView, ShowsTheFirstTranslationsValuesAndLeavesTheRestAtDashes)
         EXPECT_NE("---", time);
         EXPECT_EQ(std::string::npos, time.find("  ")) << time; // one space between date and time
     }
-    LVITEMA none = {};
-    none.stateMask = LVIS_SELECTED;
-    SendMessageA(host_->List(), LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
-                 reinterpret_cast<LPARAM>(&none));
-    EXPECT_FALSE(kvtest::RunViewCommand(*host_, OnInfoCommand, [](HWND) {}));
+    host_->Select(-1);
+    EXPECT_FALSE(Run([](HWND) {}));
 }
 
 TEST(StatusSummary, DescriptionOrItsFallbacksThenVersionAndCopyrightWhileTheyFit)

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "actions/kill.h"
+#include "actions/switchto.h"
 #include "app/appstate.h"
 #include "app/columns.h"
 #include "app/processlist.h"
@@ -311,6 +313,9 @@ const CommandEntry kMainCommands[] = {
     {IDM_MODULES, OnModulesCommand},
     {IDM_INFO, OnInfoCommand},
     {IDM_MEMORY, OnMemoryCommand},
+    {IDM_KILL, OnKillCommand},
+    {IDM_SWITCHTO, OnSwitchToCommand},
+    {IDM_BRINGTOFRONT, OnSwitchToCommand},
     {IDM_RELOAD, OnReload},
 };
 

@@ -1,0 +1,160 @@
+#include "actions/kill.h"
+
+#include <cstring>
+
+#include "app/appstate.h"
+#include "app/mainwnd.h"
+#include "app/processlist.h"
+#include "providers/fill.h"
+#include "resource.h"
+#include "views/common.h"
+
+namespace {
+
+// A process that cannot finish ending (held in the kernel) must not freeze the window for good;
+// the refresh after the wait shows whether it went.
+const DWORD kKillWaitMs = 5000;
+
+void Warn(UINT stringId)
+{
+    ShowResMessage(g_processList, stringId, MB_OK | MB_ICONEXCLAMATION);
+}
+
+INT_PTR CALLBACK KillDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG: {
+        ApplyDbcsFont(dialog);
+        char question[MAX_PATH + 4];
+        FormatKillQuestion(reinterpret_cast<const char *>(lParam), CP_ACP, question,
+                           sizeof question);
+        SetDlgItemTextA(dialog, IDC_KILL_QUESTION, question);
+        return TRUE;
+    }
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDOK:
+        case IDCANCEL:
+        case IDC_KILL_NOTIFY:
+            EndDialog(dialog, LOWORD(wParam));
+            break;
+        }
+        return TRUE;
+    case WM_CLOSE:
+        EndDialog(dialog, 0);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+} // namespace
+
+void FormatKillQuestion(const char *name, UINT codePage, char *out, size_t size)
+{
+    size_t used = 0;
+    const size_t last = size - 1; // room for the terminator
+    auto put = [&](char c) {
+        if (used < last)
+            out[used++] = c;
+    };
+    put('\'');
+    for (const char *p = name ? name : ""; *p && used < last; ++p) {
+        if (IsDBCSLeadByteEx(codePage, static_cast<BYTE>(*p)) && p[1]) {
+            if (used + 2 > last)
+                break; // never split a character
+            put(p[0]);
+            put(*++p);
+        } else {
+            put(*p >= 'a' && *p <= 'z' ? static_cast<char>(*p - 'a' + 'A') : *p);
+        }
+    }
+    // The closing quote and question mark win over the end of a long name.
+    if (used + 2 > last)
+        used = last >= 2 ? last - 2 : 0;
+    put('\'');
+    put('?');
+    out[used] = '\0';
+}
+
+BOOL KillProcess(DWORD id)
+{
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
+    if (!process) // some systems grant termination but not waiting
+        process = OpenProcess(PROCESS_TERMINATE, FALSE, id);
+    if (process) {
+        const BOOL ended = TerminateProcess(process, static_cast<UINT>(-1));
+        if (ended)
+            WaitForSingleObject(process, kKillWaitMs);
+        else
+            Warn(IDS_CANT_TERMINATE);
+        CloseHandle(process);
+        return ended;
+    }
+    const ProcessRecord *task = FindProcessRecord(id, KindTask16);
+    if (task && TerminateWowTask(task->parentId, task->task16))
+        return TRUE;
+    Warn(IDS_ACCESS_DENIED);
+    return FALSE;
+}
+
+HWND FindProcessWindow(DWORD id, HWND first, DWORD excludedStyles, bool byProcess)
+{
+    for (HWND window = first; window; window = GetWindow(window, GW_HWNDNEXT)) {
+        DWORD processId = 0;
+        const DWORD threadId = GetWindowThreadProcessId(window, &processId);
+        if ((byProcess ? processId : threadId) == id) {
+            const DWORD style = static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE));
+            if ((style & (WS_SYSMENU | WS_VISIBLE)) == (WS_SYSMENU | WS_VISIBLE) &&
+                !(style & excludedStyles))
+                return window;
+            continue; // its children are its own business
+        }
+        if (HWND found = FindProcessWindow(id, GetWindow(window, GW_CHILD), excludedStyles,
+                                           byProcess))
+            return found;
+    }
+    return nullptr;
+}
+
+HWND FindActivatableWindow(DWORD id)
+{
+    // A 16-bit task's identifier is that of its thread.
+    const bool byProcess = FindProcessRecord(id, KindTask16) == nullptr;
+    static const DWORD kPasses[] = {WS_POPUP | WS_MINIMIZE, WS_MINIMIZE, 0};
+    for (DWORD excluded : kPasses) {
+        HWND found = FindProcessWindow(id, GetWindow(GetDesktopWindow(), GW_CHILD), excluded,
+                                       byProcess);
+        if (found)
+            return found;
+    }
+    return nullptr;
+}
+
+bool NotifyProcess(DWORD id)
+{
+    HWND window = FindActivatableWindow(id);
+    if (!window) {
+        Warn(IDS_NOTIFY_NO_WINDOW);
+        return false;
+    }
+    SetForegroundWindow(window);
+    PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    return true;
+}
+
+LRESULT OnKillCommand(HWND, WPARAM, WORD, LPARAM)
+{
+    const DWORD id = GetSelectedProcess(g_processList, ViewTitle, -MAX_PATH);
+    if (!id)
+        return 0;
+    const INT_PTR choice = DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_KILL), g_mainWindow,
+                                           KillDialogProc, reinterpret_cast<LPARAM>(ViewTitle));
+    if (choice == IDOK)
+        KillProcess(id);
+    else if (choice == IDC_KILL_NOTIFY)
+        NotifyProcess(id);
+    else
+        return 0;
+    RefreshMain();
+    return 0;
+}

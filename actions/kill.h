@@ -1,0 +1,28 @@
+// Ending the process selected in the main list after a confirmation, or asking one of its
+// windows to close; and the search for a process's activatable window that Switch to shares.
+#pragma once
+#include <windows.h>
+
+#include <cstddef>
+
+// Command 40003: asks, then kills or notifies the selected process and refreshes the list.
+LRESULT OnKillCommand(HWND window, WPARAM wParam, WORD code, LPARAM lParam);
+
+// Ends the process (or the 16-bit task with this identifier); nonzero when it was ended.
+// Failures are reported to the user.
+BOOL KillProcess(DWORD id);
+// Brings a window of the process forward and asks it to close; false (after telling the user)
+// when the process has no such window.
+bool NotifyProcess(DWORD id);
+
+// Walks the sibling chain from `first`, descending into the children of windows that do not
+// belong to `id`, for a visible window with a system menu and none of `excludedStyles`.
+// `byProcess` compares `id` with the window's process, otherwise with its creating thread.
+HWND FindProcessWindow(DWORD id, HWND first, DWORD excludedStyles, bool byProcess);
+// The window to activate for a process or 16-bit task: an ordinary window if there is one, else a
+// pop-up, else a minimised window; null when none qualifies.
+HWND FindActivatableWindow(DWORD id);
+
+// "'NAME'?" with the single-byte letters a-z upper-cased; double-byte characters of `codePage`
+// are copied whole. Cut to fit `size` (at least 1).
+void FormatKillQuestion(const char *name, UINT codePage, char *out, size_t size);

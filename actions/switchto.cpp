@@ -1,0 +1,36 @@
+#include "actions/switchto.h"
+
+#include "actions/kill.h"
+#include "app/appstate.h"
+#include "app/mainwnd.h"
+#include "app/processlist.h"
+#include "resource.h"
+#include "views/common.h"
+
+bool SwitchToProcess(DWORD id)
+{
+    HWND window = FindActivatableWindow(id);
+    if (!window) {
+        ShowResMessage(g_processList, IDS_SWITCH_NO_WINDOW, MB_OK | MB_ICONEXCLAMATION);
+        return false;
+    }
+    // Restored before activation, and waited for; a hung program must not hang this one too.
+    if (GetWindowLongA(window, GWL_STYLE) & WS_MINIMIZE) {
+        DWORD_PTR ignored;
+        SendMessageTimeoutA(window, WM_SYSCOMMAND, SC_RESTORE, 0, SMTO_ABORTIFHUNG, 5000,
+                            &ignored);
+    }
+    SetForegroundWindow(window);
+    return true;
+}
+
+LRESULT OnSwitchToCommand(HWND, WPARAM wParam, WORD, LPARAM)
+{
+    const DWORD id = GetSelectedProcess(g_processList, ViewTitle, -MAX_PATH);
+    if (!id)
+        return 0;
+    SwitchToProcess(id);
+    if (LOWORD(wParam) == IDM_BRINGTOFRONT)
+        SetForegroundWindow(g_mainWindow);
+    return 0;
+}

@@ -1,0 +1,128 @@
+// Kill, Notify and Switch to run for real from their commands against child processes, and the
+// window search that picks which window of a process to act on.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "actions/kill.h"
+#include "actions/switchto.h"
+#include "app/mainwnd.h"
+#include "app/processlist.h"
+#include "fixtures.h"
+#include "resource.h"
+
+namespace {
+
+class KillTest : public kvtest::ViewTest {
+protected:
+    KillTest() : ViewTest(OnKillCommand) {}
+    // Runs the Kill command and ends its dialog with `command`.
+    std::string Answer(UINT message, WPARAM command)
+    {
+        std::string question;
+        const HWND savedMain = g_mainWindow;
+        g_mainWindow = GetParent(host_->List());
+        kvtest::WhileShown(
+            "KELVANEDLG", IDC_KILL_QUESTION, [] { OnKillCommand(g_mainWindow, IDM_KILL, 0, 0); },
+            [&](HWND dialog) {
+                question = kvtest::WindowText(GetDlgItem(dialog, IDC_KILL_QUESTION));
+                SendMessageA(dialog, message, command, 0);
+            });
+        g_mainWindow = savedMain;
+        return question;
+    }
+    bool Running() { return WaitForSingleObject(child_.Handle(), 0) == WAIT_TIMEOUT; }
+};
+
+TEST_F(KillTest, CancelAndCloseLeaveTheProcessKillEndsItAndDropsItsRow)
+{
+    ASSERT_TRUE(child_.Start("kvtest_kill.exe"));
+    ASSERT_TRUE(host_->SelectProcess(child_.Id()));
+    ProcessRecord stale = {};
+    stale.id = 0x7ffffff0; // gone at the next refresh
+    lstrcpyA(stale.name, "stale.exe");
+    AddOrUpdateProcess(host_->List(), &stale);
+
+    EXPECT_EQ("'KVTEST_KILL.EXE'?", Answer(WM_COMMAND, IDCANCEL));
+    Answer(WM_CLOSE, 0);
+    EXPECT_TRUE(Running());
+    EXPECT_GE(host_->FindRow(stale.id), 0); // no refresh either
+
+    Answer(WM_COMMAND, IDOK);
+    EXPECT_FALSE(Running()); // waited for before the refresh
+    EXPECT_EQ(-1, host_->FindRow(child_.Id()));
+}
+
+using SwitchToTest = KillTest;
+
+TEST_F(SwitchToTest, RestoresAndActivatesTheWindowWhichNotifyThenCloses)
+{
+    ASSERT_TRUE(child_.Start("kvtest_switch.exe", "--window KvSwitchMe"));
+    HWND window = nullptr;
+    ASSERT_TRUE(
+        kvtest::PumpUntil([&] { return (window = FindWindowA(nullptr, "KvSwitchMe")); }, 5000));
+    ASSERT_TRUE(host_->SelectProcess(child_.Id()));
+    SendMessageA(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    ASSERT_TRUE(IsIconic(window));
+    OnSwitchToCommand(nullptr, IDM_SWITCHTO, 0, 0);
+    EXPECT_FALSE(IsIconic(window));
+    EXPECT_TRUE(kvtest::PumpUntil([&] { return GetForegroundWindow() == window; }, 2000));
+
+    Answer(WM_COMMAND, IDC_KILL_NOTIFY);
+    EXPECT_TRUE(kvtest::PumpUntil([&] { return !IsWindow(window); }, 5000));
+    EXPECT_TRUE(Running());
+}
+
+// Windows of one thread standing in for a 16-bit task, whose windows are matched by thread:
+// 0 ordinary, 1 pop-up, 2 minimised, 3 without system menu, 4 hidden, 5 child of windows[6].
+DWORD WINAPI ProbeThread(LPVOID param)
+{
+    HWND *windows = static_cast<HWND *>(param);
+    const DWORD styles[] = {WS_OVERLAPPEDWINDOW, WS_POPUP | WS_SYSMENU,
+                            WS_OVERLAPPEDWINDOW | WS_MINIMIZE, WS_OVERLAPPED, WS_OVERLAPPEDWINDOW};
+    for (int i = 0; i < 5; ++i) // later ones lie above the earlier in z-order
+        windows[i] = CreateWindowA("Static", "", styles[i] | (i < 4 ? WS_VISIBLE : 0), 0, 0, 50,
+                                   50, nullptr, nullptr, nullptr, nullptr);
+    windows[5] = CreateWindowA("Static", "", WS_CHILD | WS_VISIBLE | WS_SYSMENU, 0, 0, 20, 20,
+                               windows[6], nullptr, nullptr, nullptr);
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0)
+        DispatchMessageA(&msg);
+    for (int i = 0; i < 6; ++i)
+        DestroyWindow(windows[i]);
+    return 0;
+}
+
+TEST_F(KillTest, ActivatableWindowPrefersOrdinaryThenPopupThenMinimised)
+{
+    HWND windows[7] = {};
+    // Another thread's window hosting a child of the target: the search looks inside it.
+    windows[6] = CreateWindowA("Static", "", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr,
+                               nullptr, nullptr, nullptr);
+    DWORD thread = 0;
+    HANDLE handle = CreateThread(nullptr, 0, ProbeThread, windows, 0, &thread);
+    ASSERT_TRUE(kvtest::PumpUntil([&] { return windows[5] != nullptr; }, 5000));
+    ProcessRecord task = {};
+    task.id = thread;
+    task.kind = KindTask16;
+    host_->SelectRecord(task);
+    for (int expected : {0, 5, 1, 2}) {
+        EXPECT_EQ(windows[expected], FindActivatableWindow(thread)) << expected;
+        ShowWindow(windows[expected], SW_HIDE);
+    }
+    EXPECT_EQ(nullptr, FindActivatableWindow(thread));
+    PostThreadMessageA(thread, WM_QUIT, 0, 0);
+    kvtest::PumpUntil([&] { return WaitForSingleObject(handle, 0) == WAIT_OBJECT_0; }, 5000);
+    CloseHandle(handle);
+    DestroyWindow(windows[6]);
+}
+
+TEST(KillQuestion, UpperCasesSingleByteLettersOnly)
+{
+    char out[MAX_PATH + 4];
+    FormatKillQuestion("\x83\x61z.exe", 932, out, sizeof out); // 0x83 0x61: one character
+    EXPECT_STREQ("'\x83\x61Z.EXE'?", out);
+}
+
+} // namespace

@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "actions/about.h"
 #include "actions/kill.h"
+#include "actions/priority.h"
 #include "actions/switchto.h"
 #include "app/appstate.h"
 #include "app/columns.h"
@@ -14,6 +16,7 @@
 #include "app/tray.h"
 #include "providers/fill.h"
 #include "resource.h"
+#include "settings/options.h"
 #include "settings/settings.h"
 #include "views/memory.h"
 #include "views/modules.h"
@@ -138,6 +141,7 @@ LRESULT OnCreate(HWND window, UINT, WPARAM, LPARAM)
         DeleteMenu(menu, IDM_HEAP, MF_BYCOMMAND);
     CheckMenuItem(menu, IDM_STARTMINIMIZED, g_settings.startMinimized ? MF_CHECKED : MF_UNCHECKED);
     CheckMenuItem(menu, IDM_HEXPID, g_settings.hexProcessId ? MF_CHECKED : MF_UNCHECKED);
+    ShowStartupShortcutState(menu);
     CheckMenuItem(menu, IDM_USESYSTRAY, g_settings.useSysTray ? MF_CHECKED : MF_UNCHECKED);
     if (g_settings.useSysTray)
         SetTrayIcon(TRUE);
@@ -307,16 +311,25 @@ const MessageEntry kMainMessages[] = {
 const CommandEntry kMainCommands[] = {
     {IDM_EXIT, OnExit},
     {IDM_OPEN, OnOpenWindow},
+    {IDM_STARTMINIMIZED, OnBooleanOption},
+    {IDM_LOADATSTARTUP, OnLoadAtStartup},
+    {IDM_HEXPID, OnBooleanOption},
+    {IDM_USESYSTRAY, OnBooleanOption},
+    {IDM_MULTIINSTANCES, OnBooleanOption},
+    {IDM_REFRESHTIMES, OnRefreshTimes},
     {IDM_REFRESH, OnRefresh},
     {IDM_SAVEAS, SaveMainList},
     {IDM_THREADS, OnThreadsCommand},
     {IDM_MODULES, OnModulesCommand},
     {IDM_INFO, OnInfoCommand},
     {IDM_MEMORY, OnMemoryCommand},
+    {IDM_PRIORITY, OnPriorityCommand},
     {IDM_KILL, OnKillCommand},
     {IDM_SWITCHTO, OnSwitchToCommand},
     {IDM_BRINGTOFRONT, OnSwitchToCommand},
     {IDM_RELOAD, OnReload},
+    {IDM_HELP, OnHelpCommand},
+    {IDM_ABOUT, OnAboutCommand},
 };
 
 } // namespace

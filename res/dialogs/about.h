@@ -1,1 +1,2 @@
 /* Identifiers of the about dialog. */
+#define IDD_ABOUT                   122

@@ -1,0 +1,138 @@
+#include "actions/priority.h"
+
+#include "app/appstate.h"
+#include "app/mainwnd.h"
+#include "resource.h"
+#include "views/common.h"
+
+namespace {
+
+// One choice of the combo box; its text is loaded on first use and kept for the run.
+struct PriorityEntry {
+    UINT textId;
+    DWORD priorityClass;
+    char *text;
+};
+
+struct PriorityTable {
+    PriorityEntry *entries;
+    int count;
+};
+
+// Before NT 5 there is nothing between Idle and Normal or between Normal and High.
+PriorityEntry g_classicPriorities[] = {
+    {IDS_PRI_IDLE, IDLE_PRIORITY_CLASS, nullptr},
+    {IDS_PRI_NORMAL, NORMAL_PRIORITY_CLASS, nullptr},
+    {IDS_PRI_HIGH, HIGH_PRIORITY_CLASS, nullptr},
+    {IDS_PRI_REALTIME, REALTIME_PRIORITY_CLASS, nullptr},
+};
+
+PriorityEntry g_nt5Priorities[] = {
+    {IDS_PRI_IDLE, IDLE_PRIORITY_CLASS, nullptr},
+    {IDS_PRI_BELOWNORMAL, BELOW_NORMAL_PRIORITY_CLASS, nullptr},
+    {IDS_PRI_NORMAL, NORMAL_PRIORITY_CLASS, nullptr},
+    {IDS_PRI_ABOVENORMAL, ABOVE_NORMAL_PRIORITY_CLASS, nullptr},
+    {IDS_PRI_HIGH, HIGH_PRIORITY_CLASS, nullptr},
+    {IDS_PRI_REALTIME, REALTIME_PRIORITY_CLASS, nullptr},
+};
+
+template <int N> PriorityTable TableOf(PriorityEntry (&entries)[N])
+{
+    return {entries, N};
+}
+
+PriorityTable ActivePriorities()
+{
+    return IsNt5 ? TableOf(g_nt5Priorities) : TableOf(g_classicPriorities);
+}
+
+DWORD DialogProcessId(HWND dialog)
+{
+    return static_cast<DWORD>(GetWindowLongPtrA(dialog, DWLP_USER));
+}
+
+// Reads the process's class, fills the combo box and selects the current class. False when the
+// dialog has to end: the process cannot be opened (silently) or its class cannot be read.
+bool InitPriorityDialog(HWND dialog, DWORD processId)
+{
+    SetWindowLongPtrA(dialog, DWLP_USER, static_cast<LONG_PTR>(processId));
+    ApplyDbcsFont(dialog);
+    const PriorityTable table = ActivePriorities();
+    SetWindowTextA(dialog, ViewTitle);
+
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId);
+    if (!process)
+        return false;
+    const DWORD current = GetPriorityClass(process);
+    CloseHandle(process);
+    if (!current) {
+        ShowResMessage(dialog, IDS_CANT_GET_PRIORITY, MB_OK | MB_ICONEXCLAMATION);
+        return false;
+    }
+
+    HWND combo = GetDlgItem(dialog, IDC_PRIORITY_CLASS);
+    int selected = -1;
+    for (int i = 0; i < table.count; ++i) {
+        PriorityEntry &entry = table.entries[i];
+        if (!entry.text)
+            entry.text = LoadResString(entry.textId);
+        SendMessageA(combo, CB_INSERTSTRING, i,
+                     reinterpret_cast<LPARAM>(entry.text ? entry.text : ""));
+        if (entry.priorityClass == current)
+            selected = i;
+    }
+    SendMessageA(combo, CB_SETCURSEL, selected, 0);
+    return true;
+}
+
+// OK: sets the chosen class. With nothing chosen (the current class is none the table knows)
+// the press is ignored and the dialog stays open.
+void ApplyChosenPriority(HWND dialog)
+{
+    const PriorityTable table = ActivePriorities();
+    const LRESULT chosen = SendDlgItemMessageA(dialog, IDC_PRIORITY_CLASS, CB_GETCURSEL, 0, 0);
+    if (chosen < 0 || chosen >= table.count)
+        return;
+
+    HANDLE process = OpenProcess(PROCESS_SET_INFORMATION, FALSE, DialogProcessId(dialog));
+    if (process) {
+        if (!SetPriorityClass(process, table.entries[chosen].priorityClass))
+            ShowResMessage(dialog, IDS_CANT_SET_PRIORITY, MB_OK | MB_ICONEXCLAMATION);
+        CloseHandle(process);
+    } else {
+        ShowResMessage(dialog, IDS_ACCESS_DENIED, MB_OK | MB_ICONEXCLAMATION);
+    }
+    EndDialog(dialog, IDOK);
+}
+
+} // namespace
+
+INT_PTR CALLBACK PriorityDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        if (!InitPriorityDialog(dialog, static_cast<DWORD>(lParam)))
+            EndDialog(dialog, 0);
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK)
+            ApplyChosenPriority(dialog);
+        else if (LOWORD(wParam) == IDCANCEL)
+            EndDialog(dialog, IDCANCEL);
+        return TRUE;
+    case WM_CLOSE:
+        EndDialog(dialog, 0);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+LRESULT OnPriorityCommand(HWND, WPARAM, WORD, LPARAM)
+{
+    if (!PrepareProcessView(g_titlePriority))
+        return 0;
+    if (DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_PRIORITY), g_mainWindow,
+                        PriorityDialogProc, static_cast<LPARAM>(CurrentProcessId)) == IDOK)
+        RefreshMain();
+    return 0;
+}

@@ -1,0 +1,142 @@
+// Set Priority opened for real from its command on a child process; the About box and the help
+// file's path.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "actions/about.h"
+#include "actions/priority.h"
+#include "app/mainwnd.h"
+#include "app/processlist.h"
+#include "fixtures.h"
+#include "resource.h"
+
+namespace {
+
+// Runs a main-window command with the host's window as main window; `act` runs inside the first
+// dialog that shows and must end it. Returns that dialog, or null when none showed.
+HWND RunCommand(const kvtest::ListHost &host, kvtest::ViewCommand command,
+                const std::function<void(HWND)> &act)
+{
+    const HWND savedMain = g_mainWindow;
+    g_mainWindow = GetParent(host.List());
+    const HWND shown =
+        kvtest::WhileShown("KELVANEDLG", 0, [&] { command(g_mainWindow, 0, 0, 0); }, act);
+    g_mainWindow = savedMain;
+    return shown;
+}
+
+class Priority : public kvtest::ViewTest {
+protected:
+    Priority() : ViewTest(OnPriorityCommand) {}
+    void SetUp() override
+    {
+        ASSERT_NO_FATAL_FAILURE(ViewTest::SetUp());
+        ASSERT_TRUE(child_.Start("kvtest_priority.exe"));
+        ASSERT_TRUE(host_->SelectProcess(child_.Id()));
+    }
+    void TearDown() override
+    {
+        IsNt5 = savedIsNt5_;
+        ViewTest::TearDown();
+    }
+
+    // Opens the dialog, notes what it offers and which entry is chosen, presses OK (first with
+    // the current choice, then after choosing `pick`), and returns the child's class afterwards.
+    DWORD Choose(int pick)
+    {
+        offered_.clear();
+        current_ = -2;
+        EXPECT_TRUE(RunCommand(*host_, OnPriorityCommand, [&](HWND dialog) {
+            HWND combo = GetDlgItem(dialog, IDC_PRIORITY_CLASS);
+            caption_ = kvtest::WindowText(dialog);
+            current_ = static_cast<int>(SendMessageA(combo, CB_GETCURSEL, 0, 0));
+            for (int i = 0; i < SendMessageA(combo, CB_GETCOUNT, 0, 0); ++i) {
+                char text[MAX_PATH] = "";
+                SendMessageA(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+                offered_.push_back(text);
+            }
+            if (current_ < 0) { // nothing chosen: OK must be ignored, not set a made-up class
+                SendDlgItemMessageA(dialog, IDOK, BM_CLICK, 0, 0);
+                EXPECT_FALSE(IsWindowEnabled(g_mainWindow)) << "the dialog ended";
+            }
+            SendMessageA(combo, CB_SETCURSEL, pick, 0);
+            SendDlgItemMessageA(dialog, IDOK, BM_CLICK, 0, 0);
+        }));
+        const ProcessRecord *record = host_->RecordOfRow(host_->FindRow(child_.Id()));
+        EXPECT_TRUE(record && record->priorityClass == GetPriorityClass(child_.Handle()))
+            << "main list not refreshed";
+        return GetPriorityClass(child_.Handle());
+    }
+
+    bool savedIsNt5_ = IsNt5;
+    std::vector<std::string> offered_;
+    int current_ = -2;
+    std::string caption_;
+};
+
+TEST_F(Priority, OffersTheSystemsClassesAndSetsTheChosenOne)
+{
+    IsNt5 = true;
+    ASSERT_TRUE(SetPriorityClass(child_.Handle(), NORMAL_PRIORITY_CLASS));
+    EXPECT_EQ(static_cast<DWORD>(BELOW_NORMAL_PRIORITY_CLASS), Choose(1));
+    EXPECT_EQ("Priority -- kvtest_priority.exe", caption_);
+    EXPECT_EQ(std::vector<std::string>({"Idle", "Below Normal", "Normal", "Above Normal", "High",
+                                        "Real Time"}), offered_);
+    EXPECT_EQ(2, current_);
+
+    // Before NT 5 the child's Below Normal is none of the four entries.
+    IsNt5 = false;
+    EXPECT_EQ(static_cast<DWORD>(HIGH_PRIORITY_CLASS), Choose(2));
+    EXPECT_EQ(std::vector<std::string>({"Idle", "Normal", "High", "Real Time"}), offered_);
+    EXPECT_EQ(-1, current_);
+}
+
+TEST_F(Priority, ShowsNoDialogForAProcessThatCannotBeOpened)
+{
+    ProcessRecord ghost = {};
+    ghost.id = 0xFFFFFFF0; // no process has it
+    lstrcpyA(ghost.name, "ghost.exe");
+    host_->SelectRecord(ghost);
+    EXPECT_FALSE(RunCommand(*host_, OnPriorityCommand, [](HWND d) { EndDialog(d, 0); }));
+}
+
+TEST(About, ShowsItsPictureAndClosesOnEnterAndEscape)
+{
+    ASSERT_TRUE(kvtest::PrepareViews());
+    kvtest::ListHost host;
+    for (WPARAM key : {VK_RETURN, VK_ESCAPE}) {
+        bool hasPicture = false, closed = false;
+        ASSERT_TRUE(RunCommand(host, OnAboutCommand, [&](HWND dialog) {
+            for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+                hasPicture = hasPicture || SendMessageA(c, STM_GETIMAGE, IMAGE_BITMAP, 0);
+            MSG press = {dialog, WM_KEYDOWN, key, 0, 0, {0, 0}};
+            IsDialogMessageA(dialog, &press); // as the modal loop does with a key
+            closed = IsWindowEnabled(g_mainWindow);
+            if (!closed)
+                SendMessageA(dialog, WM_CLOSE, 0, 0);
+        }));
+        EXPECT_TRUE(hasPicture);
+        EXPECT_TRUE(closed) << "key " << key;
+    }
+}
+
+TEST(HelpPath, ReplacesOnlyTheFileNamesExtension)
+{
+    char help[MAX_PATH + 8];
+    const char *cases[][2] = {{"C:\\Tools\\kelvane.exe", "C:\\Tools\\kelvane.hlp"},
+                              {"C:\\My.Tools\\kelvane", "C:\\My.Tools\\kelvane.hlp"},
+                              {"kelvane", "kelvane.hlp"}};
+    for (const auto &c : cases) {
+        ASSERT_TRUE(MakeHelpPath(c[0], help, sizeof help));
+        EXPECT_STREQ(c[1], help);
+    }
+    const std::string full = "C:\\" + std::string(MAX_PATH - 4, 'x'); // fills the module buffer
+    EXPECT_FALSE(MakeHelpPath(full.c_str(), help, MAX_PATH));
+    EXPECT_STREQ("", help);
+}
+
+} // namespace

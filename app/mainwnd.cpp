@@ -423,3 +423,32 @@ void PopupSubmenu(HMENU menu, const char *title)
         return;
     }
 }
+
+bool SelectProcessById(DWORD id)
+{
+    if (!g_processList)
+        return false;
+    const int count = static_cast<int>(SendMessageA(g_processList, LVM_GETITEMCOUNT, 0, 0));
+    LVITEMA state = {};
+    state.stateMask = LVIS_SELECTED;
+    for (int row = 0; row < count; ++row) {
+        const ProcessRecord *record = RecordAt(row);
+        if (!record || record->id != id)
+            continue;
+        state.state = LVIS_SELECTED;
+        SendMessageA(g_processList, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
+        SendMessageA(g_processList, LVM_ENSUREVISIBLE, row, TRUE);
+        UpdateCommandStates(record);
+        UpdateStatusText(record);
+        return true;
+    }
+    const int selected = static_cast<int>(
+        SendMessageA(g_processList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    if (selected >= 0) {
+        state.state = 0;
+        SendMessageA(g_processList, LVM_SETITEMSTATE, selected, reinterpret_cast<LPARAM>(&state));
+    }
+    UpdateCommandStates(nullptr);
+    UpdateStatusText(nullptr);
+    return false;
+}

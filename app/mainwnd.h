@@ -27,3 +27,6 @@ void RefreshMain();
 void UpdateCommandStates(const ProcessRecord *record);
 void UpdateStatusText(const ProcessRecord *record);
 void PopupSubmenu(HMENU menu, const char *title);
+// Selects and shows the main-list row of the process (or clears the selection when it has no
+// row) and brings commands and status line up to date; true when the row was found.
+bool SelectProcessById(DWORD id);

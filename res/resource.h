@@ -206,6 +206,11 @@
 #include "dialogs/priority.h"
 #include "dialogs/about.h"
 #include "dialogs/options.h"
+#include "dialogs/tree.h"
+#include "dialogs/finder.h"
+#include "dialogs/apps.h"
+#include "dialogs/usage.h"
+#include "dialogs/heap.h"
 
 /* ------------------------------------------------------------------------
  * Commands (40001-40099): menu items, accelerators, toolbar buttons

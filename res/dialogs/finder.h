@@ -1,0 +1,1 @@
+/* Identifiers of the finder view. */

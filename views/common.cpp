@@ -72,12 +72,12 @@ DWORD PrepareProcessView(const char *titlePrefix)
     return CurrentProcessId;
 }
 
-INT_PTR OpenProcessView(int templateId, const char *titlePrefix, const ListViewSpec *spec)
+INT_PTR OpenProcessView(int templateId, const char *titlePrefix, const ListViewSpec *layout)
 {
     if (!PrepareProcessView(titlePrefix))
         return 0;
     return DialogBoxParamA(g_instance, MAKEINTRESOURCEA(templateId), g_mainWindow,
-                           ListViewDialogProc, reinterpret_cast<LPARAM>(spec));
+                           ListViewDialogProc, reinterpret_cast<LPARAM>(layout));
 }
 
 bool HandleViewKey(HWND dialog, UINT key)
@@ -87,12 +87,12 @@ bool HandleViewKey(HWND dialog, UINT key)
         return false;
     const bool ctrl = GetKeyState(VK_CONTROL) < 0;
     if (key == VK_F5) {
-        state->spec->fill(dialog, state->list);
+        state->layout->fill(dialog, state->list);
         return true;
     }
     if (key == VK_F2 || (key == 'S' && ctrl)) {
-        if (state->spec->save)
-            state->spec->save(dialog, state->list);
+        if (state->layout->save)
+            state->layout->save(dialog, state->list);
         else
             SaveListBox(dialog, state->list);
         return true;
@@ -102,25 +102,25 @@ bool HandleViewKey(HWND dialog, UINT key)
 
 namespace {
 
-void InitListView(HWND dialog, const ListViewSpec *spec)
+void InitListView(HWND dialog, const ListViewSpec *layout)
 {
     ViewState *state = new ViewState();
-    state->spec = spec;
+    state->layout = layout;
     SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
     ApplyDbcsFont(dialog);
-    if (spec->besideNameColumn)
+    if (layout->besideNameColumn)
         PlaceBesideNameColumn(dialog);
     GetClientRect(dialog, &state->savedClient);
-    state->list = GetDlgItem(dialog, spec->listId);
-    if (spec->setTitle)
+    state->list = GetDlgItem(dialog, layout->listId);
+    if (layout->setTitle)
         SetWindowTextA(dialog, ViewTitle);
-    if (spec->headerId)
-        SetupColumnHeader(dialog, spec->listId, spec->headerId, spec->headerString,
-                          spec->tabCount, spec->tabs);
-    spec->fill(dialog, state->list);
-    if (spec->refreshSeconds && *spec->refreshSeconds != 0)
+    if (layout->headerId)
+        SetupColumnHeader(dialog, layout->listId, layout->headerId, layout->headerString,
+                          layout->tabCount, layout->tabs);
+    layout->fill(dialog, state->list);
+    if (layout->refreshSeconds && *layout->refreshSeconds != 0)
         state->timerStarted = SetTimer(dialog, ViewRefreshTimer,
-                                       static_cast<UINT>(*spec->refreshSeconds) * 1000, nullptr) != 0;
+                                       static_cast<UINT>(*layout->refreshSeconds) * 1000, nullptr) != 0;
 }
 
 void EndView(HWND dialog, INT_PTR result)
@@ -145,12 +145,12 @@ INT_PTR CALLBACK ListViewDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     if (!state)
         return FALSE;
     INT_PTR result = 0;
-    if (state->spec->extra && state->spec->extra(dialog, message, wParam, lParam, &result))
+    if (state->layout->extra && state->layout->extra(dialog, message, wParam, lParam, &result))
         return result;
 
     switch (message) {
     case WM_SIZE:
-        if (state->spec->resizable)
+        if (state->layout->resizable)
             FollowDialogSize(dialog, state->list, LOWORD(lParam), HIWORD(lParam), &state->savedClient);
         return TRUE;
     case WM_VKEYTOITEM:
@@ -158,7 +158,7 @@ INT_PTR CALLBACK ListViewDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         return -1;
     case WM_TIMER:
         if (wParam == ViewRefreshTimer)
-            state->spec->fill(dialog, state->list);
+            state->layout->fill(dialog, state->list);
         return TRUE;
     case WM_CLOSE:
         EndView(dialog, 0);

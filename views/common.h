@@ -28,7 +28,7 @@ struct ListViewSpec {
 
 // Per-dialog state of a list view, kept in DWLP_USER.
 struct ViewState {
-    const ListViewSpec *spec;
+    const ListViewSpec *layout;
     HWND list;
     RECT savedClient;
     bool timerStarted;
@@ -45,7 +45,7 @@ void PlaceBesideNameColumn(HWND dialog);
 // CurrentProcessId with its identifier; returns the identifier (0 = nothing selected).
 DWORD PrepareProcessView(const char *titlePrefix);
 // Opens a per-process list view for the selected process; nothing opens without one.
-INT_PTR OpenProcessView(int templateId, const char *titlePrefix, const ListViewSpec *spec);
+INT_PTR OpenProcessView(int templateId, const char *titlePrefix, const ListViewSpec *layout);
 
 INT_PTR CALLBACK ListViewDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 // Handles F5, F2 and Ctrl+S for a view; true when the key did something.

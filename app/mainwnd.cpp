@@ -18,6 +18,7 @@
 #include "resource.h"
 #include "settings/options.h"
 #include "settings/settings.h"
+#include "views/apps.h"
 #include "views/memory.h"
 #include "views/modules.h"
 #include "views/threads.h"
@@ -321,6 +322,7 @@ const CommandEntry kMainCommands[] = {
     {IDM_SAVEAS, SaveMainList},
     {IDM_THREADS, OnThreadsCommand},
     {IDM_MODULES, OnModulesCommand},
+    {IDM_APPLICATIONS, OnApplicationsCommand},
     {IDM_INFO, OnInfoCommand},
     {IDM_MEMORY, OnMemoryCommand},
     {IDM_PRIORITY, OnPriorityCommand},

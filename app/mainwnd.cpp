@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "actions/about.h"
+#include "actions/finder.h"
 #include "actions/kill.h"
 #include "actions/priority.h"
 #include "actions/switchto.h"
@@ -22,6 +23,7 @@
 #include "views/memory.h"
 #include "views/modules.h"
 #include "views/threads.h"
+#include "views/tree.h"
 #include "views/version.h"
 
 HWND g_mainWindow = nullptr;
@@ -198,6 +200,8 @@ LRESULT OnNotify(HWND window, UINT, WPARAM, LPARAM lParam)
     case TTN_NEEDTEXTA:
         SetTooltipText(header);
         return 0;
+    case TBN_BEGINDRAG:
+        return OnFinderBeginDrag(window, header);
     case LVN_KEYDOWN:
     case NM_RCLICK:
     case NM_DBLCLK:
@@ -294,6 +298,7 @@ LRESULT OnReload(HWND, WPARAM, WORD, LPARAM)
 }
 
 const MessageEntry kMainMessages[] = {
+    {WM_MOUSEMOVE, OnFinderMouseMove},
     {WM_COMMAND, OnCommand},
     {WM_TIMER, OnTimer},
     {WM_SYSCOMMAND, OnSysCommand},
@@ -305,6 +310,7 @@ const MessageEntry kMainMessages[] = {
     {WM_DESTROY, OnDestroy},
     {WM_LISTEVENT, OnListEvent},
     {WM_TRAYEVENT, OnTrayNotify},
+    {WM_LBUTTONUP, OnFinderButtonUp},
     {WM_QUERYENDSESSION, OnQueryEndSession},
     {WM_SYSCOLORCHANGE, OnSysColorChange},
 };
@@ -322,6 +328,7 @@ const CommandEntry kMainCommands[] = {
     {IDM_SAVEAS, SaveMainList},
     {IDM_THREADS, OnThreadsCommand},
     {IDM_MODULES, OnModulesCommand},
+    {IDM_PROCESSTREE, OnProcessTreeCommand},
     {IDM_APPLICATIONS, OnApplicationsCommand},
     {IDM_INFO, OnInfoCommand},
     {IDM_MEMORY, OnMemoryCommand},

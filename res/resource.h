@@ -207,7 +207,6 @@
 #include "dialogs/about.h"
 #include "dialogs/options.h"
 #include "dialogs/tree.h"
-#include "dialogs/finder.h"
 #include "dialogs/apps.h"
 #include "dialogs/usage.h"
 #include "dialogs/heap.h"

@@ -1,1 +1,3 @@
-/* Identifiers of the tree view. */
+/* Identifiers of the process tree view. */
+#define IDD_PROCESSTREE             118
+#define IDC_PROCESSTREE_TREE        1034

@@ -1,1 +1,0 @@
-/* Identifiers of the finder view. */

@@ -1,0 +1,250 @@
+#include "views/tree.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "app/appstate.h"
+#include "app/mainwnd.h"
+#include "app/processlist.h"
+#include "app/save.h"
+#include "providers/fill.h"
+#include "resource.h"
+#include "settings/settings.h"
+#include "views/common.h"
+
+namespace {
+
+// State of the open view, handed in as the dialog parameter and kept in DWLP_USER.
+struct TreeView {
+    HWND tree;
+    RECT savedClient;
+    int busy; // above 0 while the view fills the tree itself: selection changes are its own
+};
+
+TreeView *GetTreeView(HWND dialog)
+{
+    return reinterpret_cast<TreeView *>(GetWindowLongPtrA(dialog, DWLP_USER));
+}
+
+// "name (id)" in at most MAX_PATH - 1 characters. A long name is cut, never the identifier,
+// so the number after the last "(" is always the process's.
+void FormatTreeLabel(const ProcessRecord *record, char *label)
+{
+    char suffix[16];
+    std::snprintf(suffix, sizeof suffix, g_settings.hexProcessId ? " (%lx)" : " (%lu)",
+                  static_cast<unsigned long>(record->id));
+    const size_t room = MAX_PATH - 1 - std::strlen(suffix);
+    const char *name = record->name;
+    const char *end = name;
+    while (*end && static_cast<size_t>(NextChar(end) - name) <= room)
+        end = NextChar(end);
+    const size_t length = static_cast<size_t>(end - name);
+    std::memcpy(label, name, length);
+    std::strcpy(label + length, suffix);
+}
+
+HTREEITEM PlaceRecord(ProcessRecord *record, HWND tree, HTREEITEM parent, DWORD selectId, int depth)
+{
+    char label[MAX_PATH];
+    FormatTreeLabel(record, label);
+    record->flags |= RecordSeen;
+    return InsertTreeItem(tree, parent, record->id == selectId, label, depth);
+}
+
+// Refills the tree selecting `selectId`, with the view's own selection changes ignored.
+void RefillTree(TreeView *view, DWORD selectId)
+{
+    ++view->busy;
+    FillProcessTree(view->tree, selectId);
+    --view->busy;
+}
+
+void SaveTree(HWND dialog, TreeView *view)
+{
+    if (!OpenSaveFile(dialog))
+        return;
+    CurrentProcessId = GetSelectedProcess(g_processList, nullptr, 0);
+    RefillTree(view, CurrentProcessId); // every item inserted is also written to the file
+    CloseSaveFile(dialog);
+}
+
+void OnTreeKey(HWND dialog, TreeView *view, WORD key)
+{
+    if (key == VK_F5) {
+        ++view->busy;
+        RefreshProcessList(g_processList);
+        CurrentProcessId = GetSelectedProcess(g_processList, nullptr, 0);
+        FillProcessTree(view->tree, CurrentProcessId);
+        --view->busy;
+    } else if (key == VK_F2 || (key == 'S' && GetKeyState(VK_CONTROL) < 0)) {
+        SaveTree(dialog, view);
+    }
+}
+
+void OnTreeSelection(const TreeView *view, HTREEITEM item)
+{
+    if (view->busy > 0 || !item)
+        return;
+    char text[MAX_PATH];
+    GetTreeItemText(view->tree, item, text, sizeof text);
+    const char *open = FindLastChar(text, '(');
+    if (!open || !open[1])
+        return;
+    const unsigned long id = std::strtoul(open + 1, nullptr, g_settings.hexProcessId ? 16 : 10);
+    SelectProcessById(static_cast<DWORD>(id));
+}
+
+void InitTreeView(HWND dialog, TreeView *view)
+{
+    SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(view));
+    ApplyDbcsFont(dialog);
+    PlaceBesideNameColumn(dialog);
+    GetClientRect(dialog, &view->savedClient);
+    view->tree = GetDlgItem(dialog, IDC_PROCESSTREE_TREE);
+    SetWindowTextA(dialog, ViewTitle);
+    ++view->busy;
+    if (g_listFrozen)
+        RefreshMain();
+    FillProcessTree(view->tree, CurrentProcessId);
+    --view->busy;
+    g_listFrozen = true;
+}
+
+INT_PTR CALLBACK TreeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_INITDIALOG) {
+        InitTreeView(dialog, reinterpret_cast<TreeView *>(lParam));
+        return TRUE;
+    }
+    TreeView *view = GetTreeView(dialog);
+    if (!view)
+        return FALSE;
+    switch (message) {
+    case WM_NOTIFY: {
+        const NMHDR *header = reinterpret_cast<const NMHDR *>(lParam);
+        if (header->hwndFrom != view->tree)
+            return FALSE;
+        if (header->code == TVN_SELCHANGEDA)
+            OnTreeSelection(view, reinterpret_cast<const NMTREEVIEWA *>(lParam)->itemNew.hItem);
+        else if (header->code == TVN_KEYDOWN)
+            OnTreeKey(dialog, view, reinterpret_cast<const NMTVKEYDOWN *>(lParam)->wVKey);
+        return TRUE;
+    }
+    case WM_SIZE:
+        FollowDialogSize(dialog, view->tree, LOWORD(lParam), HIWORD(lParam), &view->savedClient);
+        return TRUE;
+    case WM_CLOSE:
+        EndDialog(dialog, 0);
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) != IDCANCEL)
+            return FALSE;
+        EndDialog(dialog, 2);
+        return TRUE;
+    case WM_DESTROY:
+        ++view->busy; // the items go with the tree; that is no choice of the user's
+        g_listFrozen = false;
+        return FALSE;
+    case WM_NCDESTROY:
+        SetWindowLongPtrA(dialog, DWLP_USER, 0);
+        return FALSE;
+    }
+    return FALSE;
+}
+
+} // namespace
+
+LRESULT OnProcessTreeCommand(HWND window, WPARAM, WORD, LPARAM)
+{
+    lstrcpynA(ViewTitle, g_titleProcessTree ? g_titleProcessTree : "", MAX_PATH);
+    CurrentProcessId = GetSelectedProcess(g_processList, nullptr, 0);
+    TreeView view = {};
+    DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_PROCESSTREE), window, TreeDialogProc,
+                    reinterpret_cast<LPARAM>(&view));
+    return 0;
+}
+
+HTREEITEM InsertTreeItem(HWND tree, HTREEITEM parent, bool select, const char *text, int depth)
+{
+    TVINSERTSTRUCTA insert = {};
+    insert.hParent = parent;
+    insert.hInsertAfter = TVI_LAST;
+    insert.item.mask = TVIF_TEXT | TVIF_STATE;
+    insert.item.state = TVIS_EXPANDED;
+    insert.item.stateMask = TVIS_EXPANDED;
+    insert.item.pszText = const_cast<char *>(text);
+    const HTREEITEM item = reinterpret_cast<HTREEITEM>(
+        SendMessageA(tree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
+    if (item && select)
+        SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
+    if (g_saveFile)
+        std::fprintf(g_saveFile, "%*s%s\n", depth * 2, "", text);
+    return item;
+}
+
+bool GetTreeItemText(HWND tree, HTREEITEM item, char *buffer, int size)
+{
+    TVITEMA read = {};
+    read.mask = TVIF_TEXT | TVIF_CHILDREN;
+    read.hItem = item;
+    read.pszText = buffer;
+    read.cchTextMax = size;
+    if (size > 0)
+        buffer[0] = '\0';
+    if (!SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&read)))
+        return false;
+    return read.cChildren != 0;
+}
+
+void AddTreeBranch(ProcessRecord *record, HWND tree, HTREEITEM parent, DWORD selectId, int depth)
+{
+    if (!record || (record->flags & RecordSeen))
+        return;
+    // Walked with an explicit stack: a long chain of parents must not run the stack out.
+    struct Level {
+        const ProcessRecord *record;
+        HTREEITEM item;
+        const ProcessRecord *next; // where the search for this record's next child goes on
+    };
+    std::vector<Level> levels;
+    levels.push_back({record, PlaceRecord(record, tree, parent, selectId, depth), record});
+    while (!levels.empty()) {
+        Level &level = levels.back();
+        ProcessRecord *child = const_cast<ProcessRecord *>(level.next);
+        while (child && ((child->flags & RecordSeen) || child->parentId != level.record->id))
+            child = child->prev;
+        if (!child) {
+            levels.pop_back();
+            continue;
+        }
+        level.next = child->prev;
+        const int childDepth = depth + static_cast<int>(levels.size());
+        const HTREEITEM item = PlaceRecord(child, tree, level.item, selectId, childDepth);
+        levels.push_back({child, item, child});
+    }
+}
+
+int FillProcessTree(HWND tree, DWORD selectId)
+{
+    if (!g_recordHead || !tree)
+        return 1;
+    SendMessageA(tree, WM_SETREDRAW, FALSE, 0);
+    SendMessageA(tree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
+    ProcessRecord *oldest = g_recordHead;
+    for (ProcessRecord *record = g_recordHead; record; record = record->next) {
+        record->flags &= ~RecordSeen;
+        oldest = record;
+    }
+    for (ProcessRecord *record = oldest; record; record = record->prev) {
+        if (!(record->flags & RecordSeen))
+            AddTreeBranch(record, tree, TVI_ROOT, selectId, 0);
+    }
+    SendMessageA(tree, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(tree, nullptr, TRUE);
+    const LPARAM selected = SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
+    if (selected)
+        SendMessageA(tree, TVM_ENSUREVISIBLE, 0, selected);
+    return 1;
+}

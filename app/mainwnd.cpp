@@ -20,10 +20,12 @@
 #include "settings/options.h"
 #include "settings/settings.h"
 #include "views/apps.h"
+#include "views/heap.h"
 #include "views/memory.h"
 #include "views/modules.h"
 #include "views/threads.h"
 #include "views/tree.h"
+#include "views/usage.h"
 #include "views/version.h"
 
 HWND g_mainWindow = nullptr;
@@ -329,9 +331,11 @@ const CommandEntry kMainCommands[] = {
     {IDM_THREADS, OnThreadsCommand},
     {IDM_MODULES, OnModulesCommand},
     {IDM_PROCESSTREE, OnProcessTreeCommand},
+    {IDM_MODULEUSAGE, OnModuleUsageCommand},
     {IDM_APPLICATIONS, OnApplicationsCommand},
     {IDM_INFO, OnInfoCommand},
     {IDM_MEMORY, OnMemoryCommand},
+    {IDM_HEAP, OnHeapCommand},
     {IDM_PRIORITY, OnPriorityCommand},
     {IDM_KILL, OnKillCommand},
     {IDM_SWITCHTO, OnSwitchToCommand},

@@ -1,0 +1,214 @@
+#include "views/usage.h"
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/appstate.h"
+#include "app/mainwnd.h"
+#include "app/processlist.h"
+#include "app/save.h"
+#include "providers/fill.h"
+#include "resource.h"
+#include "views/address.h"
+#include "views/common.h"
+#include "views/memory.h"
+#include "views/version.h"
+
+namespace {
+
+const int kUsageTabs[] = {
+#ifdef _WIN64 // 16-digit base addresses
+    100, 172, 217, 250,
+#else
+    100, 140, 185, 218,
+#endif
+};
+
+// Only the last of several quick selection changes filters the main list.
+const UINT kSelectionDelayMs = 100;
+
+// What MarkModuleUsers compares each reported module with.
+struct FilterContext {
+    ProcessRecord *record;
+    const char *path;
+    ULONG_PTR base;
+};
+
+// Records whose modules can be walked. A 16-bit task on NT carries a thread identifier, which
+// names no process to walk.
+bool HasModules(const ProcessRecord *record)
+{
+    return !(record->flags & RecordNoDetails) && record->kind != KindTask16;
+}
+
+// Marks the record when it loads the chosen module. The path is compared regardless of case, as
+// the tally tells modules apart, so every process counted on the chosen line stays in the list.
+void MarkModuleUsers(void *user, HWND, const char *, ULONG_PTR base, SIZE_T, const char *path)
+{
+    FilterContext *context = static_cast<FilterContext *>(user);
+    if (base == context->base && path && lstrcmpiA(path, context->path) == 0)
+        context->record->flags |= RecordExcluded;
+}
+
+void FillModuleUsage(HWND list)
+{
+    ModuleTally tally = {};
+    for (ProcessRecord *record = g_recordHead; record; record = record->next)
+        if (HasModules(record))
+            FillModuleList(nullptr, record->id, CountModule, &tally);
+
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+    SendMessageA(list, LB_RESETCONTENT, 0, 0);
+    for (const ModuleTallyEntry *entry = tally.head; entry; entry = entry->next) {
+        char line[3 * MAX_PATH];
+        std::snprintf(line, sizeof line, "%s\t" ADDRESS_FORMAT "\t" SIZE_FORMAT "\t%lu\t%s",
+                      entry->name ? entry->name : "", entry->base, entry->size,
+                      static_cast<unsigned long>(entry->count), entry->path ? entry->path : "");
+        SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line));
+    }
+    FreeModuleTally(&tally);
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
+}
+
+// First fill and F5: the main list shows every process again, then the tally is taken over it.
+void FillUsageView(HWND, HWND list)
+{
+    SendMessageA(g_processList, WM_SETREDRAW, FALSE, 0);
+    RefreshMain();
+    FillModuleUsage(list);
+    SendMessageA(g_processList, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(g_processList, nullptr, TRUE);
+}
+
+// Keeps only the rows of processes that load the module (path, base).
+void KeepModuleUsers(const char *path, ULONG_PTR base)
+{
+    for (ProcessRecord *record = g_recordHead; record; record = record->next)
+        record->flags &= ~RecordExcluded;
+    for (ProcessRecord *record = g_recordHead; record; record = record->next) {
+        if (!HasModules(record))
+            continue;
+        FilterContext context = {record, path, base};
+        FillModuleList(nullptr, record->id, MarkModuleUsers, &context);
+    }
+    for (ProcessRecord *record = g_recordHead; record; record = record->next)
+        record->flags ^= RecordExcluded; // now set on the processes without the module
+    RemoveStaleItems(g_processList);
+}
+
+// The selection timer's tick: filters the main list by the selected module. Every pass starts
+// from a fresh refresh, which brings back the processes an earlier filter removed.
+void FilterBySelection(HWND list)
+{
+    SendMessageA(g_processList, WM_SETREDRAW, FALSE, 0);
+    SendMessageA(g_statusBar, WM_SETREDRAW, FALSE, 0);
+    RefreshProcessList(g_processList);
+
+    char *line = nullptr;
+    const LRESULT index = SendMessageA(list, LB_GETCURSEL, 0, 0);
+    if (index != LB_ERR)
+        line = ReadListBoxLine(list, static_cast<int>(index));
+    char *nameEnd = line ? const_cast<char *>(FindChar(line, '\t')) : nullptr;
+    const char *lastTab = line ? FindLastChar(line, '\t') : nullptr;
+    const ULONG_PTR base =
+        nameEnd ? static_cast<ULONG_PTR>(std::strtoull(nameEnd + 1, nullptr, 16)) : 0;
+    if (lastTab && base)
+        KeepModuleUsers(lastTab + 1, base);
+
+    SendMessageA(g_processList, WM_SETREDRAW, TRUE, 0);
+    SendMessageA(g_statusBar, WM_SETREDRAW, TRUE, 0);
+    UpdateStatusText(nullptr);
+    InvalidateRect(g_processList, nullptr, TRUE);
+    SendMessageA(g_toolbar, TB_CHECKBUTTON, IDM_MODULEUSAGE, MAKELPARAM(TRUE, 0));
+    if (nameEnd) {
+        *nameEnd = '\0';
+        char title[2 * MAX_PATH];
+        std::snprintf(title, sizeof title, "%s -- %s", g_windowTitle, line);
+        SetWindowTextA(g_mainWindow, title);
+    }
+    g_listFrozen = true;
+    std::free(line);
+}
+
+// Double click on a line: the Version view of its module's file, owned by this view.
+void ShowVersionOfSelection(HWND dialog, HWND list)
+{
+    const LRESULT index = SendMessageA(list, LB_GETCURSEL, 0, 0);
+    if (index == LB_ERR)
+        return;
+    char *line = ReadListBoxLine(list, static_cast<int>(index));
+    const char *tab = line ? FindLastChar(line, '\t') : nullptr;
+    if (tab) {
+        lstrcpynA(ViewTitle, tab + 1, MAX_PATH);
+        OpenVersionView(dialog, ViewTitle);
+    }
+    std::free(line);
+}
+
+bool UsageViewMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam, INT_PTR *result)
+{
+    ViewState *state = GetViewState(dialog);
+    if (message == WM_TIMER && wParam == ViewRefreshTimer) {
+        KillTimer(dialog, ViewRefreshTimer);
+        state->timerStarted = false;
+        FilterBySelection(state->list);
+        *result = TRUE;
+        return true;
+    }
+    if (message != WM_COMMAND || LOWORD(wParam) != IDC_USAGE_LIST)
+        return false;
+    switch (HIWORD(wParam)) {
+    case LBN_SELCHANGE:
+        KillTimer(dialog, ViewRefreshTimer);
+        state->timerStarted = SetTimer(dialog, ViewRefreshTimer, kSelectionDelayMs, nullptr) != 0;
+        break;
+    case LBN_DBLCLK:
+        ShowVersionOfSelection(dialog, reinterpret_cast<HWND>(lParam));
+        break;
+    default:
+        return false;
+    }
+    *result = TRUE;
+    return true;
+}
+
+const ListViewSpec kUsageView = {
+    IDC_USAGE_LIST,
+    IDC_USAGE_HEADER,
+    IDS_HDR_MODULEUSAGE,
+    static_cast<int>(sizeof kUsageTabs / sizeof kUsageTabs[0]),
+    kUsageTabs,
+    nullptr, // no automatic refresh; its timer serves the selection
+    true,    // resizable
+    true,    // beside the main list's names
+    true,    // caption from ViewTitle
+    FillUsageView,
+    nullptr, // saved as shown
+    UsageViewMessage,
+};
+
+INT_PTR CALLBACK UsageDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const INT_PTR result = ListViewDialogProc(dialog, message, wParam, lParam);
+    if (message == WM_INITDIALOG)
+        SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(g_usageIcon));
+    return result;
+}
+
+} // namespace
+
+LRESULT OnModuleUsageCommand(HWND, WPARAM, WORD, LPARAM)
+{
+    if (g_listFrozen) {
+        RefreshMain();
+        return 0;
+    }
+    CurrentProcessId = GetSelectedProcess(g_processList, nullptr, 0);
+    lstrcpynA(ViewTitle, g_titleModuleUsage ? g_titleModuleUsage : "", MAX_PATH);
+    DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_MODULEUSAGE), g_mainWindow, UsageDialogProc,
+                    reinterpret_cast<LPARAM>(&kUsageView));
+    return 0;
+}

@@ -195,14 +195,8 @@ INT_PTR CALLBACK AppsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
             OnListEvent(state->list, static_cast<UINT>(wParam));
         return TRUE;
     case WM_CLOSE:
-        EndDialog(dialog, 0);
-        return TRUE;
     case WM_COMMAND:
-        if (LOWORD(wParam) == IDCANCEL) {
-            EndDialog(dialog, 2);
-            return TRUE;
-        }
-        return FALSE;
+        return EndViewOnClose(dialog, message, wParam);
     case WM_DESTROY:
         ImageList_Destroy(reinterpret_cast<HIMAGELIST>(
             SendMessageA(state->list, LVM_SETIMAGELIST, LVSIL_SMALL, 0)));

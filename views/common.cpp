@@ -80,6 +80,15 @@ INT_PTR OpenProcessView(int templateId, const char *titlePrefix, const ListViewS
                            ListViewDialogProc, reinterpret_cast<LPARAM>(layout));
 }
 
+bool EndViewOnClose(HWND dialog, UINT message, WPARAM wParam)
+{
+    const bool close = message == WM_CLOSE;
+    if (!close && !(message == WM_COMMAND && LOWORD(wParam) == IDCANCEL))
+        return false;
+    EndDialog(dialog, close ? 0 : 2);
+    return true;
+}
+
 bool HandleViewKey(HWND dialog, UINT key)
 {
     ViewState *state = GetViewState(dialog);

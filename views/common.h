@@ -47,6 +47,10 @@ DWORD PrepareProcessView(const char *titlePrefix);
 // Opens a per-process list view for the selected process; nothing opens without one.
 INT_PTR OpenProcessView(int templateId, const char *titlePrefix, const ListViewSpec *layout);
 
+// Ends a view on its close box (result 0) or Escape (result 2); true when the message was one
+// of those.
+bool EndViewOnClose(HWND dialog, UINT message, WPARAM wParam);
+
 INT_PTR CALLBACK ListViewDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 // Handles F5, F2 and Ctrl+S for a view; true when the key did something.
 bool HandleViewKey(HWND dialog, UINT key);

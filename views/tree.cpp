@@ -136,13 +136,8 @@ INT_PTR CALLBACK TreeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         FollowDialogSize(dialog, view->tree, LOWORD(lParam), HIWORD(lParam), &view->savedClient);
         return TRUE;
     case WM_CLOSE:
-        EndDialog(dialog, 0);
-        return TRUE;
     case WM_COMMAND:
-        if (LOWORD(wParam) != IDCANCEL)
-            return FALSE;
-        EndDialog(dialog, 2);
-        return TRUE;
+        return EndViewOnClose(dialog, message, wParam);
     case WM_DESTROY:
         ++view->busy; // the items go with the tree; that is no choice of the user's
         g_listFrozen = false;

@@ -104,16 +104,8 @@ INT_PTR CALLBACK VersionDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
     case WM_INITDIALOG:
         InitVersionView(dialog, reinterpret_cast<const char *>(lParam));
         return TRUE;
-    case WM_CLOSE:
-        EndDialog(dialog, 0);
-        return TRUE;
-    case WM_COMMAND:
-        if (LOWORD(wParam) != IDCANCEL)
-            return FALSE;
-        EndDialog(dialog, 2);
-        return TRUE;
     }
-    return FALSE;
+    return EndViewOnClose(dialog, message, wParam);
 }
 
 } // namespace

@@ -192,13 +192,10 @@ void SetTooltipText(NMHDR *header)
 LRESULT OnNotify(HWND window, UINT, WPARAM, LPARAM lParam)
 {
     NMHDR *header = reinterpret_cast<NMHDR *>(lParam);
+    LRESULT result = 0;
+    if (AnswerListNotify(header, &result))
+        return result;
     switch (header->code) {
-    case LVN_GETDISPINFOA:
-        return GetCellText(header);
-    case LVN_COLUMNCLICK:
-        return SortByColumn(header);
-    case LVN_DELETEITEM:
-        return OnDeleteItem(header);
     case TTN_NEEDTEXTA:
         SetTooltipText(header);
         return 0;

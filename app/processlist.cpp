@@ -383,3 +383,20 @@ LRESULT OnDeleteItem(NMHDR *header)
     FreeRecord(ItemRecord(header->hwndFrom, view->iItem));
     return 0;
 }
+
+bool AnswerListNotify(NMHDR *header, LRESULT *result)
+{
+    switch (header->code) {
+    case LVN_GETDISPINFOA:
+        *result = GetCellText(header);
+        return true;
+    case LVN_COLUMNCLICK:
+        *result = SortByColumn(header);
+        return true;
+    case LVN_DELETEITEM:
+        *result = OnDeleteItem(header);
+        return true;
+    default:
+        return false;
+    }
+}

@@ -54,6 +54,9 @@ int CALLBACK CompareRecords(LPARAM a, LPARAM b, LPARAM params);
 LRESULT GetCellText(NMHDR *header);
 LRESULT SortByColumn(NMHDR *header);
 LRESULT OnDeleteItem(NMHDR *header);
+// Answers the notifications the list's owner passes on unchanged (cell texts, sorting, item
+// deletion); false for any other code.
+bool AnswerListNotify(NMHDR *header, LRESULT *result);
 void UpdateSortArrow(HWND list, bool reloadBitmaps);
 // Unlinks a record from the chain and frees it.
 void FreeRecord(ProcessRecord *record);

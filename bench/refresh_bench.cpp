@@ -36,13 +36,9 @@ double NowMs()
 LRESULT CALLBACK BenchWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_NOTIFY) {
-        NMHDR *header = reinterpret_cast<NMHDR *>(lParam);
-        if (header->code == LVN_GETDISPINFOA)
-            return GetCellText(header);
-        if (header->code == LVN_DELETEITEM)
-            return OnDeleteItem(header);
-        if (header->code == LVN_DELETEALLITEMS)
-            return 0;
+        LRESULT result = 0; // also for LVN_DELETEALLITEMS: each item is then reported
+        AnswerListNotify(reinterpret_cast<NMHDR *>(lParam), &result);
+        return result;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }

@@ -71,17 +71,10 @@ void WaitUntilModulesListed(HANDLE process)
 LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_NOTIFY) {
-        NMHDR *header = reinterpret_cast<NMHDR *>(lParam);
-        switch (header->code) {
-        case LVN_GETDISPINFOA:
-            return GetCellText(header);
-        case LVN_COLUMNCLICK:
-            return SortByColumn(header);
-        case LVN_DELETEITEM:
-            return OnDeleteItem(header);
-        case LVN_DELETEALLITEMS:
-            return 0; // one LVN_DELETEITEM per item, so each record is freed
-        }
+        // LVN_DELETEALLITEMS gets 0 too: one LVN_DELETEITEM per item, so each record is freed.
+        LRESULT result = 0;
+        AnswerListNotify(reinterpret_cast<NMHDR *>(lParam), &result);
+        return result;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }

@@ -1,0 +1,86 @@
+#include "providers/sysinfo.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "providers/provider.h"
+
+namespace {
+
+const int kSystemProcessInformation = 5;
+const LONG kStatusInfoLengthMismatch = static_cast<LONG>(0xC0000004);
+const LONG kStatusBufferTooSmall = static_cast<LONG>(0xC0000023);
+const LONG kStatusBufferOverflow = static_cast<LONG>(0x80000005);
+
+// The block grows by doubling from the first size to the last; it is kept between calls, so a
+// steady refresh allocates nothing.
+const ULONG kFirstBlockSize = 64 * 1024;
+const ULONG kLastBlockSize = 64 * 1024 * 1024;
+void *g_block;
+ULONG g_blockSize;
+
+bool TooSmall(LONG status)
+{
+    return status == kStatusInfoLengthMismatch || status == kStatusBufferTooSmall ||
+           status == kStatusBufferOverflow;
+}
+
+bool GrowBlock()
+{
+    const ULONG size = g_blockSize ? g_blockSize * 2 : kFirstBlockSize;
+    if (size > kLastBlockSize)
+        return false;
+    void *block = std::realloc(g_block, size);
+    if (!block)
+        return false;
+    g_block = block;
+    g_blockSize = size;
+    return true;
+}
+
+// The filled part of the block, or 0 when the query cannot be answered.
+ULONG QueryBlock()
+{
+    if (!g_ntApi.NtQuerySystemInformation || (!g_block && !GrowBlock()))
+        return 0;
+    for (;;) {
+        ULONG returned = 0;
+        const LONG status = g_ntApi.NtQuerySystemInformation(kSystemProcessInformation, g_block,
+                                                             g_blockSize, &returned);
+        if (status >= 0)
+            return returned && returned <= g_blockSize ? returned : g_blockSize;
+        if (!TooSmall(status) || !GrowBlock())
+            return 0;
+    }
+}
+
+void Collect(void *context, const SysProcessEntry &entry)
+{
+    static_cast<std::vector<SysProcessEntry> *>(context)->push_back(entry);
+}
+
+bool ById(const SysProcessEntry &a, const SysProcessEntry &b)
+{
+    return a.id < b.id;
+}
+
+} // namespace
+
+bool TakeProcessSnapshot(std::vector<SysProcessEntry> *entries)
+{
+    entries->clear();
+    const ULONG filled = QueryBlock();
+    if (!filled)
+        return false;
+    WalkSysProcesses(g_block, filled, *SysProcessLayoutFor(sizeof(void *)), Collect, entries);
+    std::sort(entries->begin(), entries->end(), ById);
+    return !entries->empty();
+}
+
+const SysProcessEntry *FindSnapshotEntry(const std::vector<SysProcessEntry> &entries, DWORD id)
+{
+    SysProcessEntry key = {};
+    key.id = id;
+    auto found = std::lower_bound(entries.begin(), entries.end(), key, ById);
+    return found != entries.end() && found->id == id ? &*found : nullptr;
+}

@@ -1,0 +1,80 @@
+#include "providers/sysprocwalk.h"
+
+#include <cstring>
+
+namespace {
+
+// Offsets of the fields read from an entry. Up to the kernel time both layouts agree; the image
+// name (a counted string with a pointer) then shifts every later field on 64-bit. An entry must
+// hold at least everything up to the end of the memory counters (the I/O counters and thread
+// records that follow them are not read).
+const SysProcessLayout kLayouts[] = {
+    {4, 0x88, 0x04, 0x20, 0x28, 0x30, 0x44, 0x48, 0x4C, 0x68, 0x84},
+    {8, 0xD0, 0x04, 0x20, 0x28, 0x30, 0x50, 0x58, 0x60, 0x90, 0xC8},
+};
+
+uint32_t Read32(const unsigned char *entry, uint32_t offset)
+{
+    uint32_t value;
+    std::memcpy(&value, entry + offset, sizeof value);
+    return value;
+}
+
+uint64_t Read64(const unsigned char *entry, uint32_t offset)
+{
+    uint64_t value;
+    std::memcpy(&value, entry + offset, sizeof value);
+    return value;
+}
+
+// Handles and sizes are pointer-wide; identifiers fit in their low 32 bits.
+uint64_t ReadWord(const unsigned char *entry, uint32_t offset, uint32_t pointerSize)
+{
+    return pointerSize == 8 ? Read64(entry, offset) : Read32(entry, offset);
+}
+
+SysProcessEntry ReadEntry(const unsigned char *entry, const SysProcessLayout &layout)
+{
+    SysProcessEntry result;
+    result.id = static_cast<uint32_t>(ReadWord(entry, layout.id, layout.pointerSize));
+    result.parentId = static_cast<uint32_t>(ReadWord(entry, layout.parentId, layout.pointerSize));
+    result.threadCount = Read32(entry, layout.threadCount);
+    result.handleCount = Read32(entry, layout.handleCount);
+    result.createTime = Read64(entry, layout.createTime);
+    result.userTime = Read64(entry, layout.userTime);
+    result.kernelTime = Read64(entry, layout.kernelTime);
+    result.workingSet = ReadWord(entry, layout.workingSet, layout.pointerSize);
+    result.privateBytes = ReadWord(entry, layout.privateBytes, layout.pointerSize);
+    return result;
+}
+
+} // namespace
+
+const SysProcessLayout *SysProcessLayoutFor(size_t pointerSize)
+{
+    for (const SysProcessLayout &layout : kLayouts)
+        if (layout.pointerSize == pointerSize)
+            return &layout;
+    return nullptr;
+}
+
+size_t WalkSysProcesses(const void *data, size_t size, const SysProcessLayout &layout,
+                        SysProcessVisit visit, void *context)
+{
+    const unsigned char *block = static_cast<const unsigned char *>(data);
+    size_t visited = 0;
+    size_t offset = 0;
+    while (block && size - offset >= layout.entrySize) {
+        const unsigned char *entry = block + offset;
+        visit(context, ReadEntry(entry, layout));
+        ++visited;
+        // The next entry must lie beyond this one's fields, so every step advances and a damaged
+        // chain cannot loop or overlap; an offset past the block ends the walk before the sum
+        // could wrap around.
+        const uint32_t next = Read32(entry, 0);
+        if (next < layout.entrySize || next > size - offset)
+            break;
+        offset += next;
+    }
+    return visited;
+}

@@ -106,6 +106,46 @@ void LinkRecord(ProcessRecord *record)
     g_recordIndex[IdentityKey(record->id, record->kind)] = record;
 }
 
+int FindRowOf(HWND list, const ProcessRecord *record)
+{
+    LVFINDINFOA find = {};
+    find.flags = LVFI_PARAM;
+    find.lParam = reinterpret_cast<LPARAM>(record);
+    return static_cast<int>(SendMessageA(list, LVM_FINDITEMA, static_cast<WPARAM>(-1),
+                                         reinterpret_cast<LPARAM>(&find)));
+}
+
+// Inserts the record's row at its sorted place; the cells are asked for on demand.
+int ShowRecord(HWND list, ProcessRecord *record)
+{
+    LVITEMA item = {};
+    item.mask = LVIF_TEXT | LVIF_PARAM | LVIF_STATE;
+    item.iItem = InsertionIndex(list, record);
+    item.pszText = LPSTR_TEXTCALLBACKA;
+    item.lParam = reinterpret_cast<LPARAM>(record);
+    const int index =
+        static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    if (index < 0)
+        return 0;
+    AnnounceCells(list, index);
+    return 1;
+}
+
+// A process first met without details (still starting, or not yet readable) that now has them:
+// the record takes the details and gets its row, keeping its place in the chain, so its age among
+// the others does not change.
+int PromoteRecord(HWND list, ProcessRecord *existing, const ProcessRecord *incoming)
+{
+    ProcessRecord *next = existing->next, *prev = existing->prev;
+    *existing = *incoming;
+    existing->next = next;
+    existing->prev = prev;
+    existing->name[MAX_PATH - 1] = '\0';
+    existing->path[MAX_PATH - 1] = '\0';
+    existing->flags |= RecordSeen;
+    return ShowRecord(list, existing);
+}
+
 } // namespace
 
 HWND CreateProcessList(HWND parent, DWORD style, DWORD exStyle, const ColumnEntry *columns,
@@ -146,6 +186,8 @@ ProcessRecord *FindProcessRecord(DWORD id, DWORD kind)
 int AddOrUpdateProcess(HWND list, const ProcessRecord *incoming)
 {
     ProcessRecord *existing = FindProcessRecord(incoming->id, incoming->kind);
+    if (existing && (existing->flags & RecordNoDetails) && !(incoming->flags & RecordNoDetails))
+        return PromoteRecord(list, existing, incoming);
     if (existing) {
         existing->flags |= RecordSeen;
         if ((existing->flags & RecordNoDetails) ||
@@ -154,11 +196,7 @@ int AddOrUpdateProcess(HWND list, const ProcessRecord *incoming)
             return 1;
         existing->priorityClass = incoming->priorityClass;
         existing->threadCount = incoming->threadCount;
-        LVFINDINFOA find = {};
-        find.flags = LVFI_PARAM;
-        find.lParam = reinterpret_cast<LPARAM>(existing);
-        const int index = static_cast<int>(
-            SendMessageA(list, LVM_FINDITEMA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)));
+        const int index = FindRowOf(list, existing);
         if (index >= 0)
             AnnounceCells(list, index);
         return 1;
@@ -174,18 +212,17 @@ int AddOrUpdateProcess(HWND list, const ProcessRecord *incoming)
     record->flags |= RecordSeen;
     if (record->flags & RecordNoDetails)
         return 1;
+    return ShowRecord(list, record);
+}
 
-    LVITEMA item = {};
-    item.mask = LVIF_TEXT | LVIF_PARAM | LVIF_STATE;
-    item.iItem = InsertionIndex(list, record);
-    item.pszText = LPSTR_TEXTCALLBACKA;
-    item.lParam = reinterpret_cast<LPARAM>(record);
-    const int index =
-        static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-    if (index < 0)
-        return 0;
-    AnnounceCells(list, index);
-    return 1;
+void DropProcessRecord(HWND list, ProcessRecord *record)
+{
+    const DWORD id = record->id, kind = record->kind;
+    const int index = FindRowOf(list, record);
+    if (index >= 0)
+        SendMessageA(list, LVM_DELETEITEM, index, 0); // its owner frees the record (OnDeleteItem)
+    if (FindProcessRecord(id, kind) == record)
+        FreeRecord(record); // no row, or an owner that does not free on deletion
 }
 
 ProcessRecord *RecordAt(int index)

@@ -28,6 +28,7 @@ struct ProcessRecord {
     DWORD kind;
     WORD task16;
     char path[MAX_PATH];
+    ULONGLONG createTime; // when the process started (a FILETIME); 0 = not known
 };
 
 const int kProcessListId = 101;
@@ -47,6 +48,9 @@ HWND CreateProcessList(HWND parent, DWORD style, DWORD exStyle, const struct Col
                        int columnCount, int controlId);
 ProcessRecord *FindProcessRecord(DWORD id, DWORD kind);
 int AddOrUpdateProcess(HWND list, const ProcessRecord *record);
+// Removes the record and its row, if it has one: the process it described is gone, even if a new
+// one now has its identifier.
+void DropProcessRecord(HWND list, ProcessRecord *record);
 ProcessRecord *RecordAt(int index);
 DWORD GetSelectedProcess(HWND list, char *buffer, int length);
 int CompareText(const char *a, const char *b);

@@ -58,7 +58,15 @@ bool BindNtProvider(const ExportSource &source)
         {"EnumProcessModules", &api.EnumProcessModules},
         {"EnumProcesses", &api.EnumProcesses},
     };
-    const ExportSlot ntdll[] = {{"NtQueryInformationProcess", &api.NtQueryInformationProcess}};
+    const ExportSlot psapiOptional[] = {{"EnumProcessModulesEx", &api.EnumProcessModulesEx}};
+    const ExportSlot ntdll[] = {
+        {"NtQueryInformationProcess", &api.NtQueryInformationProcess},
+        {"NtQuerySystemInformation", &api.NtQuerySystemInformation},
+    };
+    const ExportSlot kernel[] = {
+        {"QueryFullProcessImageNameA", &api.QueryFullProcessImageNameA},
+        {"IsWow64Process", &api.IsWow64Process},
+    };
     const ExportSlot vdmdbg[] = {
         {"VDMTerminateTaskWOW", &api.VDMTerminateTaskWOW},
         {"VDMEnumTaskWOWEx", &api.VDMEnumTaskWOWEx},
@@ -71,7 +79,9 @@ bool BindNtProvider(const ExportSource &source)
     if (!module)
         return false;
     const bool required = BindTable(source, module, psapi, sizeof psapi / sizeof psapi[0]);
-    BindTable(source, source.getModule("NTDLL.DLL"), ntdll, 1);
+    BindTable(source, module, psapiOptional, 1);
+    BindTable(source, source.getModule("NTDLL.DLL"), ntdll, sizeof ntdll / sizeof ntdll[0]);
+    BindTable(source, source.getModule("KERNEL32.DLL"), kernel, sizeof kernel / sizeof kernel[0]);
     BindTable(source, source.loadLibrary("VDMDBG.DLL"), vdmdbg, sizeof vdmdbg / sizeof vdmdbg[0]);
     return required;
 }

@@ -3,16 +3,20 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "app/appstate.h"
 #include "app/processlist.h"
 #include "providers/perfdata.h"
+#include "providers/sysinfo.h"
 #include "settings/settings.h"
 
 namespace {
 
 // Enough to read the first module and to read memory of the process; never inherited.
 const DWORD kOpenAccess = PROCESS_QUERY_INFORMATION | PROCESS_VM_READ;
+const DWORD kLimitedQueryAccess = 0x1000; // PROCESS_QUERY_LIMITED_INFORMATION, Vista and later
+const DWORD kListModulesAll = 3;          // LIST_MODULES_ALL: 32- and 64-bit modules
 
 // Identifiers to start with, and where doubling stops (a source that always fills whatever it is
 // given must not make the pass allocate without end).
@@ -75,6 +79,15 @@ DWORD *ReadProcessIds(DWORD *count)
     }
 }
 
+// Lists module handles the way that sees every module: from a 64-bit program, the plain call
+// returns only the 64-bit modules of a 32-bit process, the extended one (Vista and later) all.
+BOOL ListModuleHandles(HANDLE process, HMODULE *modules, DWORD bytes, DWORD *needed)
+{
+    if (g_ntApi.EnumProcessModulesEx)
+        return g_ntApi.EnumProcessModulesEx(process, modules, bytes, needed, kListModulesAll);
+    return g_ntApi.EnumProcessModules(process, modules, bytes, needed);
+}
+
 // The module handles of a process, the executable first, in a heap block the caller frees, or
 // null when they cannot be listed. The system says how much room all of them need; the buffer
 // grows to that rather than cutting the list short.
@@ -86,7 +99,7 @@ HMODULE *ReadModuleHandles(HANDLE process, DWORD *count)
         if (!modules)
             return nullptr;
         DWORD needed = 0;
-        if (!g_ntApi.EnumProcessModules(process, modules, bytes, &needed)) {
+        if (!ListModuleHandles(process, modules, bytes, &needed)) {
             std::free(modules);
             return nullptr;
         }
@@ -109,53 +122,100 @@ void ReadParent(HANDLE process, ProcessRecord *record)
         record->parentId = static_cast<DWORD>(info.inheritedFromUniqueProcessId);
 }
 
-// Everything about a process the list has not met yet. A process that cannot be opened (also one
-// that ended since it was enumerated) or whose modules cannot be listed (also a 64-bit process
-// seen from a 32-bit build) is described without details, so it stays out of the rows.
-void ReadNewProcess(DWORD id, ProcessRecord *record)
+// Opens a process to read its priority class and its parent. Where the full query right is
+// refused, Vista and later still grant the limited one to protected and elevated processes; the
+// image-name query is the sign that the system knows it.
+HANDLE OpenForQuery(DWORD id, DWORD access)
+{
+    HANDLE process = OpenProcess(access, FALSE, id);
+    if (!process && g_ntApi.QueryFullProcessImageNameA)
+        process = OpenProcess(kLimitedQueryAccess, FALSE, id);
+    return process;
+}
+
+// Name and path from the first module, the executable.
+bool ReadFirstModule(HANDLE process, ProcessRecord *record)
+{
+    HMODULE module = nullptr;
+    DWORD needed = 0;
+    if (!ListModuleHandles(process, &module, sizeof module, &needed) || needed < sizeof module)
+        return false;
+    if (!g_ntApi.GetModuleBaseNameA(process, module, record->name, MAX_PATH))
+        record->name[0] = '\0';
+    record->name[MAX_PATH - 1] = '\0';
+    NormaliseModulePath(process, module, record->path, MAX_PATH);
+    return true;
+}
+
+// Name and path from the image name, where the modules cannot be listed: a 64-bit process seen
+// from a 32-bit build, or a process opened with the limited right only.
+bool ReadImageName(HANDLE process, ProcessRecord *record)
+{
+    DWORD size = MAX_PATH;
+    if (!g_ntApi.QueryFullProcessImageNameA ||
+        !g_ntApi.QueryFullProcessImageNameA(process, 0, record->path, &size) || size == 0)
+        return false;
+    record->path[size < MAX_PATH ? size : MAX_PATH - 1] = '\0';
+    const char *slash = FindLastChar(record->path, '\\');
+    CopyText(record->name, slash ? slash + 1 : record->path, MAX_PATH);
+    return true;
+}
+
+// Everything about a process the list has not met yet (or met without details). A process that
+// cannot be opened (also one that ended since it was enumerated) or whose name cannot be read is
+// described without details, so it stays out of the rows.
+void ReadNewProcess(DWORD id, ULONGLONG createTime, ProcessRecord *record)
 {
     std::memset(record, 0, sizeof *record);
     record->id = id;
     record->kind = KindProcess;
     record->flags = RecordNoDetails;
+    record->createTime = createTime;
 
     HANDLE process = OpenProcess(kOpenAccess, FALSE, id);
+    const bool canReadMemory = process != nullptr;
+    if (!process)
+        process = OpenForQuery(id, kOpenAccess);
     if (!process) {
         CopyText(record->name, g_accessDeniedText, MAX_PATH);
         return;
     }
     ReadParent(process, record);
-    HMODULE module = nullptr;
-    DWORD needed = 0;
-    if (!g_ntApi.EnumProcessModules(process, &module, sizeof module, &needed) ||
-        needed < sizeof module) {
-        CopyText(record->name, g_unknownText, MAX_PATH);
-    } else {
-        if (!g_ntApi.GetModuleBaseNameA(process, module, record->name, MAX_PATH))
-            record->name[0] = '\0';
-        record->name[MAX_PATH - 1] = '\0';
+    if ((canReadMemory && ReadFirstModule(process, record)) || ReadImageName(process, record)) {
         record->priorityClass = GetPriorityClass(process);
-        NormaliseModulePath(process, module, record->path, MAX_PATH);
         record->flags = 0;
+    } else {
+        CopyText(record->name, g_unknownText, MAX_PATH);
     }
     CloseHandle(process);
 }
 
-// A process the list already holds: its name, path and parent cannot change while its identifier
-// lives, and a record without details never changes at all, so only the priority class is read
-// again. The list then shows exactly what a full read would have given it.
+// A process the list already holds with details: its name, path and parent cannot change while
+// it lives, so only the priority class is read again. The list then shows exactly what a full
+// read would have given it.
 void FeedKnownProcess(HWND list, const ProcessRecord &known)
 {
     ProcessRecord record = known;
     record.next = nullptr;
     record.prev = nullptr;
-    if (!(known.flags & RecordNoDetails)) {
-        HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, known.id);
-        record.priorityClass = process ? GetPriorityClass(process) : 0;
-        if (process)
-            CloseHandle(process);
-    }
+    HANDLE process = OpenForQuery(known.id, PROCESS_QUERY_INFORMATION);
+    record.priorityClass = process ? GetPriorityClass(process) : 0;
+    if (process)
+        CloseHandle(process);
     AddOrUpdateProcess(list, &record);
+}
+
+// The record the list holds for the process now running under `id`, or null. A record whose
+// process started at another time described an earlier process with the same identifier: it goes
+// with its row. An unknown time on either side counts as the same process.
+ProcessRecord *KnownRecord(HWND list, DWORD id, ULONGLONG createTime)
+{
+    ProcessRecord *known = FindProcessRecord(id, KindProcess);
+    if (known && known->createTime && createTime && known->createTime != createTime) {
+        DropProcessRecord(list, known);
+        return nullptr;
+    }
+    return known;
 }
 
 BOOL WINAPI OnWowTask(DWORD threadId, WORD, WORD task16, PSZ moduleName, PSZ fileName,
@@ -194,13 +254,20 @@ int NtEnumerateProcesses(HWND list)
     DWORD *ids = ReadProcessIds(&count);
     if (!ids)
         return 0;
+    static std::vector<SysProcessEntry> snapshot; // kept so a steady pass allocates nothing
+    TakeProcessSnapshot(&snapshot);
     for (DWORD i = 0; i < count; ++i) {
-        if (const ProcessRecord *known = FindProcessRecord(ids[i], KindProcess)) {
+        const SysProcessEntry *figures = FindSnapshotEntry(snapshot, ids[i]);
+        const ULONGLONG createTime = figures ? figures->createTime : 0;
+        const ProcessRecord *known = KnownRecord(list, ids[i], createTime);
+        // A record without details is read again until its process can be read: one met while
+        // it was still starting would otherwise stay hidden for its whole life.
+        if (known && !(known->flags & RecordNoDetails)) {
             FeedKnownProcess(list, *known);
             continue;
         }
         ProcessRecord record;
-        ReadNewProcess(ids[i], &record);
+        ReadNewProcess(ids[i], createTime, &record);
         AddOrUpdateProcess(list, &record);
     }
     std::free(ids);
@@ -234,6 +301,20 @@ BOOL NtEnumerateModules(HWND listBox, DWORD processId, ModuleCallback callback, 
     std::free(modules);
     CloseHandle(process);
     return TRUE;
+}
+
+bool NtProcessWiderThanProgram(DWORD processId)
+{
+    BOOL selfWow64 = FALSE, otherWow64 = TRUE;
+    if (sizeof(void *) > 4 || !g_ntApi.IsWow64Process ||
+        !g_ntApi.IsWow64Process(GetCurrentProcess(), &selfWow64) || !selfWow64)
+        return false;
+    HANDLE process = OpenForQuery(processId, PROCESS_QUERY_INFORMATION);
+    if (!process)
+        return false;
+    const BOOL read = g_ntApi.IsWow64Process(process, &otherWow64);
+    CloseHandle(process);
+    return read && !otherWow64;
 }
 
 BOOL NtListThreads(HWND listBox, DWORD processId)

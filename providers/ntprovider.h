@@ -11,6 +11,8 @@
 int NtEnumerateProcesses(HWND list);
 // Calls `callback` once per module of the process, the executable first. Returns 1 always.
 BOOL NtEnumerateModules(HWND listBox, DWORD processId, ModuleCallback callback, void *user);
+// True for a 64-bit process when this program is a 32-bit one on 64-bit Windows.
+bool NtProcessWiderThanProgram(DWORD processId);
 // One line per thread of the process, from the performance data.
 BOOL NtListThreads(HWND listBox, DWORD processId);
 // Ends a 16-bit task inside a virtual DOS machine; 1 when the system did it, else 0.

@@ -29,6 +29,13 @@ typedef BOOL(WINAPI *GetModuleInformationFn)(HANDLE process, HMODULE module, Mod
                                              DWORD size);
 typedef LONG(WINAPI *NtQueryInformationProcessFn)(HANDLE process, int infoClass, PVOID info,
                                                   ULONG size, PULONG returned);
+typedef LONG(WINAPI *NtQuerySystemInformationFn)(int infoClass, PVOID info, ULONG size,
+                                                 PULONG returned);
+typedef BOOL(WINAPI *EnumProcessModulesExFn)(HANDLE process, HMODULE *modules, DWORD bytes,
+                                             DWORD *needed, DWORD filter);
+typedef BOOL(WINAPI *QueryFullProcessImageNameAFn)(HANDLE process, DWORD flags, LPSTR name,
+                                                   DWORD *size);
+typedef BOOL(WINAPI *IsWow64ProcessFn)(HANDLE process, BOOL *wow64);
 typedef BOOL(WINAPI *ProcessEnumProc)(DWORD processId, DWORD attributes, LPARAM user);
 typedef BOOL(WINAPI *TaskEnumProcEx)(DWORD threadId, WORD module16, WORD task16, PSZ moduleName,
                                      PSZ fileName, LPARAM user);
@@ -43,7 +50,11 @@ struct NtApi {
     GetModuleBaseNameAFn GetModuleBaseNameA;
     EnumProcessModulesFn EnumProcessModules;
     EnumProcessesFn EnumProcesses;
+    EnumProcessModulesExFn EnumProcessModulesEx;           // optional (Vista and later)
     NtQueryInformationProcessFn NtQueryInformationProcess; // optional
+    NtQuerySystemInformationFn NtQuerySystemInformation;   // optional
+    QueryFullProcessImageNameAFn QueryFullProcessImageNameA; // optional (Vista and later)
+    IsWow64ProcessFn IsWow64Process;                       // optional (XP SP2 and later)
     VDMTerminateTaskWOWFn VDMTerminateTaskWOW;             // optional
     VDMEnumTaskWOWExFn VDMEnumTaskWOWEx;                   // optional
     VDMEnumProcessWOWFn VDMEnumProcessWOW;                 // optional

@@ -115,7 +115,32 @@ void CALLBACK WatchTick(HWND, UINT, UINT_PTR, DWORD)
     (*watch->act)(found);
 }
 
+BOOL CALLBACK EndModalWindow(HWND window, LPARAM)
+{
+    char name[64];
+    if (IsWindowVisible(window) && GetClassNameA(window, name, sizeof name) &&
+        (!lstrcmpiA(name, "#32770") || !lstrcmpiA(name, "KELVANEDLG"))) {
+        ADD_FAILURE() << "modal window \"" << WindowText(window) << "\" outlived its time limit";
+        EndDialog(window, IDCANCEL);
+    }
+    return TRUE;
+}
+
+void CALLBACK ModalLimitTick(HWND, UINT, UINT_PTR, DWORD)
+{
+    EnumThreadWindows(GetCurrentThreadId(), EndModalWindow, 0);
+}
+
 } // namespace
+
+ModalTimeLimit::ModalTimeLimit(DWORD limitMs) : timer_(SetTimer(nullptr, 0, limitMs, ModalLimitTick))
+{
+}
+
+ModalTimeLimit::~ModalTimeLimit()
+{
+    KillTimer(nullptr, timer_);
+}
 
 std::string BesideTests(const char *name)
 {
@@ -322,6 +347,13 @@ BOOL WINAPI FailingEnumProcessModules(HANDLE, HMODULE *, DWORD, DWORD *)
     return FALSE;
 }
 
+void HideProcessDetails()
+{
+    g_ntApi.EnumProcessModules = FailingEnumProcessModules;
+    g_ntApi.EnumProcessModulesEx = nullptr;
+    g_ntApi.QueryFullProcessImageNameA = nullptr;
+}
+
 void Pump()
 {
     MSG msg;
@@ -374,6 +406,7 @@ void PressKey(HWND dialog, HWND list, UINT key)
 HWND WhileShown(const char *className, int controlId, const std::function<void()> &trigger,
                 const std::function<void(HWND)> &act)
 {
+    ModalTimeLimit limit;
     Watch watch = {className, controlId, &act, SetTimer(nullptr, 0, 20, WatchTick), nullptr};
     g_watch = &watch;
     trigger();

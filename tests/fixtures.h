@@ -90,6 +90,9 @@ int CountRecords();
 
 // An EnumProcessModules that fails as it does for a process whose memory cannot be read.
 BOOL WINAPI FailingEnumProcessModules(HANDLE, HMODULE *, DWORD, DWORD *);
+// Makes every process's modules and image name unreadable through g_ntApi, as for a process met
+// while it is still starting.
+void HideProcessDetails();
 
 // Dispatches every message waiting in this thread's queue.
 void Pump();
@@ -101,9 +104,23 @@ std::vector<std::string> ListLines(HWND list);
 // As the list box reports a key press to its dialog.
 void PressKey(HWND dialog, HWND list, UINT key);
 
+// While it lives, modal windows of this thread that stay open longer than the limit fail the
+// test and are ended, so a driver that misses its window fails in seconds instead of hanging.
+class ModalTimeLimit {
+public:
+    explicit ModalTimeLimit(DWORD limitMs = 15000);
+    ~ModalTimeLimit();
+    ModalTimeLimit(const ModalTimeLimit &) = delete;
+    ModalTimeLimit &operator=(const ModalTimeLimit &) = delete;
+
+private:
+    UINT_PTR timer_;
+};
+
 // While `trigger` runs, calls `act` from inside the modal loop on the first enabled, visible window
 // of this thread with class `className` (and control `controlId`, unless 0). `act` must close
-// the window. Returns the window (destroyed by then), or null when none showed.
+// the window. Returns the window (destroyed by then), or null when none showed. Runs under a
+// ModalTimeLimit.
 HWND WhileShown(const char *className, int controlId, const std::function<void()> &trigger,
                 const std::function<void(HWND)> &act);
 

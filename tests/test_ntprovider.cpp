@@ -12,6 +12,7 @@
 #include "fixtures.h"
 #include "providers/fill.h"
 #include "providers/ntprovider.h"
+#include "providers/sysprocwalk.h"
 
 namespace {
 
@@ -29,6 +30,8 @@ struct FakeState {
     int enumModulesCalls = 0;
     int baseNameCalls = 0;
     int queryCalls = 0;
+    DWORD moduleFilter = 0;
+    ULONGLONG startShift = 0;
     DWORD machineId = 0;
     bool machineRecordedFirst = false;
     DWORD terminatedMachine = 0;
@@ -66,6 +69,13 @@ BOOL WINAPI ManyEnumProcessModules(HANDLE, HMODULE *modules, DWORD bytes, DWORD 
         modules[i] = FakeModule(i);
     *needed = g_fake.moduleCount * sizeof(HMODULE);
     return TRUE;
+}
+
+BOOL WINAPI ManyEnumProcessModulesEx(HANDLE process, HMODULE *modules, DWORD bytes, DWORD *needed,
+                                     DWORD filter)
+{
+    g_fake.moduleFilter = filter;
+    return ManyEnumProcessModules(process, modules, bytes, needed);
 }
 
 DWORD WINAPI ManyBaseNames(HANDLE, HMODULE module, LPSTR name, DWORD size)
@@ -106,6 +116,24 @@ DWORD WINAPI CountingBaseName(HANDLE process, HMODULE module, LPSTR name, DWORD 
 {
     ++g_fake.baseNameCalls;
     return g_real.GetModuleBaseNameA(process, module, name, size);
+}
+
+// The system's process figures with every start time moved: each process looks like a new one
+// that took over its identifier.
+LONG WINAPI ShiftedStartTimes(int infoClass, PVOID info, ULONG size, PULONG returned)
+{
+    const LONG status = g_real.NtQuerySystemInformation(infoClass, info, size, returned);
+    const SysProcessLayout &layout = *SysProcessLayoutFor(sizeof(void *));
+    for (ULONG offset = 0, next = 1; status >= 0 && next && offset + layout.entrySize <= size;
+         offset += next) {
+        char *entry = static_cast<char *>(info) + offset;
+        ULONGLONG start;
+        std::memcpy(&start, entry + layout.createTime, sizeof start);
+        start += g_fake.startShift;
+        std::memcpy(entry + layout.createTime, &start, sizeof start);
+        std::memcpy(&next, entry, sizeof next);
+    }
+    return status;
 }
 
 LONG WINAPI CountingQuery(HANDLE process, int infoClass, PVOID info, ULONG size, PULONG returned)
@@ -177,19 +205,20 @@ protected:
     void FakeModules(int count)
     {
         g_fake.moduleCount = count;
-        g_ntApi.EnumProcessModules = ManyEnumProcessModules;
+        g_ntApi.EnumProcessModulesEx = ManyEnumProcessModulesEx;
+        g_ntApi.EnumProcessModules = kvtest::FailingEnumProcessModules; // the extended call serves
         g_ntApi.GetModuleBaseNameA = ManyBaseNames;
         g_ntApi.GetModuleFileNameExA = ManyFileNames;
         g_ntApi.GetModuleInformation = ManyModuleInformation;
     }
 };
 
-TEST_F(NtProvider, ProcessesWithoutDetailsAreKeptButNotShown)
+TEST_F(NtProvider, ProcessesWithoutDetailsAreHiddenUntilTheyCanBeRead)
 {
     kvtest::ChildProcess child;
     ASSERT_TRUE(child.Start("kvnt_hidden.exe"));
     g_fake.ids = {kNoSuchProcess, child.Id()};
-    g_ntApi.EnumProcessModules = kvtest::FailingEnumProcessModules;
+    kvtest::HideProcessDetails();
     Pass();
 
     const ProcessRecord *denied = FindProcessRecord(kNoSuchProcess, KindProcess);
@@ -207,10 +236,18 @@ TEST_F(NtProvider, ProcessesWithoutDetailsAreKeptButNotShown)
     EXPECT_EQ(0u, unknown->priorityClass);
     EXPECT_EQ(0, host_->RowCount());
 
-    // Hidden for good: readable modules later do not turn the record into a row.
-    g_ntApi.EnumProcessModules = g_real.EnumProcessModules;
+    // Read again on the next pass: with the image name readable (as a 32-bit program reads a
+    // 64-bit process), the same record becomes a row with name, path and priority.
+    g_ntApi.QueryFullProcessImageNameA = g_real.QueryFullProcessImageNameA;
+    ASSERT_TRUE(g_ntApi.QueryFullProcessImageNameA);
     Pass();
-    EXPECT_EQ(0, host_->RowCount());
+    EXPECT_EQ(unknown, FindProcessRecord(child.Id(), KindProcess));
+    const int row = host_->FindRow(child.Id());
+    ASSERT_EQ(0, row);
+    EXPECT_EQ("kvnt_hidden.exe", host_->CellText(row, 0));
+    EXPECT_EQ(0, lstrcmpiA(child.Path().c_str(), host_->CellText(row, 3).c_str()));
+    EXPECT_EQ("Normal", host_->CellText(row, 2));
+    EXPECT_EQ(GetCurrentProcessId(), unknown->parentId);
     EXPECT_EQ(2, kvtest::CountRecords());
 }
 
@@ -359,6 +396,14 @@ TEST_F(NtProvider, ReportsEveryModuleInOrder)
         EXPECT_EQ(static_cast<SIZE_T>(i * 16), seen[i].size);
     }
 
+    // Asked for the modules of both widths; before Vista the plain call serves alone.
+    EXPECT_EQ(3u, g_fake.moduleFilter); // LIST_MODULES_ALL
+    g_ntApi.EnumProcessModulesEx = nullptr;
+    g_ntApi.EnumProcessModules = ManyEnumProcessModules;
+    seen.clear();
+    FillModuleList(nullptr, GetCurrentProcessId(), CollectModule, &seen);
+    EXPECT_EQ(1500u, seen.size());
+
     seen.clear();
     EXPECT_TRUE(FillModuleList(nullptr, kNoSuchProcess, CollectModule, &seen));
     EXPECT_TRUE(seen.empty());
@@ -389,6 +434,7 @@ TEST_F(NtProvider, SteadyPassReadsOnlyThePriority)
     kvtest::ChildProcess child;
     ASSERT_TRUE(child.Start("kvnt_steady.exe"));
     g_fake.ids = {child.Id(), kNoSuchProcess};
+    g_ntApi.EnumProcessModulesEx = nullptr;
     g_ntApi.EnumProcessModules = CountingEnumProcessModules;
     g_ntApi.GetModuleBaseNameA = CountingBaseName;
     g_ntApi.NtQueryInformationProcess = CountingQuery;
@@ -410,6 +456,26 @@ TEST_F(NtProvider, SteadyPassReadsOnlyThePriority)
     EXPECT_EQ(path, host_->CellText(row, 3));
     EXPECT_EQ(static_cast<DWORD>(IDLE_PRIORITY_CLASS), host_->RecordOfRow(row)->priorityClass);
     EXPECT_EQ(GetCurrentProcessId(), host_->RecordOfRow(row)->parentId);
+
+    // Another start time under the same identifier is another process: its old row goes and it
+    // is read afresh; the same time, or a time that cannot be read, is the same process.
+    const ProcessRecord *old = host_->RecordOfRow(row);
+    ASSERT_NE(0u, old->createTime);
+    g_fake.startShift = 10000000; // one second
+    g_ntApi.NtQuerySystemInformation = ShiftedStartTimes;
+    g_fake.enumModulesCalls = 0;
+    Pass();
+    EXPECT_EQ(1, g_fake.enumModulesCalls);
+    EXPECT_EQ(1, host_->RowCount());
+    const ProcessRecord *renewed = FindProcessRecord(child.Id(), KindProcess);
+    ASSERT_TRUE(renewed);
+    EXPECT_EQ(renewed, host_->RecordOfRow(host_->FindRow(child.Id())));
+    EXPECT_EQ(name, host_->CellText(host_->FindRow(child.Id()), 0));
+    Pass();
+    g_ntApi.NtQuerySystemInformation = nullptr;
+    Pass();
+    EXPECT_EQ(1, g_fake.enumModulesCalls);
+    EXPECT_EQ(renewed, FindProcessRecord(child.Id(), KindProcess));
 }
 
 } // namespace

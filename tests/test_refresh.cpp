@@ -148,16 +148,14 @@ TEST_F(Refresh, HiddenRecordOfEndedProcessIsPruned)
 {
     kvtest::ChildProcess alpha;
     ASSERT_TRUE(alpha.Start("kvtest_alpha.exe"));
-    const NtApi real = g_ntApi;
-    g_ntApi.EnumProcessModules = kvtest::FailingEnumProcessModules;
+    kvtest::HideProcessDetails();
     Pass();
-    g_ntApi = real;
     const DWORD alphaId = alpha.Id();
     const ProcessRecord *hidden = FindProcessRecord(alphaId, KindProcess);
     ASSERT_TRUE(hidden);
     ASSERT_TRUE(hidden->flags & RecordNoDetails);
 
-    Pass(); // still hidden while the process lives
+    Pass(); // still hidden while it cannot be read
     EXPECT_EQ(hidden, FindProcessRecord(alphaId, KindProcess));
     EXPECT_EQ(-1, host_->FindRow(alphaId));
     const int records = kvtest::CountRecords();

@@ -84,6 +84,11 @@ void FillHeapBlockList(HWND listBox, DWORD processId, ULONG_PTR heapId)
     EndFill(listBox, kNoTopIndex);
 }
 
+bool ProcessWiderThanProgram(DWORD processId)
+{
+    return IsNt && NtProcessWiderThanProgram(processId);
+}
+
 int RefreshProcessList(HWND list)
 {
     for (ProcessRecord *record = g_recordHead; record; record = record->next)

@@ -9,6 +9,9 @@ BOOL FillThreadList(HWND listBox, DWORD processId);
 BOOL FillModuleList(HWND listBox, DWORD processId, ModuleCallback callback, void *user);
 void FillHeapList(HWND listBox, DWORD processId);
 void FillHeapBlockList(HWND listBox, DWORD processId, ULONG_PTR heapId);
+// True when the process is 64-bit and this program runs as a 32-bit program on 64-bit Windows,
+// which cannot read the modules of such a process.
+bool ProcessWiderThanProgram(DWORD processId);
 int RefreshProcessList(HWND list);
 int RemoveStaleItems(HWND list);
 void ClearProcessList(HWND list);

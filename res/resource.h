@@ -139,6 +139,8 @@
 /* 495: name of the tray popup, must equal its text in menu 138 */
 #define IDS_MENU_TRAY               495
 #define IDS_SAVE_FAILED             496 /* file, then the system's reason */
+#define IDS_MODULES_UNREADABLE      497 /* the Modules view's line when no module could be read */
+#define IDS_MODULES_NEED_X64        498 /* the same, for a 64-bit process seen by the 32-bit build */
 
 /* ------------------------------------------------------------------------
  * Icons, cursors, bitmaps and menus (100-199)

@@ -127,8 +127,35 @@ TEST_F(ModulesView, OpensOnlyForASelectedProcessAndCutsALongTitleTo258Characters
 {
     SelectRow(0x7ffffff0, std::string(300, 'n'));
     std::string title;
-    ASSERT_TRUE(Run([&](HWND view) { title = kvtest::WindowText(view); }));
+    std::vector<std::string> lines;
+    const auto read = [&](HWND view) {
+        title = kvtest::WindowText(view);
+        lines = kvtest::ListLines(GetDlgItem(view, IDC_MODULE_LIST));
+    };
+    ASSERT_TRUE(Run(read));
     EXPECT_EQ("Modules -- " + std::string(258 - 11, 'n'), title);
+    // No process has that identifier: the view says it cannot read the modules.
+    EXPECT_EQ(std::vector<std::string>{"(The modules of this process cannot be read.)"}, lines);
+    // A 32-bit build on 64-bit Windows names the reason for a 64-bit process.
+    BOOL self64on32 = FALSE;
+    IsWow64Process(GetCurrentProcess(), &self64on32);
+    bool named = false;
+    for (int row = 0; self64on32 && !named && row < host_->RowCount(); ++row) {
+        const DWORD id = host_->RecordOfRow(row)->id;
+        HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, id);
+        BOOL wow64 = TRUE;
+        const bool wide = process && IsWow64Process(process, &wow64) && !wow64;
+        CloseHandle(process);
+        if (!wide)
+            continue;
+        host_->Select(row);
+        ASSERT_TRUE(Run(read));
+        EXPECT_EQ(std::vector<std::string>{
+                      "(A 64-bit process: only the 64-bit Kelvane can read its modules.)"},
+                  lines);
+        named = true;
+    }
+    EXPECT_EQ(bool(self64on32), named); // Wine's own services run as 64-bit processes
     SelectRow(0, "process zero");
     EXPECT_FALSE(Run([](HWND) {}));
     SelectRow(static_cast<DWORD>(-1), "");

@@ -36,6 +36,16 @@ void FillModulesView(HWND, HWND list)
     if (index != LB_ERR)
         selected = ReadListBoxLine(list, static_cast<int>(index));
     FillModuleList(list, CurrentProcessId, AddModuleLine, nullptr);
+    // Every process has at least its executable: an empty list means the modules could not be
+    // read, which the view says rather than look like a process without modules.
+    if (SendMessageA(list, LB_GETCOUNT, 0, 0) == 0) {
+        const UINT why = ProcessWiderThanProgram(CurrentProcessId) ? IDS_MODULES_NEED_X64
+                                                                   : IDS_MODULES_UNREADABLE;
+        char *text = LoadResString(why);
+        if (text)
+            SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+        FreeResString(text);
+    }
     if (selected) {
         const LRESULT found =
             SendMessageA(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),

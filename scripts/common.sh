@@ -11,6 +11,18 @@ can_run_32bit() {
     /lib/ld-linux.so.2 --version >/dev/null 2>&1
 }
 
+# Why 32-bit Windows programs cannot run here; empty when they can.
+why_no_32bit() {
+    local error
+    if [ ! -e /lib/ld-linux.so.2 ]; then
+        echo "no 32-bit C library (/lib/ld-linux.so.2 is missing)"
+    elif ! error=$(/lib/ld-linux.so.2 --version 2>&1 >/dev/null); then
+        echo "the kernel cannot start 32-bit programs (${error:-no reason given})"
+    elif [ ! -x /usr/lib/wine/wine ]; then
+        echo "Wine's 32-bit loader /usr/lib/wine/wine is missing"
+    fi
+}
+
 pick_wine() {
     if can_run_32bit; then WINE=wine; else WINE=/usr/lib/wine/wine64; fi
     export WINE

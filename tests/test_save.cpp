@@ -63,6 +63,7 @@ SaveDriver SaveMainListTo(const std::string &path)
     SaveDriver driver;
     driver.path = path;
     g_driver = &driver;
+    kvtest::ModalTimeLimit limit;
     driver.timer = SetTimer(nullptr, 0, 50, DriverTick);
     SaveMainList(nullptr, 0, 0, 0);
     KillTimer(nullptr, driver.timer);

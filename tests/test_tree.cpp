@@ -132,18 +132,31 @@ TEST(Finder, DropSelectsTheRowOfTheWindowsProcessOrSaysThereIsNone)
     const char *titles[2] = {"KvFinderTarget", "KvFinderStray"};
     for (int i = 0; i < 2; ++i) {
         SCOPED_TRACE(titles[i]);
-        if (i == 0)
+        if (i == 0) {
             ASSERT_TRUE(host.SelectProcess(GetCurrentProcessId()));
-        else
+        } else {
+            children[0].Kill(); // its window would cover the stray's
             OnFinderBeginDrag(g_mainWindow, &notice.hdr); // refreshes first: no row for stray
+        }
         ASSERT_TRUE(children[i].Start(i ? "kvtest_finder2.exe" : "kvtest_finder.exe",
                                       (std::string("--window ") + titles[i]).c_str()));
+        // The child's window is aimed at once it shows on top at its centre; a window that is
+        // created but not yet shown, or still under the other child's, is not hit yet.
         HWND window = nullptr;
-        kvtest::PumpUntil([&] { return (window = FindWindowA(nullptr, titles[i])); }, 5000);
+        POINT centre = {};
+        kvtest::PumpUntil(
+            [&] {
+                window = FindWindowA(nullptr, titles[i]);
+                RECT rect;
+                if (!window || !IsWindowVisible(window) || !GetWindowRect(window, &rect))
+                    return false;
+                centre = {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+                return GetAncestor(WindowFromPoint(centre), GA_ROOT) == window;
+            },
+            5000);
         ASSERT_TRUE(window);
-        RECT rect;
-        GetWindowRect(window, &rect);
-        SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+        ASSERT_EQ(window, GetAncestor(WindowFromPoint(centre), GA_ROOT));
+        SetCursorPos(centre.x, centre.y);
         if (i == 0)
             OnFinderBeginDrag(g_mainWindow, &notice.hdr);
         EXPECT_EQ(g_mainWindow, GetCapture());

@@ -1,11 +1,67 @@
 #include "app/columns.h"
 
-ColumnEntry g_columnsNt[] = {{485, 100}, {4, 75}, {5, 75}, {8, 250}, {0, 0}};
-ColumnEntry g_columns9x[] = {{485, 100}, {4, 75}, {5, 75}, {6, 55}, {7, 50}, {8, 250}, {0, 0}};
+#include <commctrl.h>
 
-static const ColumnKind kKindsNt[] = {ColumnName, ColumnId, ColumnPriority, ColumnPath};
-static const ColumnKind kKinds9x[] = {ColumnName,    ColumnId,   ColumnPriority,
-                                      ColumnThreads, ColumnType, ColumnPath};
+#include "resource.h"
+
+ColumnEntry g_columnsNt[] = {{IDS_COL_NAME, 100}, {IDS_COL_ID, 75}, {IDS_COL_PRIORITY, 75},
+                             {IDS_COL_PATH, 250}, {0, 0}};
+ColumnEntry g_columns9x[] = {{IDS_COL_NAME, 100}, {IDS_COL_ID, 75},   {IDS_COL_PRIORITY, 75},
+                             {IDS_COL_THREADS, 55}, {IDS_COL_TYPE, 50}, {IDS_COL_PATH, 250},
+                             {0, 0}};
+
+const WORD kExtraColumnStrings[kExtraColumnCount] = {
+    IDS_COL_CPU,          IDS_COL_CPUTIME, IDS_COL_WORKINGSET, IDS_COL_PRIVATEBYTES,
+    IDS_COL_THREADS,      IDS_COL_HANDLES, IDS_COL_STARTED};
+WORD g_extraColumnWidths[kExtraColumnCount] = {45, 65, 80, 85, 55, 55, 110};
+unsigned g_extraColumns = 0;
+
+namespace {
+
+const ColumnKind kKindsNt[] = {ColumnName, ColumnId, ColumnPriority, ColumnPath};
+const ColumnKind kKinds9x[] = {ColumnName,    ColumnId,   ColumnPriority,
+                               ColumnThreads, ColumnType, ColumnPath};
+const ColumnKind kExtraKinds[kExtraColumnCount] = {
+    ColumnCpu, ColumnCpuTime, ColumnWorkingSet, ColumnPrivateBytes,
+    ColumnThreads, ColumnHandles, ColumnStarted};
+
+const int kBaseNtCount = 4;
+const int kMaxColumns = kBaseNtCount + kExtraColumnCount;
+
+bool g_ntFamily = true;
+
+// The active set while extra columns show, and for each of its columns the width it takes back
+// when the user has changed it: the base column's or the extra column's own.
+ColumnEntry g_builtColumns[kMaxColumns + 1];
+ColumnKind g_builtKinds[kMaxColumns];
+WORD *g_widthHomes[kMaxColumns];
+
+void Append(int *count, const ColumnEntry &entry, ColumnKind kind, WORD *home)
+{
+    g_builtColumns[*count] = entry;
+    g_builtKinds[*count] = kind;
+    g_widthHomes[*count] = home;
+    ++*count;
+}
+
+// Name, ID and Priority, the extra columns of the mask, then Full Path.
+void BuildExtendedSet()
+{
+    int count = 0;
+    for (int i = 0; i < kBaseNtCount - 1; ++i)
+        Append(&count, g_columnsNt[i], kKindsNt[i], &g_columnsNt[i].width);
+    for (int i = 0; i < kExtraColumnCount; ++i)
+        if (g_extraColumns & (1u << i))
+            Append(&count, {kExtraColumnStrings[i], g_extraColumnWidths[i]}, kExtraKinds[i],
+                   &g_extraColumnWidths[i]);
+    Append(&count, g_columnsNt[kBaseNtCount - 1], ColumnPath, &g_columnsNt[kBaseNtCount - 1].width);
+    g_builtColumns[count] = {0, 0};
+    g_columns = g_builtColumns;
+    g_columnKinds = g_builtKinds;
+    g_columnCount = count;
+}
+
+} // namespace
 
 ColumnEntry *g_columns = g_columnsNt;
 const ColumnKind *g_columnKinds = kKindsNt;
@@ -13,9 +69,50 @@ int g_columnCount = 4;
 
 void SelectColumnSet(bool nt)
 {
-    g_columns = nt ? g_columnsNt : g_columns9x;
-    g_columnKinds = nt ? kKindsNt : kKinds9x;
+    g_ntFamily = nt;
+    SetExtraColumns(g_extraColumns);
+}
+
+void SetExtraColumns(unsigned mask)
+{
+    g_extraColumns = g_ntFamily ? mask & ((1u << kExtraColumnCount) - 1) : 0;
+    if (g_extraColumns) {
+        BuildExtendedSet();
+        return;
+    }
+    // Without extra columns the base set itself is active, exactly as it always was.
+    g_columns = g_ntFamily ? g_columnsNt : g_columns9x;
+    g_columnKinds = g_ntFamily ? kKindsNt : kKinds9x;
     g_columnCount = 0;
     while (g_columns[g_columnCount].stringId)
         ++g_columnCount;
+}
+
+ColumnEntry *BaseColumns(int *count)
+{
+    ColumnEntry *base = g_ntFamily ? g_columnsNt : g_columns9x;
+    *count = 0;
+    while (base[*count].stringId)
+        ++*count;
+    return base;
+}
+
+void CaptureColumnWidths(HWND list)
+{
+    for (int i = 0; list && i < g_columnCount; ++i) {
+        const LRESULT width = SendMessageA(list, LVM_GETCOLUMNWIDTH, i, 0);
+        if (width < 0 || width > 0xFFFF)
+            continue;
+        g_columns[i].width = static_cast<WORD>(width);
+        if (g_columns == g_builtColumns)
+            *g_widthHomes[i] = static_cast<WORD>(width);
+    }
+}
+
+int FindColumn(ColumnKind kind)
+{
+    for (int i = 0; i < g_columnCount; ++i)
+        if (g_columnKinds[i] == kind)
+            return i;
+    return -1;
 }

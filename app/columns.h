@@ -1,9 +1,24 @@
-// The two column sets of the main process list. The active set is chosen once at start-up from
-// the operating-system family; the settings store may replace its widths with stored ones.
+// The column sets of the main process list. The base set is chosen once at start-up from the
+// operating-system family; on the NT family the user may add extra columns of live figures,
+// shown after Priority and before Full Path. The settings store may replace the widths with
+// stored ones.
 #pragma once
 #include <windows.h>
 
-enum ColumnKind { ColumnName, ColumnId, ColumnPriority, ColumnThreads, ColumnType, ColumnPath };
+enum ColumnKind {
+    ColumnName,
+    ColumnId,
+    ColumnPriority,
+    ColumnThreads,
+    ColumnType,
+    ColumnPath,
+    ColumnCpu,
+    ColumnCpuTime,
+    ColumnWorkingSet,
+    ColumnPrivateBytes,
+    ColumnHandles,
+    ColumnStarted,
+};
 
 struct ColumnEntry {
     WORD stringId; // header text; 0 terminates a set
@@ -15,7 +30,22 @@ extern ColumnEntry g_columns9x[];
 
 extern ColumnEntry *g_columns;          // active set
 extern const ColumnKind *g_columnKinds; // kind of each column of the active set
-extern int g_columnCount;               // 4 on NT, 6 on Windows 9x
+extern int g_columnCount;               // 4 on NT and 6 on Windows 9x, plus the extra columns
+
+// The extra columns, numbered 1 to kExtraColumnCount in their fixed order; bit n-1 of the mask
+// stands for column n.
+const int kExtraColumnCount = 7;
+extern const WORD kExtraColumnStrings[kExtraColumnCount]; // header texts
+extern WORD g_extraColumnWidths[kExtraColumnCount];
+extern unsigned g_extraColumns; // shown ones; always 0 on Windows 9x
 
 // Makes the set of the given family active (default widths unless changed since).
 void SelectColumnSet(bool nt);
+// Shows the extra columns of the mask (NT family only) in the active set.
+void SetExtraColumns(unsigned mask);
+// The base set of the active family and its column count.
+ColumnEntry *BaseColumns(int *count);
+// Takes the widths the list shows now as the widths of their columns, base or extra.
+void CaptureColumnWidths(HWND list);
+// Index of the first column of this kind in the active set, or -1.
+int FindColumn(ColumnKind kind);

@@ -17,6 +17,7 @@
 #include "app/tray.h"
 #include "providers/fill.h"
 #include "resource.h"
+#include "settings/columnsdlg.h"
 #include "settings/options.h"
 #include "settings/settings.h"
 #include "views/apps.h"
@@ -142,8 +143,8 @@ LRESULT OnCreate(HWND window, UINT, WPARAM, LPARAM)
     HMENU menu = GetMenu(window);
     for (int command : kRemovedMenuItems)
         DeleteMenu(menu, command, MF_BYCOMMAND);
-    if (IsNt)
-        DeleteMenu(menu, IDM_HEAP, MF_BYCOMMAND);
+    // Heaps can be walked on Windows 9x only, live figures read on NT only.
+    DeleteMenu(menu, IsNt ? IDM_HEAP : IDM_SELECTCOLUMNS, MF_BYCOMMAND);
     CheckMenuItem(menu, IDM_STARTMINIMIZED, g_settings.startMinimized ? MF_CHECKED : MF_UNCHECKED);
     CheckMenuItem(menu, IDM_HEXPID, g_settings.hexProcessId ? MF_CHECKED : MF_UNCHECKED);
     ShowStartupShortcutState(menu);
@@ -323,6 +324,7 @@ const CommandEntry kMainCommands[] = {
     {IDM_USESYSTRAY, OnBooleanOption},
     {IDM_MULTIINSTANCES, OnBooleanOption},
     {IDM_REFRESHTIMES, OnRefreshTimes},
+    {IDM_SELECTCOLUMNS, OnSelectColumns},
     {IDM_REFRESH, OnRefresh},
     {IDM_SAVEAS, SaveMainList},
     {IDM_THREADS, OnThreadsCommand},

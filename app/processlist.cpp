@@ -9,6 +9,7 @@
 
 #include "app/appstate.h"
 #include "app/columns.h"
+#include "app/figurecells.h"
 #include "settings/settings.h"
 
 HWND g_processList = nullptr;
@@ -96,6 +97,19 @@ int InsertionIndex(HWND list, const ProcessRecord *record)
     return low;
 }
 
+bool InsertListColumn(HWND list, int index, const ColumnEntry &entry)
+{
+    char title[MAX_PATH] = "";
+    LoadStringA(g_instance, entry.stringId, title, sizeof title);
+    LVCOLUMNA column = {};
+    column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+    column.fmt = LVCFMT_LEFT;
+    column.cx = entry.width;
+    column.pszText = title;
+    column.iSubItem = index;
+    return SendMessageA(list, LVM_INSERTCOLUMNA, index, reinterpret_cast<LPARAM>(&column)) >= 0;
+}
+
 void LinkRecord(ProcessRecord *record)
 {
     record->prev = nullptr;
@@ -104,6 +118,13 @@ void LinkRecord(ProcessRecord *record)
         g_recordHead->prev = record;
     g_recordHead = record;
     g_recordIndex[IdentityKey(record->id, record->kind)] = record;
+}
+
+bool SameFigures(const ProcessFigures &a, const ProcessFigures &b)
+{
+    return a.known == b.known && a.cpuTenths == b.cpuTenths && a.cpuTime == b.cpuTime &&
+           a.workingSet == b.workingSet && a.privateBytes == b.privateBytes &&
+           a.handleCount == b.handleCount;
 }
 
 int FindRowOf(HWND list, const ProcessRecord *record)
@@ -161,15 +182,7 @@ HWND CreateProcessList(HWND parent, DWORD style, DWORD exStyle, const ColumnEntr
     if (!list)
         return nullptr;
     for (int i = 0; i < columnCount; ++i) {
-        char title[MAX_PATH] = "";
-        LoadStringA(g_instance, columns[i].stringId, title, sizeof title);
-        LVCOLUMNA column = {};
-        column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
-        column.fmt = LVCFMT_LEFT;
-        column.cx = columns[i].width;
-        column.pszText = title;
-        column.iSubItem = i;
-        if (SendMessageA(list, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column)) < 0) {
+        if (!InsertListColumn(list, i, columns[i])) {
             DestroyWindow(list);
             return nullptr;
         }
@@ -190,12 +203,20 @@ int AddOrUpdateProcess(HWND list, const ProcessRecord *incoming)
         return PromoteRecord(list, existing, incoming);
     if (existing) {
         existing->flags |= RecordSeen;
-        if ((existing->flags & RecordNoDetails) ||
-            (existing->priorityClass == incoming->priorityClass &&
-             existing->threadCount == incoming->threadCount))
+        if (existing->flags & RecordNoDetails)
             return 1;
+        // The figures are kept even while no column shows them: the next pass's CPU share is
+        // counted from them.
+        const bool figuresShown = g_extraColumns != 0;
+        const bool changed =
+            existing->priorityClass != incoming->priorityClass ||
+            (existing->threadCount != incoming->threadCount && (!IsNt || figuresShown)) ||
+            (figuresShown && !SameFigures(existing->figures, incoming->figures));
         existing->priorityClass = incoming->priorityClass;
         existing->threadCount = incoming->threadCount;
+        existing->figures = incoming->figures;
+        if (!changed)
+            return 1;
         const int index = FindRowOf(list, existing);
         if (index >= 0)
             AnnounceCells(list, index);
@@ -277,8 +298,15 @@ int CALLBACK CompareRecords(LPARAM first, LPARAM second, LPARAM paramsValue)
             return 0;
     }
 
+    const ColumnKind kind = g_columnKinds[params->column];
+    if (IsFigureColumn(kind)) {
+        int result = CompareFigures(kind, *a, *b);
+        if (!result)
+            result = CompareText(a->name, b->name);
+        return params->direction < 0 ? -result : result;
+    }
     int result = 0;
-    switch (g_columnKinds[params->column]) {
+    switch (kind) {
     case ColumnName:
         result = CompareText(a->name, b->name);
         if (!result)
@@ -307,6 +335,8 @@ int CALLBACK CompareRecords(LPARAM first, LPARAM second, LPARAM paramsValue)
         if (!result)
             result = CompareNumbers(a->id, b->id);
         break;
+    default: // the figure columns, ordered above
+        break;
     }
     return params->direction < 0 ? -result : result;
 }
@@ -322,7 +352,13 @@ LRESULT GetCellText(NMHDR *header)
         column >= g_columnCount || !record || !(info->item.mask & LVIF_TEXT))
         return 0;
 
-    switch (g_columnKinds[column]) {
+    const ColumnKind kind = g_columnKinds[column];
+    if (IsFigureColumn(kind)) {
+        FormatFigureCell(kind, *record, text, sizeof text);
+        info->item.pszText = text;
+        return 0;
+    }
+    switch (kind) {
     case ColumnName:
         info->item.pszText = record->name;
         return 0;
@@ -350,6 +386,9 @@ LRESULT GetCellText(NMHDR *header)
         break;
     case ColumnType:
         std::snprintf(text, sizeof text, "%d-Bit", record->kind != KindProcess ? 16 : 32);
+        break;
+    default: // the figure columns, formatted above
+        text[0] = '\0';
         break;
     }
     info->item.pszText = text;
@@ -396,6 +435,37 @@ void UpdateSortArrow(HWND list, bool reloadBitmaps)
         DeleteObject(oldUp);
     if (oldDown)
         DeleteObject(oldDown);
+}
+
+void ShowExtraColumns(HWND list, unsigned mask)
+{
+    CaptureColumnWidths(list);
+    const ColumnKind sortKind = g_columnKinds[g_sortColumn];
+    SetExtraColumns(mask);
+
+    // Every column but Name is put in again from the new set, and every row's cells with it.
+    const int shown = static_cast<int>(SendMessageA(
+        reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0)), HDM_GETITEMCOUNT, 0, 0));
+    for (int column = shown - 1; column > 0; --column)
+        SendMessageA(list, LVM_DELETECOLUMN, column, 0);
+    for (int i = 1; i < g_columnCount; ++i)
+        InsertListColumn(list, i, g_columns[i]);
+    const int rows = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = 0; row < rows; ++row)
+        AnnounceCells(list, row);
+
+    const int sortColumn = FindColumn(sortKind);
+    if (sortColumn < 0) {
+        g_sortColumn = 0;
+        g_sortDirection = 1;
+    } else {
+        g_sortColumn = sortColumn;
+    }
+    g_arrowColumn = -1; // the header items it marked are gone
+    SortParams params = {kProcessListId, g_sortColumn, g_sortDirection};
+    SendMessageA(list, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&params),
+                 reinterpret_cast<LPARAM>(CompareRecords));
+    UpdateSortArrow(list, false);
 }
 
 void FreeRecord(ProcessRecord *record)

@@ -15,6 +15,18 @@ enum RecordKind : DWORD {
     KindTask16 = 2,  // 16-bit task inside a virtual DOS machine on NT
 };
 
+// Live figures of a process from the system's process query (NT family); `known` is false when
+// none could be read in the last pass, and the figure columns then stay empty.
+struct ProcessFigures {
+    bool known;
+    int cpuTenths;          // share of the machine over the last pass in 0.1 %; -1 = not known yet
+    ULONGLONG cpuTime;      // user plus kernel time, 100 ns units
+    ULONGLONG sampleTime;   // when the figures were read (a FILETIME), for the next share
+    ULONGLONG workingSet;   // bytes
+    ULONGLONG privateBytes; // bytes
+    DWORD handleCount;
+};
+
 struct ProcessRecord {
     ProcessRecord *next; // older
     ProcessRecord *prev; // newer
@@ -29,6 +41,7 @@ struct ProcessRecord {
     WORD task16;
     char path[MAX_PATH];
     ULONGLONG createTime; // when the process started (a FILETIME); 0 = not known
+    ProcessFigures figures; // its thread count is `threadCount`
 };
 
 const int kProcessListId = 101;
@@ -62,5 +75,8 @@ LRESULT OnDeleteItem(NMHDR *header);
 // deletion); false for any other code.
 bool AnswerListNotify(NMHDR *header, LRESULT *result);
 void UpdateSortArrow(HWND list, bool reloadBitmaps);
+// Shows the extra columns of the mask (NT family), keeping the rows, every column's width and the
+// sort by the same column where it is still shown (by Name otherwise).
+void ShowExtraColumns(HWND list, unsigned mask);
 // Unlinks a record from the chain and frees it.
 void FreeRecord(ProcessRecord *record);

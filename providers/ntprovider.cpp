@@ -161,6 +161,40 @@ bool ReadImageName(HANDLE process, ProcessRecord *record)
     return true;
 }
 
+unsigned ProcessorCount()
+{
+    static unsigned count;
+    if (!count) {
+        SYSTEM_INFO info = {};
+        GetSystemInfo(&info);
+        count = info.dwNumberOfProcessors ? info.dwNumberOfProcessors : 1;
+    }
+    return count;
+}
+
+// The process's live figures from this pass's snapshot; its CPU share is counted from the
+// figures of the previous pass, when there were any.
+void ApplyFigures(ProcessRecord *record, const ProcessFigures *previous, const SysProcessEntry *entry,
+                  ULONGLONG takenAt)
+{
+    ProcessFigures figures = {};
+    figures.cpuTenths = -1;
+    record->threadCount = 0;
+    if (entry) {
+        figures.known = true;
+        figures.cpuTime = entry->userTime + entry->kernelTime;
+        figures.sampleTime = takenAt;
+        figures.workingSet = entry->workingSet;
+        figures.privateBytes = entry->privateBytes;
+        figures.handleCount = entry->handleCount;
+        if (previous && previous->known)
+            figures.cpuTenths = CpuShareTenths(previous->cpuTime, figures.cpuTime,
+                                               previous->sampleTime, takenAt, ProcessorCount());
+        record->threadCount = entry->threadCount;
+    }
+    record->figures = figures;
+}
+
 // Everything about a process the list has not met yet (or met without details). A process that
 // cannot be opened (also one that ended since it was enumerated) or whose name cannot be read is
 // described without details, so it stays out of the rows.
@@ -193,11 +227,13 @@ void ReadNewProcess(DWORD id, ULONGLONG createTime, ProcessRecord *record)
 // A process the list already holds with details: its name, path and parent cannot change while
 // it lives, so only the priority class is read again. The list then shows exactly what a full
 // read would have given it.
-void FeedKnownProcess(HWND list, const ProcessRecord &known)
+void FeedKnownProcess(HWND list, const ProcessRecord &known, const SysProcessEntry *entry,
+                      ULONGLONG takenAt)
 {
     ProcessRecord record = known;
     record.next = nullptr;
     record.prev = nullptr;
+    ApplyFigures(&record, &known.figures, entry, takenAt);
     HANDLE process = OpenForQuery(known.id, PROCESS_QUERY_INFORMATION);
     record.priorityClass = process ? GetPriorityClass(process) : 0;
     if (process)
@@ -254,20 +290,20 @@ int NtEnumerateProcesses(HWND list)
     DWORD *ids = ReadProcessIds(&count);
     if (!ids)
         return 0;
-    static std::vector<SysProcessEntry> snapshot; // kept so a steady pass allocates nothing
+    static ProcessSnapshot snapshot; // kept so a steady pass allocates nothing
     TakeProcessSnapshot(&snapshot);
     for (DWORD i = 0; i < count; ++i) {
-        const SysProcessEntry *figures = FindSnapshotEntry(snapshot, ids[i]);
-        const ULONGLONG createTime = figures ? figures->createTime : 0;
-        const ProcessRecord *known = KnownRecord(list, ids[i], createTime);
+        const SysProcessEntry *entry = FindSnapshotEntry(snapshot, ids[i]);
+        const ProcessRecord *known = KnownRecord(list, ids[i], entry ? entry->createTime : 0);
         // A record without details is read again until its process can be read: one met while
         // it was still starting would otherwise stay hidden for its whole life.
         if (known && !(known->flags & RecordNoDetails)) {
-            FeedKnownProcess(list, *known);
+            FeedKnownProcess(list, *known, entry, snapshot.takenAt);
             continue;
         }
         ProcessRecord record;
-        ReadNewProcess(ids[i], createTime, &record);
+        ReadNewProcess(ids[i], entry ? entry->createTime : 0, &record);
+        ApplyFigures(&record, nullptr, entry, snapshot.takenAt);
         AddOrUpdateProcess(list, &record);
     }
     std::free(ids);

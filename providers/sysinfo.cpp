@@ -66,21 +66,36 @@ bool ById(const SysProcessEntry &a, const SysProcessEntry &b)
 
 } // namespace
 
-bool TakeProcessSnapshot(std::vector<SysProcessEntry> *entries)
+bool TakeProcessSnapshot(ProcessSnapshot *snapshot)
 {
-    entries->clear();
+    snapshot->entries.clear();
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    snapshot->takenAt = (static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
     const ULONG filled = QueryBlock();
     if (!filled)
         return false;
-    WalkSysProcesses(g_block, filled, *SysProcessLayoutFor(sizeof(void *)), Collect, entries);
-    std::sort(entries->begin(), entries->end(), ById);
-    return !entries->empty();
+    WalkSysProcesses(g_block, filled, *SysProcessLayoutFor(sizeof(void *)), Collect,
+                     &snapshot->entries);
+    std::sort(snapshot->entries.begin(), snapshot->entries.end(), ById);
+    return !snapshot->entries.empty();
 }
 
-const SysProcessEntry *FindSnapshotEntry(const std::vector<SysProcessEntry> &entries, DWORD id)
+const SysProcessEntry *FindSnapshotEntry(const ProcessSnapshot &snapshot, DWORD id)
 {
     SysProcessEntry key = {};
     key.id = id;
-    auto found = std::lower_bound(entries.begin(), entries.end(), key, ById);
-    return found != entries.end() && found->id == id ? &*found : nullptr;
+    auto found = std::lower_bound(snapshot.entries.begin(), snapshot.entries.end(), key, ById);
+    return found != snapshot.entries.end() && found->id == id ? &*found : nullptr;
+}
+
+int CpuShareTenths(ULONGLONG previousCpu, ULONGLONG cpu, ULONGLONG previousTime, ULONGLONG time,
+                   unsigned processors)
+{
+    if (time <= previousTime || cpu < previousCpu || processors == 0)
+        return -1;
+    // In floating point: the product of a long interval and many processors would not fit.
+    const double share = 1000.0 * static_cast<double>(cpu - previousCpu) /
+                         (static_cast<double>(time - previousTime) * processors);
+    return share >= 1000.0 ? 1000 : static_cast<int>(share + 0.5);
 }

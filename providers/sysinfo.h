@@ -8,8 +8,19 @@
 
 #include "providers/sysprocwalk.h"
 
-// Reads the figures of every process, sorted by identifier, into `entries` (emptied first).
-// False, with `entries` empty, where the query is not bound or fails.
-bool TakeProcessSnapshot(std::vector<SysProcessEntry> *entries);
-// The entry of the process in a sorted snapshot, or null.
-const SysProcessEntry *FindSnapshotEntry(const std::vector<SysProcessEntry> &entries, DWORD id);
+struct ProcessSnapshot {
+    std::vector<SysProcessEntry> entries; // sorted by identifier
+    ULONGLONG takenAt;                    // system time of the query (a FILETIME)
+};
+
+// Reads the figures of every process into `snapshot` (emptied first). False, with no entries,
+// where the query is not bound or fails.
+bool TakeProcessSnapshot(ProcessSnapshot *snapshot);
+// The entry of the process in a snapshot, or null.
+const SysProcessEntry *FindSnapshotEntry(const ProcessSnapshot &snapshot, DWORD id);
+
+// The share of the whole machine, in tenths of a percent, that a process used between two
+// readings of its processor time (100 ns units) `elapsed` apart on `processors` processors; -1
+// when it cannot be told (no time passed, or a counter that went backwards).
+int CpuShareTenths(ULONGLONG previousCpu, ULONGLONG cpu, ULONGLONG previousTime, ULONGLONG time,
+                   unsigned processors);

@@ -17,7 +17,7 @@ struct SysProcessEntry {
     uint64_t userTime;
     uint64_t kernelTime;
     uint64_t workingSet;   // bytes
-    uint64_t privateBytes; // bytes
+    uint64_t privateBytes; // bytes committed to the process alone (its page-file usage)
 };
 
 // Where the fields sit in an entry; the block of a 32-bit program has 4-byte pointers and

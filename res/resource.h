@@ -26,6 +26,14 @@
 #define IDS_COL_TYPE                7
 #define IDS_COL_PATH                8
 
+/* 9-14: titles of the extra columns of the NT family (Threads is string 6) */
+#define IDS_COL_CPU                 9
+#define IDS_COL_CPUTIME             10
+#define IDS_COL_WORKINGSET          11
+#define IDS_COL_PRIVATEBYTES        12
+#define IDS_COL_HANDLES             13
+#define IDS_COL_STARTED             14
+
 /* 17-32: toolbar tooltips */
 #define IDS_TIP_REFRESH             17
 #define IDS_TIP_KILL                18
@@ -212,6 +220,7 @@
 #include "dialogs/apps.h"
 #include "dialogs/usage.h"
 #include "dialogs/heap.h"
+#include "dialogs/columns.h"
 
 /* ------------------------------------------------------------------------
  * Commands (40001-40099): menu items, accelerators, toolbar buttons
@@ -246,5 +255,6 @@
 #define IDM_RELOAD                  40028
 #define IDM_STARTUPINFO             40029 /* in the menu resource, removed at run time */
 #define IDM_COPYPATH                40030 /* in the menu resource, removed at run time */
+#define IDM_SELECTCOLUMNS           40031 /* removed from the menu on Windows 9x */
 
 #endif /* KELVANE_RESOURCE_H */

@@ -79,6 +79,20 @@ void ParseRefreshTimes(const char *data, size_t size, RefreshIntervals *times)
         times->mainRefresh = n[0];
 }
 
+bool ParseExtraColumns(const char *data, size_t size, int count, unsigned *mask)
+{
+    unsigned chosen = 0;
+    int32_t n;
+    NumberList list = MakeNumberList(data, size);
+    while (NextNumber(&list, &n)) {
+        if (n < 1 || n > count || n > 31 || (chosen & (1u << (n - 1))))
+            return false;
+        chosen |= 1u << (n - 1);
+    }
+    *mask = chosen;
+    return true;
+}
+
 // The next column width, if the list goes on and the position is still inside the data read.
 static bool NextWidth(NumberList *list, uint16_t *width)
 {

@@ -37,6 +37,11 @@ bool ParseFlag(const char *data, size_t size);
 // layout with the main interval first (used only when it is not 0).
 void ParseRefreshTimes(const char *data, size_t size, RefreshIntervals *times);
 
+// "ExtraColumns": the numbers (1 to `count`) of the shown extra columns, in any order, into a
+// mask with bit n-1 for column n. A number out of range or given twice makes the whole list bad:
+// returns false and leaves `mask` alone. An empty list shows none.
+bool ParseExtraColumns(const char *data, size_t size, int count, unsigned *mask);
+
 // "ColomnSize": up to `count` widths (low 16 bits of each number) into `widths`. Numbers are read
 // only while the offset plus one is below `size`. A list whose widths add up to 0 is ignored;
 // returns whether the widths were taken.

@@ -24,10 +24,8 @@ void RedrawIdColumn(bool)
 {
     if (!g_processList)
         return;
-    int column = 0;
-    while (column < g_columnCount && g_columnKinds[column] != ColumnId)
-        ++column;
-    if (column == g_columnCount)
+    const int column = FindColumn(ColumnId);
+    if (column < 0)
         return;
     LVITEMA item = {};
     item.iSubItem = column;

@@ -16,7 +16,7 @@ namespace {
 
 // Largest value text read or written; longer stored values are skipped.
 const DWORD kValueSize = 520;
-// More columns than any column set has.
+// More columns than any column set has, extra columns included.
 const int kMaxColumns = 16;
 
 struct FlagValue {
@@ -52,33 +52,76 @@ void WriteText(HKEY key, const char *name, const char *text)
                    static_cast<DWORD>(strlen(text) + 1));
 }
 
-void LoadColumnWidths(const char *text, DWORD size)
+// Reads stored widths over `count` columns whose widths the `width` callback gives access to.
+void LoadWidths(const char *text, DWORD size, int count, WORD *(*width)(int index))
 {
     uint16_t widths[kMaxColumns];
-    int count = g_columnCount < kMaxColumns ? g_columnCount : kMaxColumns;
+    if (count > kMaxColumns)
+        count = kMaxColumns;
     for (int i = 0; i < count; ++i)
-        widths[i] = g_columns[i].width;
+        widths[i] = *width(i);
     if (!ParseColumnWidths(text, size, widths, count))
         return;
     for (int i = 0; i < count; ++i)
-        g_columns[i].width = widths[i];
+        *width(i) = widths[i];
 }
 
-// " %d" per column of the active set: the width the list view shows, or the width the column
-// set holds before the list exists.
-void FormatColumnWidths(char *text, size_t capacity)
+WORD *BaseWidth(int index)
+{
+    int count;
+    return &BaseColumns(&count)[index].width;
+}
+
+// Which extra column (0 for the first of the table) is the n-th shown one; callers stay below the
+// shown count.
+int ShownExtra(int n)
+{
+    int i = 0;
+    for (; i < kExtraColumnCount; ++i)
+        if ((g_extraColumns & (1u << i)) && n-- == 0)
+            break;
+    return i < kExtraColumnCount ? i : 0;
+}
+
+WORD *ShownExtraWidth(int n)
+{
+    return &g_extraColumnWidths[ShownExtra(n)];
+}
+
+int ShownExtraCount()
+{
+    int count = 0;
+    for (int i = 0; i < kExtraColumnCount; ++i)
+        count += (g_extraColumns >> i) & 1;
+    return count;
+}
+
+// " %d" per number, as long as the text has room.
+void FormatNumbers(char *text, size_t capacity, int count, int (*number)(int index))
 {
     size_t length = 0;
     text[0] = '\0';
-    for (int i = 0; i < g_columnCount; ++i) {
-        int width = g_processList
-                        ? static_cast<int>(SendMessageA(g_processList, LVM_GETCOLUMNWIDTH, i, 0))
-                        : g_columns[i].width;
-        int written = snprintf(text + length, capacity - length, " %d", width);
+    for (int i = 0; i < count; ++i) {
+        const int written = snprintf(text + length, capacity - length, " %d", number(i));
         if (written < 0 || static_cast<size_t>(written) >= capacity - length)
             break;
         length += static_cast<size_t>(written);
     }
+}
+
+int BaseWidthNumber(int index)
+{
+    return *BaseWidth(index);
+}
+
+int ShownExtraWidthNumber(int n)
+{
+    return *ShownExtraWidth(n);
+}
+
+int ShownExtraNumber(int n)
+{
+    return ShownExtra(n) + 1;
 }
 
 } // namespace
@@ -87,6 +130,7 @@ void LoadSettings()
 {
     // The main list is built from the active column set, so it is chosen even without a key.
     SelectColumnSet(IsNt);
+    SetExtraColumns(0);
 
     HKEY key;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, g_settingsKeyPath, 0, KEY_ALL_ACCESS, &key) !=
@@ -113,8 +157,18 @@ void LoadSettings()
         g_settings.mainRefresh = times.mainRefresh;
     }
 
+    int baseCount;
+    BaseColumns(&baseCount);
     if (ReadValue(key, "ColomnSize", text, &size))
-        LoadColumnWidths(text, size);
+        LoadWidths(text, size, baseCount, BaseWidth);
+
+    unsigned extras = 0;
+    if (ReadValue(key, "ExtraColumns", text, &size))
+        ParseExtraColumns(text, size, kExtraColumnCount, &extras);
+    SetExtraColumns(extras);
+    if (ReadValue(key, "ExtraColumnSize", text, &size))
+        LoadWidths(text, size, ShownExtraCount(), ShownExtraWidth);
+    SetExtraColumns(g_extraColumns); // the active set takes the widths just read
 
     RegCloseKey(key);
 }
@@ -131,8 +185,16 @@ bool SaveSettings()
     snprintf(text, sizeof text, " %d %d", g_settings.windowWidth, g_settings.windowHeight);
     WriteText(key, "WindowSize", text);
 
-    FormatColumnWidths(text, sizeof text);
+    if (g_processList)
+        CaptureColumnWidths(g_processList); // the widths the user gave the columns
+    int baseCount;
+    BaseColumns(&baseCount);
+    FormatNumbers(text, sizeof text, baseCount, BaseWidthNumber);
     WriteText(key, "ColomnSize", text);
+    FormatNumbers(text, sizeof text, ShownExtraCount(), ShownExtraNumber);
+    WriteText(key, "ExtraColumns", text);
+    FormatNumbers(text, sizeof text, ShownExtraCount(), ShownExtraWidthNumber);
+    WriteText(key, "ExtraColumnSize", text);
 
     for (const FlagValue &flag : kFlagValues)
         WriteText(key, flag.name, g_settings.*flag.field ? "1" : "0");

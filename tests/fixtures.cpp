@@ -382,6 +382,23 @@ std::string WindowText(HWND window)
     return text;
 }
 
+std::vector<std::string> HeaderTexts(HWND list)
+{
+    std::vector<std::string> titles;
+    const HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
+    const int count = static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        char text[MAX_PATH] = "";
+        HDITEMA item = {};
+        item.mask = HDI_TEXT;
+        item.pszText = text;
+        item.cchTextMax = sizeof text;
+        SendMessageA(header, HDM_GETITEMA, i, reinterpret_cast<LPARAM>(&item));
+        titles.push_back(text);
+    }
+    return titles;
+}
+
 std::vector<std::string> ListLines(HWND list)
 {
     std::vector<std::string> lines;
@@ -452,6 +469,7 @@ void ListTest::OpenList()
 void ListTest::TearDown()
 {
     host_.reset();
+    SetExtraColumns(0);
     g_ntApi = savedApi_;
     IsNt = savedIsNt_;
 }

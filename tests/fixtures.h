@@ -99,6 +99,8 @@ void Pump();
 // Dispatches messages until `done` or the time is up; false on time-out.
 bool PumpUntil(const std::function<bool()> &done, DWORD timeoutMs);
 std::string WindowText(HWND window);
+// The column titles of a list view, in order.
+std::vector<std::string> HeaderTexts(HWND list);
 // The lines of a list box.
 std::vector<std::string> ListLines(HWND list);
 // As the list box reports a key press to its dialog.

@@ -12,7 +12,7 @@
 #include "fixtures.h"
 #include "providers/fill.h"
 #include "providers/ntprovider.h"
-#include "providers/sysprocwalk.h"
+#include "providers/sysinfo.h"
 
 namespace {
 
@@ -134,6 +134,38 @@ LONG WINAPI ShiftedStartTimes(int infoClass, PVOID info, ULONG size, PULONG retu
         std::memcpy(&next, entry, sizeof next);
     }
     return status;
+}
+
+// One process's figures laid out as the system's process query returns them.
+struct FakeFigures {
+    DWORD id = 0;
+    ULONGLONG start = 0, user = 0, kernel = 0, workingSet = 0, privateBytes = 0;
+    DWORD threads = 0, handles = 0;
+    bool fails = false;
+} g_figures;
+
+template <typename T> void Put(unsigned char *entry, DWORD offset, T value, size_t size = sizeof(T))
+{
+    std::memcpy(entry + offset, &value, size);
+}
+
+LONG WINAPI FakeProcessFigures(int, PVOID info, ULONG size, PULONG returned)
+{
+    const SysProcessLayout &layout = *SysProcessLayoutFor(sizeof(void *));
+    if (g_figures.fails || size < layout.entrySize)
+        return static_cast<LONG>(0xC0000001); // STATUS_UNSUCCESSFUL
+    unsigned char *entry = static_cast<unsigned char *>(info);
+    std::memset(entry, 0, layout.entrySize);
+    Put(entry, layout.id, static_cast<ULONG_PTR>(g_figures.id));
+    Put(entry, layout.createTime, g_figures.start);
+    Put(entry, layout.userTime, g_figures.user);
+    Put(entry, layout.kernelTime, g_figures.kernel);
+    Put(entry, layout.workingSet, static_cast<SIZE_T>(g_figures.workingSet));
+    Put(entry, layout.privateBytes, static_cast<SIZE_T>(g_figures.privateBytes));
+    Put(entry, layout.threadCount, g_figures.threads);
+    Put(entry, layout.handleCount, g_figures.handles);
+    *returned = layout.entrySize;
+    return 0;
 }
 
 LONG WINAPI CountingQuery(HANDLE process, int infoClass, PVOID info, ULONG size, PULONG returned)
@@ -476,6 +508,60 @@ TEST_F(NtProvider, SteadyPassReadsOnlyThePriority)
     Pass();
     EXPECT_EQ(1, g_fake.enumModulesCalls);
     EXPECT_EQ(renewed, FindProcessRecord(child.Id(), KindProcess));
+}
+
+TEST_F(NtProvider, FigureColumnsShowTheSourcesFiguresAndNothingLeftOver)
+{
+    kvtest::ChildProcess child;
+    ASSERT_TRUE(child.Start("kvnt_figures.exe"));
+    g_fake.ids = {child.Id()};
+    ShowExtraColumns(host_->List(), 0x7F);
+    const ULONGLONG second = 10000000;
+    g_figures = FakeFigures();
+    g_figures.id = child.Id();
+    g_figures.start = 130000000000000000ull; // 2012
+    g_figures.user = 3600 * second;
+    g_figures.kernel = 123 * second;
+    g_figures.workingSet = 12345 * 1024 + 1000;
+    g_figures.privateBytes = 1000; // less than a kilobyte
+    g_figures.threads = 3;
+    g_figures.handles = 42;
+    g_ntApi.NtQuerySystemInformation = FakeProcessFigures;
+    const auto cells = [&] {
+        std::vector<std::string> texts;
+        for (int column = 3; column < 10; ++column)
+            texts.push_back(host_->CellText(0, column));
+        return texts;
+    };
+    // CPU, CPU Time, Working Set, Private Bytes, Threads, Handles, Started.
+    Pass();
+    std::vector<std::string> shown = cells();
+    EXPECT_EQ((std::vector<std::string>{"", "1:02:03", "12,345 K", "0 K", "3", "42"}),
+              std::vector<std::string>(shown.begin(), shown.begin() + 6)); // CPU: first sighting
+    EXPECT_NE(std::string::npos, shown[6].find("2012")) << shown[6];
+
+    g_figures.kernel += 100 * second; // far more than the pass took, on any processor count
+    Pass();
+    EXPECT_EQ("100.0", cells()[0]);
+    g_figures.user -= second; // a counter that went backwards tells nothing
+    Pass();
+    EXPECT_EQ("", cells()[0]);
+    g_figures.fails = true; // no figures at all: every figure cell empties
+    Pass();
+    shown = cells();
+    EXPECT_EQ(std::vector<std::string>(6, ""), std::vector<std::string>(shown.begin(), shown.begin() + 6));
+}
+
+TEST(CpuShare, IsTheTimeUsedOverTheTimeAllProcessorsHad)
+{
+    const ULONGLONG second = 10000000, t0 = 5 * second;
+    EXPECT_EQ(500, CpuShareTenths(0, second / 2, t0, t0 + second, 1));
+    EXPECT_EQ(250, CpuShareTenths(0, second / 2, t0, t0 + second, 2));
+    EXPECT_EQ(1000, CpuShareTenths(0, 3 * second, t0, t0 + second, 2)); // never above the whole
+    EXPECT_EQ(0, CpuShareTenths(7, 7, t0, t0 + second, 4));
+    EXPECT_EQ(-1, CpuShareTenths(0, second, t0, t0, 1));      // no time passed
+    EXPECT_EQ(-1, CpuShareTenths(0, second, t0, t0 - 1, 1));  // the clock went back
+    EXPECT_EQ(-1, CpuShareTenths(second, 0, t0, t0 + second, 1)); // the counter went back
 }
 
 } // namespace

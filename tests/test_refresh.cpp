@@ -5,6 +5,7 @@
 
 #include <commctrl.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "app/appstate.h"
@@ -12,6 +13,9 @@
 #include "app/processlist.h"
 #include "fixtures.h"
 #include "providers/fill.h"
+#include "resource.h"
+#include "settings/columnsdlg.h"
+#include "settings/settings.h"
 
 namespace {
 
@@ -164,6 +168,84 @@ TEST_F(Refresh, HiddenRecordOfEndedProcessIsPruned)
     Pass();
     EXPECT_EQ(nullptr, FindProcessRecord(alphaId, KindProcess));
     EXPECT_EQ(records - 1, kvtest::CountRecords());
+}
+
+// The working set the system reports through the process-status library, in kilobytes.
+SIZE_T WorkingSetKilobytes(HANDLE process)
+{
+    struct Counters { // PROCESS_MEMORY_COUNTERS
+        DWORD cb, pageFaultCount;
+        SIZE_T peakWorkingSet, workingSet, other[6];
+    } counters = {};
+    counters.cb = sizeof counters;
+    typedef BOOL(WINAPI * ReadCounters)(HANDLE, Counters *, DWORD);
+    const ReadCounters read = reinterpret_cast<ReadCounters>(reinterpret_cast<void (*)()>(
+        GetProcAddress(LoadLibraryA("psapi.dll"), "GetProcessMemoryInfo")));
+    return read && read(process, &counters, sizeof counters) ? counters.workingSet / 1024 : 0;
+}
+
+// "12,345 K" as a number.
+long Kilobytes(const std::string &cell)
+{
+    std::string digits;
+    for (char c : cell)
+        if (c >= '0' && c <= '9')
+            digits += c;
+    return std::atol(digits.c_str());
+}
+
+TEST_F(Refresh, ColumnsChosenInTheirDialogShowABusyAndAnIdleChild)
+{
+    const char *savedKey = g_settingsKeyPath;
+    g_settingsKeyPath = "Software\\KelvaneTest\\columns";
+    kvtest::ChildProcess busy, idle;
+    ASSERT_TRUE(busy.Start("kvtest_busy.exe", "--busy 30000"));
+    ASSERT_TRUE(idle.Start("kvtest_idle.exe", "--threads 0,0", true));
+    std::string line;
+    ASSERT_TRUE(idle.ReadLine(&line) && idle.ReadLine(&line));
+
+    // CPU, Working Set and Threads chosen; OK shows them at once and saves the choice.
+    kvtest::WhileShown(
+        "KELVANEDLG", IDC_COLUMN_FIRST,
+        [&] { OnSelectColumns(GetParent(host_->List()), 0, 0, 0); },
+        [](HWND dialog) {
+            for (int n : {1, 3, 5})
+                CheckDlgButton(dialog, IDC_COLUMN_FIRST + n - 1, BST_CHECKED);
+            SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+        });
+    EXPECT_EQ(kvtest::HeaderTexts(host_->List()),
+              (std::vector<std::string>{"Name", "ID", "Priority", "CPU", "Working Set", "Threads",
+                                        "Full Path"}));
+    HKEY key;
+    char stored[64] = "";
+    DWORD size = sizeof stored;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, g_settingsKeyPath, 0, KEY_ALL_ACCESS, &key) == 0) {
+        RegQueryValueExA(key, "ExtraColumns", nullptr, nullptr, reinterpret_cast<BYTE *>(stored),
+                         &size);
+        RegCloseKey(key);
+    }
+    RegDeleteKeyA(HKEY_CURRENT_USER, g_settingsKeyPath);
+    g_settingsKeyPath = savedKey;
+    EXPECT_STREQ(" 1 3 5", stored);
+
+    // The share is counted between two passes a second apart.
+    Pass();
+    kvtest::PumpUntil([] { return false; }, 1500);
+    Pass();
+    const int busyRow = host_->FindRow(busy.Id()), idleRow = host_->FindRow(idle.Id());
+    ASSERT_TRUE(busyRow >= 0 && idleRow >= 0);
+    EXPECT_GE(std::atof(host_->CellText(busyRow, 3).c_str()), 30.0) << host_->CellText(busyRow, 3);
+    EXPECT_LT(std::atof(host_->CellText(idleRow, 3).c_str()), 5.0) << host_->CellText(idleRow, 3);
+    EXPECT_EQ("3", host_->CellText(idleRow, 5)); // its main thread and the two it started
+    const long shown = Kilobytes(host_->CellText(idleRow, 4));
+    const long system = static_cast<long>(WorkingSetKilobytes(idle.Handle()));
+    EXPECT_GT(system, 0);
+    EXPECT_LE(std::labs(shown - system) * 4, system) << shown << " K shown, " << system << " K";
+
+    // Sorted by CPU like any column: the busy child after the idle one, ascending.
+    ClickHeader(3);
+    EXPECT_TRUE(RowsSorted());
+    EXPECT_LT(host_->FindRow(idle.Id()), host_->FindRow(busy.Id()));
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include "app/appstate.h"
 #include "app/columns.h"
 #include "app/processlist.h"
+#include "fixtures.h"
 #include "settings/numlist.h"
 #include "settings/settings.h"
 
@@ -151,7 +152,9 @@ protected:
         RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\KelvaneTest"); // fails unless empty
         memcpy(g_columnsNt, savedNt_, sizeof savedNt_);
         memcpy(g_columns9x, saved9x_, sizeof saved9x_);
+        memcpy(g_extraColumnWidths, savedExtra_, sizeof savedExtra_);
         SelectColumnSet(activeNt_);
+        SetExtraColumns(0);
         IsNt = isNt_;
         g_processList = processList_;
         g_settings = settings_;
@@ -166,6 +169,10 @@ private:
     HWND processList_ = g_processList;
     ColumnEntry savedNt_[5] = {g_columnsNt[0], g_columnsNt[1], g_columnsNt[2], g_columnsNt[3],
                                g_columnsNt[4]};
+    WORD savedExtra_[kExtraColumnCount] = {g_extraColumnWidths[0], g_extraColumnWidths[1],
+                                           g_extraColumnWidths[2], g_extraColumnWidths[3],
+                                           g_extraColumnWidths[4], g_extraColumnWidths[5],
+                                           g_extraColumnWidths[6]};
     ColumnEntry saved9x_[7] = {g_columns9x[0], g_columns9x[1], g_columns9x[2], g_columns9x[3],
                                g_columns9x[4], g_columns9x[5], g_columns9x[6]};
 };
@@ -182,6 +189,8 @@ TEST_F(SettingsStore, SaveWritesTextValuesWithTheirZero)
     EXPECT_EQ(ReadRaw("AllowMultiplyInstances"), "0\0"s);
     EXPECT_EQ(ReadRaw("HexProcessId"), "0\0"s);
     EXPECT_EQ(ReadRaw("RefreshTimes"), " 0 0 0 0 2\0"s);
+    EXPECT_EQ(ReadRaw("ExtraColumns"), "\0"s);
+    EXPECT_EQ(ReadRaw("ExtraColumnSize"), "\0"s);
 }
 
 TEST_F(SettingsStore, RoundTripOnWindows9x)
@@ -240,4 +249,36 @@ TEST_F(SettingsStore, SaveTakesWidthsFromTheListView)
     SaveSettings();
     DestroyWindow(list);
     EXPECT_EQ(ReadRaw("ColomnSize"), " 120 60 70 300\0"s);
+}
+
+TEST_F(SettingsStore, ExtraColumnsGoBeforeFullPathAndKeepTheirOwnWidths)
+{
+    WriteRaw("ExtraColumns", REG_SZ, " 5 1 3\0"s);
+    WriteRaw("ExtraColumnSize", REG_SZ, " 40 90 60\0"s); // for 1, 3 and 5 in the columns' order
+    LoadSettings();
+    auto host = std::make_unique<kvtest::ListHost>(); // the list built from the active set
+    const HWND list = host->List();
+    EXPECT_EQ(kvtest::HeaderTexts(list), (std::vector<std::string>{"Name", "ID", "Priority", "CPU",
+                                                        "Working Set", "Threads", "Full Path"}));
+    EXPECT_EQ(ActiveWidths(), (V{100, 75, 75, 40, 90, 60, 250}));
+
+    // The user widens CPU and Full Path: each value keeps its own columns' widths.
+    SendMessageA(list, LVM_SETCOLUMNWIDTH, 3, 55);
+    SendMessageA(list, LVM_SETCOLUMNWIDTH, 6, 280);
+    ASSERT_TRUE(SaveSettings());
+    host.reset();
+    EXPECT_EQ(ReadRaw("ColomnSize"), " 100 75 75 280\0"s);
+    EXPECT_EQ(ReadRaw("ExtraColumns"), " 1 3 5\0"s);
+    EXPECT_EQ(ReadRaw("ExtraColumnSize"), " 55 90 60\0"s);
+
+    // A number out of range or given twice, or Windows 9x: no extra column.
+    for (const char *bad : {" 1 8", " 3 3", " 0"}) {
+        WriteRaw("ExtraColumns", REG_SZ, bad);
+        LoadSettings();
+        EXPECT_EQ(4, g_columnCount) << bad;
+    }
+    WriteRaw("ExtraColumns", REG_SZ, " 1");
+    IsNt = false;
+    LoadSettings();
+    EXPECT_EQ(g_columns, g_columns9x);
 }

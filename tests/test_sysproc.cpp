@@ -20,15 +20,16 @@ TEST(ProcessSnapshot, ReadsTheStartParentAndCountersOfARealChild)
     for (int i = 0; i < 3; ++i)
         ASSERT_TRUE(child.ReadLine(&line));
 
-    std::vector<SysProcessEntry> entries;
-    ASSERT_TRUE(TakeProcessSnapshot(&entries));
-    const SysProcessEntry *self = FindSnapshotEntry(entries, GetCurrentProcessId());
-    const SysProcessEntry *entry = FindSnapshotEntry(entries, child.Id());
+    ProcessSnapshot snapshot;
+    ASSERT_TRUE(TakeProcessSnapshot(&snapshot));
+    const SysProcessEntry *self = FindSnapshotEntry(snapshot, GetCurrentProcessId());
+    const SysProcessEntry *entry = FindSnapshotEntry(snapshot, child.Id());
     ASSERT_TRUE(self && entry);
     EXPECT_EQ(GetCurrentProcessId(), entry->parentId);
     EXPECT_EQ(4u, entry->threadCount); // its main thread and the three it started
     EXPECT_GT(entry->handleCount, 0u);
     EXPECT_GT(entry->workingSet, 0u);
+    EXPECT_GT(entry->privateBytes, 0u);
     FILETIME now;
     GetSystemTimeAsFileTime(&now);
     const ULONGLONG nowTime = (ULONGLONG(now.dwHighDateTime) << 32) | now.dwLowDateTime;

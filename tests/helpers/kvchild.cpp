@@ -1,8 +1,9 @@
 // A small program the tests start under known names so that they can look at real processes.
-//   kvchild [--lifetime MS] [--threads P1,P2,...] [--window TITLE]
+//   kvchild [--lifetime MS] [--threads P1,P2,...] [--window TITLE] [--busy MS]
 // It idles until killed (or until the lifetime ends); --threads starts one sleeping thread per
 // listed priority (e.g. -2,0,2,15) and prints "thread ID PRIORITY" lines on standard output;
-// --window creates a visible top-level window with the given title.
+// --window creates a visible top-level window with the given title; --busy keeps one processor
+// busy for the given time first.
 #include <windows.h>
 
 #include <cstdio>
@@ -47,6 +48,14 @@ static void CreateTopWindow(const char *title)
     ShowWindow(window, SW_SHOWNORMAL);
 }
 
+static void Spin(DWORD milliseconds)
+{
+    volatile unsigned long counter = 0;
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < milliseconds)
+        ++counter;
+}
+
 int main(int argc, char **argv)
 {
     DWORD lifetime = INFINITE;
@@ -56,6 +65,8 @@ int main(int argc, char **argv)
             lifetime = static_cast<DWORD>(std::strtoul(argv[i + 1], nullptr, 10));
         else if (!std::strcmp(argv[i], "--threads"))
             StartThreads(argv[i + 1]);
+        else if (!std::strcmp(argv[i], "--busy"))
+            Spin(static_cast<DWORD>(std::strtoul(argv[i + 1], nullptr, 10)));
         else if (!std::strcmp(argv[i], "--window")) {
             CreateTopWindow(argv[i + 1]);
             window = true;

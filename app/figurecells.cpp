@@ -1,0 +1,136 @@
+#include "app/figurecells.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/appstate.h"
+#include "app/processlist.h"
+
+namespace {
+
+const ULONGLONG kTicksPerSecond = 10000000; // 100 ns units
+
+// The column's value as a number to sort by; -1 when it is not known.
+long long FigureValue(ColumnKind kind, const ProcessRecord &record)
+{
+    const ProcessFigures &f = record.figures;
+    if (kind == ColumnStarted)
+        return record.createTime ? static_cast<long long>(record.createTime) : -1;
+    if (!f.known)
+        return -1;
+    switch (kind) {
+    case ColumnCpu:
+        return f.cpuTenths;
+    case ColumnCpuTime:
+        return static_cast<long long>(f.cpuTime);
+    case ColumnWorkingSet:
+        return static_cast<long long>(f.workingSet);
+    case ColumnPrivateBytes:
+        return static_cast<long long>(f.privateBytes);
+    case ColumnThreads:
+        return record.threadCount;
+    case ColumnHandles:
+        return f.handleCount;
+    default:
+        return -1;
+    }
+}
+
+// The locale's way of writing whole numbers: its digit grouping and thousands separator.
+const NUMBERFMTA &WholeNumberFormat()
+{
+    static char decimal[8] = ".", thousands[8] = ",";
+    static NUMBERFMTA format = {0, 0, 3, decimal, thousands, 1};
+    static bool read = false;
+    if (!read) {
+        read = true;
+        char grouping[16] = "";
+        GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, decimal, sizeof decimal);
+        GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, thousands, sizeof thousands);
+        // "3;0" groups by three, "3;2;0" by three then two: the digits before a final 0.
+        if (GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SGROUPING, grouping, sizeof grouping)) {
+            UINT value = 0;
+            for (const char *p = grouping; *p; ++p)
+                if (*p >= '1' && *p <= '9')
+                    value = value * 10 + static_cast<UINT>(*p - '0');
+            format.Grouping = value;
+        }
+    }
+    return format;
+}
+
+// "12,345 K": kilobytes, grouped as the user's locale writes numbers.
+void FormatKilobytes(ULONGLONG bytes, char *text, size_t size)
+{
+    char digits[32];
+    std::snprintf(digits, sizeof digits, "%llu", bytes / 1024);
+    char grouped[64];
+    if (!GetNumberFormatA(LOCALE_USER_DEFAULT, 0, digits, &WholeNumberFormat(), grouped,
+                          sizeof grouped) ||
+        !grouped[0]) // some systems write nothing for a zero
+        std::strcpy(grouped, digits);
+    std::snprintf(text, size, "%s K", grouped);
+}
+
+// The start time in the user's short date and time formats.
+void FormatStart(ULONGLONG start, char *text, size_t size)
+{
+    FILETIME utc, local;
+    utc.dwLowDateTime = static_cast<DWORD>(start);
+    utc.dwHighDateTime = static_cast<DWORD>(start >> 32);
+    SYSTEMTIME fields;
+    if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToSystemTime(&local, &fields))
+        return;
+    const int date = GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &fields, nullptr, text,
+                                    static_cast<int>(size));
+    if (date <= 0 || static_cast<size_t>(date) + 1 >= size) {
+        text[0] = '\0';
+        return;
+    }
+    text[date - 1] = ' ';
+    if (!GetTimeFormatA(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &fields, nullptr, text + date,
+                        static_cast<int>(size) - date))
+        text[date - 1] = '\0';
+}
+
+} // namespace
+
+bool IsFigureColumn(ColumnKind kind)
+{
+    return kind >= ColumnCpu || (kind == ColumnThreads && IsNt);
+}
+
+void FormatFigureCell(ColumnKind kind, const ProcessRecord &record, char *text, size_t size)
+{
+    text[0] = '\0';
+    const long long value = FigureValue(kind, record);
+    if (value < 0)
+        return;
+    switch (kind) {
+    case ColumnCpu:
+        std::snprintf(text, size, "%d.%d", static_cast<int>(value / 10), static_cast<int>(value % 10));
+        break;
+    case ColumnCpuTime: {
+        const ULONGLONG seconds = static_cast<ULONGLONG>(value) / kTicksPerSecond;
+        std::snprintf(text, size, "%llu:%02u:%02u", seconds / 3600,
+                      static_cast<unsigned>(seconds / 60 % 60), static_cast<unsigned>(seconds % 60));
+        break;
+    }
+    case ColumnWorkingSet:
+    case ColumnPrivateBytes:
+        FormatKilobytes(static_cast<ULONGLONG>(value), text, size);
+        break;
+    case ColumnStarted:
+        FormatStart(static_cast<ULONGLONG>(value), text, size);
+        break;
+    default:
+        std::snprintf(text, size, "%lld", value);
+        break;
+    }
+}
+
+int CompareFigures(ColumnKind kind, const ProcessRecord &a, const ProcessRecord &b)
+{
+    const long long x = FigureValue(kind, a), y = FigureValue(kind, b);
+    return x > y ? 1 : (x < y ? -1 : 0);
+}

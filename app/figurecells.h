@@ -1,0 +1,15 @@
+// Texts and order of the main list's columns of live figures (CPU, CPU Time, Working Set,
+// Private Bytes, Threads and Handles on the NT family, Started).
+#pragma once
+#include <cstddef>
+
+#include "app/columns.h"
+
+struct ProcessRecord;
+
+// True for the kinds this file formats and compares.
+bool IsFigureColumn(ColumnKind kind);
+// The cell text of a figure column; empty when the record's figures are not known.
+void FormatFigureCell(ColumnKind kind, const ProcessRecord &record, char *text, size_t size);
+// Orders two records by the column's value; unknown values come first.
+int CompareFigures(ColumnKind kind, const ProcessRecord &a, const ProcessRecord &b);

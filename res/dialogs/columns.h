@@ -1,0 +1,5 @@
+/* Identifiers of the dialog that chooses the extra columns of the main list. */
+#define IDD_COLUMNS                 125
+
+/* One check box per extra column, in the columns' order */
+#define IDC_COLUMN_FIRST            1060 /* CPU; the others follow, up to 1066 */

@@ -208,18 +208,23 @@ int AddOrUpdateProcess(HWND list, const ProcessRecord *incoming)
         // The figures are kept even while no column shows them: the next pass's CPU share is
         // counted from them.
         const bool figuresShown = g_extraColumns != 0;
-        const bool changed =
-            existing->priorityClass != incoming->priorityClass ||
-            (existing->threadCount != incoming->threadCount && (!IsNt || figuresShown)) ||
-            (figuresShown && !SameFigures(existing->figures, incoming->figures));
+        const bool changed = existing->priorityClass != incoming->priorityClass ||
+                             (existing->threadCount != incoming->threadCount && !IsNt);
+        // Figures change on most rows in every pass: rather than look each row up, the list is
+        // repainted once, asking the visible rows for their texts.
+        const bool figuresChanged =
+            figuresShown && (existing->threadCount != incoming->threadCount ||
+                             !SameFigures(existing->figures, incoming->figures));
         existing->priorityClass = incoming->priorityClass;
         existing->threadCount = incoming->threadCount;
         existing->figures = incoming->figures;
-        if (!changed)
-            return 1;
-        const int index = FindRowOf(list, existing);
-        if (index >= 0)
-            AnnounceCells(list, index);
+        if (changed) {
+            const int index = FindRowOf(list, existing);
+            if (index >= 0)
+                AnnounceCells(list, index);
+        } else if (figuresChanged) {
+            InvalidateRect(list, nullptr, FALSE);
+        }
         return 1;
     }
 

@@ -18,6 +18,7 @@
 #include "app/processlist.h"
 #include "providers/fill.h"
 #include "providers/provider.h"
+#include "providers/sysinfo.h"
 
 namespace {
 
@@ -123,6 +124,8 @@ void KillChildren(const std::vector<HANDLE> &children)
         CloseHandle(child);
     }
 }
+
+ProcessSnapshot g_snapshot;
 
 // A steady pass that cannot ask for the processes' start times and counters.
 void SteadyPassWithoutSystemFigures(HWND list)
@@ -285,24 +288,33 @@ int main(int argc, char **argv)
                 records, rows);
 
     const auto clear = [list] { ClearProcessList(list); };
+    const unsigned allFigures = (1u << kExtraColumnCount) - 1;
+    const auto figuresOff = [list] { ShowExtraColumns(list, 0); };
+    const auto figuresOn = [list, allFigures] { ShowExtraColumns(list, allFigures); };
     std::vector<Workload> passes = {
         {nullptr, LookAtEveryProcess, {}},
         {nullptr, ReadEveryProcess, {}},
-        {nullptr, [list] { RefreshProcessList(list); }, {}},
+        {figuresOff, [list] { RefreshProcessList(list); }, {}},
         {clear, [list] { RefreshProcessList(list); }, {}},
         {nullptr, [list] { SteadyPassWithoutSystemFigures(list); }, {}},
+        {nullptr, [] { TakeProcessSnapshot(&g_snapshot); }, {}},
+        {figuresOn, [list] { RefreshProcessList(list); }, {}},
     };
     const std::vector<double> pass = MeasureInterleaved(passes, kRuns);
     const double floor = pass[0];
+    const char *const labels[] = {
+        nullptr,
+        "full read of every process, no list",
+        "steady refresh pass",
+        "full reload",
+        "steady pass without system figures",
+        "system process query alone",
+        "steady pass, all figure columns",
+    };
     std::printf("floor (enumerate, open, priority)   %8.2f ms\n", floor);
-    std::printf("full read of every process, no list %8.2f ms  %5.2fx floor\n", pass[1],
-                pass[1] / floor);
-    std::printf("steady refresh pass                 %8.2f ms  %5.2fx floor\n", pass[2],
-                pass[2] / floor);
-    std::printf("full reload                         %8.2f ms  %5.2fx floor\n", pass[3],
-                pass[3] / floor);
-    std::printf("steady pass without system figures  %8.2f ms  %5.2fx floor\n", pass[4],
-                pass[4] / floor);
+    for (size_t i = 1; i < pass.size(); ++i)
+        std::printf("%-36s%8.2f ms  %5.2fx floor\n", labels[i], pass[i], pass[i] / floor);
+    figuresOff();
     ClearProcessList(list);
     KillChildren(children);
 

@@ -23,6 +23,26 @@ int g_arrowColumn = -1;
 HBITMAP g_arrowUp;   // bitmap 123, ascending
 HBITMAP g_arrowDown; // bitmap 124, descending
 
+// Common controls 6 (Windows XP and later, through the manifest) draw the header's sort arrow
+// themselves, in the theme's look or the classic one; there a bitmap would show its face-coloured
+// square on the lighter themed header. Older versions get the arrow bitmaps.
+bool HeaderDrawsSortArrows()
+{
+    static int major = -1;
+    if (major < 0) {
+        struct VersionInfo { // DLLVERSIONINFO
+            DWORD cbSize, dwMajorVersion, dwMinorVersion, dwBuildNumber, dwPlatformID;
+        };
+        typedef HRESULT(CALLBACK * DllGetVersionFn)(VersionInfo *);
+        HMODULE controls = GetModuleHandleA("comctl32.dll");
+        const DllGetVersionFn getVersion = controls ? reinterpret_cast<DllGetVersionFn>(
+            reinterpret_cast<void *>(GetProcAddress(controls, "DllGetVersion"))) : nullptr;
+        VersionInfo info = {sizeof info, 0, 0, 0, 0};
+        major = getVersion && SUCCEEDED(getVersion(&info)) ? static_cast<int>(info.dwMajorVersion) : 0;
+    }
+    return major >= 6;
+}
+
 // Identity (id, kind) -> record, so that a refresh pass finds each process without walking the
 // whole chain: the chain keeps the age order, the index keeps look-ups cheap on large machines.
 std::unordered_map<unsigned long long, ProcessRecord *> g_recordIndex;
@@ -415,8 +435,9 @@ LRESULT SortByColumn(NMHDR *header)
 
 void UpdateSortArrow(HWND list, bool reloadBitmaps)
 {
+    const bool drawn = HeaderDrawsSortArrows();
     HBITMAP oldUp = nullptr, oldDown = nullptr;
-    if (reloadBitmaps || !g_arrowUp) {
+    if (!drawn && (reloadBitmaps || !g_arrowUp)) {
         oldUp = g_arrowUp;
         oldDown = g_arrowDown;
         g_arrowUp = static_cast<HBITMAP>(
@@ -433,8 +454,13 @@ void UpdateSortArrow(HWND list, bool reloadBitmaps)
         SendMessageA(headerControl, HDM_SETITEMA, g_arrowColumn, reinterpret_cast<LPARAM>(&item));
     }
     g_arrowColumn = g_sortColumn;
-    item.fmt = HDF_STRING | HDF_BITMAP | HDF_BITMAP_ON_RIGHT;
-    item.hbm = g_sortDirection >= 0 ? g_arrowUp : g_arrowDown;
+    if (drawn) {
+        item.fmt = HDF_STRING | (g_sortDirection >= 0 ? HDF_SORTUP : HDF_SORTDOWN);
+        item.hbm = nullptr;
+    } else {
+        item.fmt = HDF_STRING | HDF_BITMAP | HDF_BITMAP_ON_RIGHT;
+        item.hbm = g_sortDirection >= 0 ? g_arrowUp : g_arrowDown;
+    }
     SendMessageA(headerControl, HDM_SETITEMA, g_arrowColumn, reinterpret_cast<LPARAM>(&item));
     if (oldUp)
         DeleteObject(oldUp);

@@ -44,6 +44,8 @@ bool ReadNeModuleNameFromImage(const void *data, size_t size, char *name, size_t
         return false;
 
     const char *text = reinterpret_cast<const char *>(image + entry + 1);
+    if (text[0] == '\0')
+        return false; // a counted name that starts with its terminator is empty all the same
     size_t copied = 0;
     while (copied < length && copied < nameSize - 1 && text[copied] != '\0') {
         name[copied] = text[copied];

@@ -41,13 +41,13 @@ ensure_packages() {
     apt-get install -y -q $PACKAGES >/dev/null
 }
 
-build_arch() { # x64 | x86
+build_arch() { # x64 | x86 [one target, else all]
     local arch=$1 dir="$ROOT/build/$1"
     if [ ! -f "$dir/build.ninja" ]; then
         cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
             -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-$arch.cmake" >/dev/null
     fi
-    cmake --build "$dir" -j 2
+    cmake --build "$dir" -j 2 ${2:+--target "$2"}
 }
 
 # The prefix is created once and reused: one virtual desktop for every program (frames, shared

@@ -94,14 +94,21 @@ protected:
         SendMessageA(g_statusBar, SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(text));
         return text;
     }
-    HBITMAP HeaderBitmap(int column, int *format) const
+    // The sort arrow a column's header shows, 0 for none: the format's arrow flag where the
+    // header draws it (common controls 6 as Windows reports them), else the bitmap, one for
+    // each direction, shown right of the text.
+    INT_PTR HeaderArrow(int column) const
     {
         HWND header = reinterpret_cast<HWND>(SendMessageA(g_processList, LVM_GETHEADER, 0, 0));
         HDITEMA item = {};
         item.mask = HDI_FORMAT | HDI_BITMAP;
         SendMessageA(header, HDM_GETITEMA, column, reinterpret_cast<LPARAM>(&item));
-        *format = item.fmt;
-        return item.hbm;
+        if (item.fmt & (HDF_SORTUP | HDF_SORTDOWN))
+            return item.fmt & (HDF_SORTUP | HDF_SORTDOWN);
+        if (!(item.fmt & HDF_BITMAP))
+            return 0;
+        EXPECT_TRUE(item.fmt & HDF_BITMAP_ON_RIGHT);
+        return reinterpret_cast<INT_PTR>(item.hbm);
     }
     int Compare(int row, int nextRow, int column) const
     {
@@ -123,9 +130,7 @@ TEST_F(MainWindow, OpensFilledSortedByNameWithArrowAndTrimmedMenu)
     ASSERT_GT(RowCount(), 1);
     for (int row = 0; row + 1 < RowCount(); ++row)
         EXPECT_LE(Compare(row, row + 1, 0), 0) << "row " << row;
-    int format = 0;
-    EXPECT_NE(HeaderBitmap(0, &format), nullptr);
-    EXPECT_TRUE(format & HDF_BITMAP_ON_RIGHT);
+    EXPECT_NE(0, HeaderArrow(0));
 
     HMENU menu = GetMenu(window);
     for (int removed : {IDM_STARTUPINFO, IDM_COPYPATH, IDM_DEBUG})
@@ -136,11 +141,11 @@ TEST_F(MainWindow, OpensFilledSortedByNameWithArrowAndTrimmedMenu)
 
 TEST_F(MainWindow, HeaderClicksFlipDirectionAndMoveArrow)
 {
-    int format = 0;
-    HBITMAP ascending = HeaderBitmap(0, &format);
+    const INT_PTR ascending = HeaderArrow(0);
     ClickHeader(0); // same column: descending
     EXPECT_EQ(g_sortDirection, -1);
-    HBITMAP descending = HeaderBitmap(0, &format);
+    const INT_PTR descending = HeaderArrow(0);
+    EXPECT_NE(0, descending);
     EXPECT_NE(descending, ascending);
     for (int row = 0; row + 1 < RowCount(); ++row)
         EXPECT_GE(Compare(row, row + 1, 0), 0);
@@ -148,9 +153,8 @@ TEST_F(MainWindow, HeaderClicksFlipDirectionAndMoveArrow)
     ClickHeader(1); // another column: ascending by id, arrow moves
     EXPECT_EQ(g_sortColumn, 1);
     EXPECT_EQ(g_sortDirection, 1);
-    EXPECT_EQ(HeaderBitmap(0, &format), nullptr);
-    EXPECT_FALSE(format & HDF_BITMAP);
-    EXPECT_EQ(HeaderBitmap(1, &format), ascending);
+    EXPECT_EQ(0, HeaderArrow(0));
+    EXPECT_EQ(ascending, HeaderArrow(1));
     for (int row = 0; row + 1 < RowCount(); ++row)
         EXPECT_LT(RecordAt(row)->id, RecordAt(row + 1)->id);
     ClickHeader(0);

@@ -301,6 +301,7 @@ TEST(Provider9xNeHeader, RejectsOtherImagesAndOffsetsOutsideTheImage)
     char name[MAX_PATH];
     EXPECT_FALSE(ParseName(NeImage("CLOCK", "PE"), name, sizeof name));
     EXPECT_FALSE(ParseName(NeImage(""), name, sizeof name));
+    EXPECT_FALSE(ParseName(NeImage(std::string("\0CLOCK", 6)), name, sizeof name)); // empty too
     EXPECT_FALSE(ParseName("MZ" + std::string(0x3C, '\0'), name, sizeof name));
     const std::string good = NeImage("CLOCK");
     EXPECT_FALSE(ParseName(good.substr(0, good.size() - 2), name, sizeof name)); // name cut off

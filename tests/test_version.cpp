@@ -1,5 +1,6 @@
-// Version records of the small programs built from versiontest/: the Version view opened by the
-// Info command, the status-line summary, and the record walker on hand-made and damaged blocks.
+// Version records of the small programs built from versiontest/ and of kelvane.exe itself: the
+// Version view opened by the Info command, the status-line summary, and the record walker on
+// hand-made and damaged blocks.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -10,6 +11,7 @@
 #include "app/processlist.h"
 #include "fixtures.h"
 #include "resource.h"
+#include "version.h"
 #include "views/version.h"
 #include "views/versionkeys.h"
 
@@ -74,6 +76,13 @@ TEST_F(VersionView, ShowsTheFirstTranslationsValuesAndLeavesTheRestAtDashes)
         {"vt_notrans.exe", IDC_VER_FILEVERSION, "---"},
         {"vt_notrans.exe", IDC_VER_DESCRIPTION, "---"},
         {"vt_notrans.exe", IDC_VER_LANGUAGE, "---"},
+        {"kelvane.exe", IDC_VER_FILEVERSION, KELVANE_VERSION_TEXT}, // the program's own record
+        {"kelvane.exe", IDC_VER_PRODUCTVERSION, KELVANE_VERSION_TEXT},
+        {"kelvane.exe", IDC_VER_COMPANY, "Orvik"},
+        {"kelvane.exe", IDC_VER_DESCRIPTION, "Kelvane"},
+        {"kelvane.exe", IDC_VER_PRODUCTNAME, "Kelvane"},
+        {"kelvane.exe", IDC_VER_ORIGINALNAME, "kelvane.exe"},
+        {"kelvane.exe", IDC_VER_LANGUAGE, LanguageName(0x0409)},
     };
     for (const auto &c : cases)
         EXPECT_EQ(c.expected, Show(c.file, c.id)) << c.file << " " << c.id;
@@ -101,6 +110,7 @@ TEST(StatusSummary, DescriptionOrItsFallbacksThenVersionAndCopyrightWhileTheyFit
         {"vt_sparse.exe", MAX_PATH, "vt_sparse.exe 3.1.  (c) Sparse"},
         {"vt_long.exe", MAX_PATH, std::string(249, 'P') + "Q 1.0.  "},
         {"vt_notrans.exe", MAX_PATH, ""},
+        {"kelvane.exe", MAX_PATH, "Kelvane " KELVANE_VERSION_TEXT ".  Copyright (C) 2026 Orvik"},
         {"kvchild.exe", MAX_PATH, ""}, // no version record
         {"no such file.exe", MAX_PATH, ""},
     };

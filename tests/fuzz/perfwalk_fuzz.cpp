@@ -1,15 +1,5 @@
-// Fuzzing the performance-data walker and the name-table lookup (native build, not part of the
-// test executable).
-//
-// Standalone (any compiler; random mutations of built-in seed blocks), from the repository root:
-//   g++ -std=c++17 -g -O1 -I. -fsanitize=address,undefined -fno-sanitize-recover=all
-//       tests/fuzz/perfwalk_fuzz.cpp providers/perfwalk.cpp -o /tmp/perfwalk_mut
-//   /tmp/perfwalk_mut [seconds] [random seed]
-// With libFuzzer (clang), starting from the same seeds:
-//   clang++ -std=c++17 -g -O1 -I. -fsanitize=fuzzer,address,undefined -DPERFWALK_LIBFUZZER
-//       tests/fuzz/perfwalk_fuzz.cpp providers/perfwalk.cpp -o /tmp/perfwalk_fuzz
-//   mkdir -p /tmp/perfwalk_corpus && /tmp/perfwalk_mut --write-seeds /tmp/perfwalk_corpus
-//   /tmp/perfwalk_fuzz -max_total_time=300 -max_len=4096 /tmp/perfwalk_corpus
+// Fuzzing the performance-data walker and the name-table lookup.
+// Parser under test: providers/perfwalk.cpp
 //
 // Besides the sanitizers' checks, each input is checked for what the walk promises: every
 // visited thread has a non-zero id and a priority name in range, the returned count matches the
@@ -17,15 +7,12 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <ctime>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "providers/perfwalk.h"
+#include "tests/fuzz/fuzz.h"
 
 namespace {
 
@@ -34,23 +21,18 @@ const PerfTitles kTitles = {230, 232, 784, 804, 694, 682};
 void Visit(void *context, const PerfThread &thread)
 {
     std::vector<uint32_t> &ids = *static_cast<std::vector<uint32_t> *>(context);
-    if (thread.threadId == 0)
-        std::abort();
+    FuzzCheck(thread.threadId != 0, "a visited thread has an id");
     const int name = PerfPriorityName(thread);
-    if (name < -1 || name > 6)
-        std::abort();
+    FuzzCheck(name >= -1 && name <= 6, "the priority name is one of seven or none");
     ids.push_back(thread.threadId);
 }
 
 std::vector<uint32_t> WalkCopy(const uint8_t *data, size_t size, uint32_t processId)
 {
-    // An exactly-sized heap copy, so the address sanitizer sees any read past the end.
-    std::vector<uint8_t> copy(data, data + size);
+    const FuzzCopy copy(data, size);
     std::vector<uint32_t> ids;
-    const size_t count = WalkPerfThreads(copy.empty() ? nullptr : copy.data(), copy.size(),
-                                         kTitles, processId, Visit, &ids);
-    if (count != ids.size())
-        std::abort();
+    const size_t count = WalkPerfThreads(copy.data(), copy.size(), kTitles, processId, Visit, &ids);
+    FuzzCheck(count == ids.size(), "the count is the number of visits");
     PerfBlockHasObject(copy.data(), copy.size(), kTitles.threadObject);
     return ids;
 }
@@ -62,12 +44,12 @@ void CheckOne(const uint8_t *data, size_t size)
     const std::vector<uint32_t> whole = WalkCopy(data, size, processId);
     const size_t cut = size > 1 ? (data[0] * 131u + size * 7u) % size : 0;
     const std::vector<uint32_t> part = WalkCopy(data, cut, processId);
-    if (part.size() > whole.size() || !std::equal(part.begin(), part.end(), whole.begin()))
-        std::abort();
+    FuzzCheck(part.size() <= whole.size() && std::equal(part.begin(), part.end(), whole.begin()),
+              "a block cut short yields a prefix of the whole block's threads");
 
-    std::vector<char> table(data, data + size);
-    FindPerfTitleIndex(table.empty() ? nullptr : table.data(), table.size(), "Thread");
-    FindPerfTitleIndex(table.empty() ? nullptr : table.data(), table.size(), "id process");
+    const FuzzCopy table(data, size);
+    FindPerfTitleIndex(table.data(), table.size(), "Thread");
+    FindPerfTitleIndex(table.data(), table.size(), "id process");
 }
 
 } // namespace
@@ -78,7 +60,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     return 0;
 }
 
-#ifndef PERFWALK_LIBFUZZER
 namespace {
 
 // ---- Seed blocks ----------------------------------------------------------------------------
@@ -143,62 +124,15 @@ std::vector<uint8_t> SeedBlock(bool processFirst, int threads, int nameBytes, bo
     return w.b;
 }
 
-std::vector<std::vector<uint8_t>> Seeds()
-{
-    std::vector<std::vector<uint8_t>> seeds;
-    seeds.push_back(SeedBlock(true, 6, 10, false));
-    seeds.push_back(SeedBlock(false, 5, 7, false));
-    seeds.push_back(SeedBlock(true, 1, 0, true));
-    static const char table[] = "230\0Process\0" "232\0Thread\0" "784\0ID Process\0";
-    seeds.emplace_back(table, table + sizeof table);
-    return seeds;
-}
-
 } // namespace
 
-int main(int argc, char **argv)
+std::vector<std::string> FuzzSeeds()
 {
-    const std::vector<std::vector<uint8_t>> seeds = Seeds();
-    if (argc == 3 && std::string(argv[1]) == "--write-seeds") {
-        for (size_t i = 0; i < seeds.size(); ++i) {
-            const std::string path = std::string(argv[2]) + "/seed" + std::to_string(i);
-            FILE *file = std::fopen(path.c_str(), "wb");
-            if (!file)
-                return 1;
-            std::fwrite(seeds[i].data(), 1, seeds[i].size(), file);
-            std::fclose(file);
-        }
-        return 0;
-    }
-    const long seconds = argc > 1 ? std::atol(argv[1]) : 60;
-    std::mt19937 random(argc > 2 ? static_cast<unsigned>(std::atol(argv[2])) : 1u);
-    const std::time_t end = std::time(nullptr) + seconds;
-    unsigned long runs = 0;
-    static const uint32_t kInteresting[] = {0, 1, 3, 4, 7, 8, 24, 40, 64, 88, 0x7FFFFFFF,
-                                            0x80000000u, 0xFFFFFFFFu, 0xFFFFFFFEu};
-    while (std::time(nullptr) < end) {
-        for (int batch = 0; batch < 1000; ++batch, ++runs) {
-            std::vector<uint8_t> b = seeds[random() % seeds.size()];
-            const int edits = 1 + static_cast<int>(random() % 8);
-            for (int e = 0; e < edits && !b.empty(); ++e) {
-                const size_t at = random() % b.size();
-                switch (random() % 5) {
-                case 0: b[at] = static_cast<uint8_t>(random()); break;
-                case 1: b[at] ^= static_cast<uint8_t>(1u << (random() % 8)); break;
-                case 2:
-                    if (b.size() - at >= 4) {
-                        const uint32_t v = kInteresting[random() % (sizeof kInteresting / 4)];
-                        std::memcpy(&b[at & ~static_cast<size_t>(3)], &v, 4);
-                    }
-                    break;
-                case 3: b.resize(at); break;
-                default: b.insert(b.begin() + static_cast<long>(at), static_cast<uint8_t>(random())); break;
-                }
-            }
-            CheckOne(b.data(), b.size());
-        }
-    }
-    std::printf("%lu inputs, no fault\n", runs);
-    return 0;
+    std::vector<std::string> seeds;
+    for (const std::vector<uint8_t> &block :
+         {SeedBlock(true, 6, 10, false), SeedBlock(false, 5, 7, false), SeedBlock(true, 1, 0, true)})
+        seeds.emplace_back(block.begin(), block.end());
+    static const char table[] = "230\0Process\0" "232\0Thread\0" "784\0ID Process\0";
+    seeds.emplace_back(table, sizeof table);
+    return seeds;
 }
-#endif

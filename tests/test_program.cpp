@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <initializer_list>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -135,13 +137,18 @@ struct Program {
         GetExitCodeProcess(info.hProcess, &code);
         return code;
     }
+    // The program's visible main window, or null when it has none (yet).
+    HWND ShownWindow() const
+    {
+        WindowSearch search = {info.dwProcessId, nullptr};
+        EnumWindows(FindProgramWindow, reinterpret_cast<LPARAM>(&search));
+        return search.found;
+    }
     HWND MainWindow(DWORD ms = 20000) const
     {
         for (DWORD waited = 0; waited < ms; waited += 50) {
-            WindowSearch search = {info.dwProcessId, nullptr};
-            EnumWindows(FindProgramWindow, reinterpret_cast<LPARAM>(&search));
-            if (search.found)
-                return search.found;
+            if (HWND found = ShownWindow())
+                return found;
             if (WaitForSingleObject(info.hProcess, 50) == WAIT_OBJECT_0)
                 return nullptr;
         }
@@ -178,22 +185,45 @@ protected:
 
 } // namespace
 
-TEST_F(ProgramRun, SecondStartRestoresFirstAndExitsWithoutWindow)
+// Of several starts at once exactly one opens a window; the others end without one. A later
+// start restores the running instance and ends too.
+TEST_F(ProgramRun, SimultaneousStartsLeaveOneWindowWhichALaterStartRestores)
 {
     StoredSettings::Set("AllowMultiplyInstances", "0");
-    Program first(BesideTests("kelvane.exe"));
-    HWND window = first.MainWindow();
-    ASSERT_NE(window, nullptr);
+    std::vector<std::unique_ptr<Program>> starts;
+    for (int i = 0; i < 20; ++i)
+        starts.emplace_back(new Program(BesideTests("kelvane.exe")));
+    // Wait until each has either ended or shown its window.
+    ASSERT_TRUE(kvtest::PumpUntil(
+        [&] {
+            for (const auto &start : starts)
+                if (start->WaitExit(0) == STILL_ACTIVE && !start->ShownWindow())
+                    return false;
+            return true;
+        },
+        30000));
+    const Program *first = nullptr;
+    for (const auto &start : starts) {
+        if (start->WaitExit(0) != STILL_ACTIVE) {
+            EXPECT_EQ(start->WaitExit(0), 0u);
+            continue;
+        }
+        EXPECT_EQ(first, nullptr) << "a second instance kept running";
+        first = start.get();
+    }
+    ASSERT_NE(first, nullptr);
+    HWND window = first->ShownWindow();
+    EXPECT_EQ(CountMainWindows(), 1);
+
     ShowWindow(window, SW_MINIMIZE);
     ASSERT_TRUE(IsIconic(window));
-
     Program second(BesideTests("kelvane.exe"));
     ASSERT_TRUE(second.Started());
     EXPECT_EQ(second.WaitExit(20000), 0u);
     EXPECT_EQ(CountMainWindows(), 1);
     EXPECT_FALSE(IsIconic(window));
     PostMessageA(window, WM_COMMAND, 40001, 0);
-    EXPECT_EQ(first.WaitExit(20000), 0u);
+    EXPECT_EQ(first->WaitExit(20000), 0u);
 }
 
 TEST_F(ProgramRun, MultipleInstancesRunSideBySideWhenAllowed)

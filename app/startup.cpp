@@ -140,7 +140,8 @@ int RunMessageLoop(HACCEL accelerators)
 {
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        if (!TranslateAcceleratorA(msg.hwnd, accelerators, &msg)) {
+        // Against the main window, not msg.hwnd: keys typed into the list must reach it too.
+        if (!TranslateAcceleratorA(g_mainWindow, accelerators, &msg)) {
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         }

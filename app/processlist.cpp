@@ -75,20 +75,39 @@ void AnnounceCells(HWND list, int index)
     }
 }
 
-// The row before which a new record belongs: the first row that sorts after it. The rows are
-// kept in sorted order, so a binary search finds the same place as a scan from the top while
-// doing a logarithmic number of comparisons.
-int InsertionIndex(HWND list, const ProcessRecord *record)
+// False once a record's sort key changed in place without its row moving (a priority or thread
+// count seen by a refresh); true again when the rows are sorted or the list is empty.
+bool g_rowsSorted = true;
+
+int CompareForInsertion(const ProcessRecord *record, HWND list, int row)
 {
     const SortParams params = {kProcessListId, g_sortColumn, g_sortDirection};
+    const ProcessRecord *other = ItemRecord(list, row);
+    return other ? CompareRecords(reinterpret_cast<LPARAM>(record),
+                                  reinterpret_cast<LPARAM>(other),
+                                  reinterpret_cast<LPARAM>(&params))
+                 : 0;
+}
+
+// The row before which a new record belongs: the first row, from the top, that sorts after it.
+// While the rows are known to be sorted a binary search finds that same row with a logarithmic
+// number of comparisons; once a row may stand out of order only the scan finds it.
+int InsertionIndex(HWND list, const ProcessRecord *record)
+{
+    const int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    if (count == 0)
+        g_rowsSorted = true;
+    if (!g_rowsSorted) {
+        int row = 0;
+        while (row < count && CompareForInsertion(record, list, row) >= 0)
+            ++row;
+        return row;
+    }
     int low = 0;
-    int high = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    int high = count;
     while (low < high) {
         const int middle = low + (high - low) / 2;
-        ProcessRecord *other = ItemRecord(list, middle);
-        if (other && CompareRecords(reinterpret_cast<LPARAM>(record),
-                                    reinterpret_cast<LPARAM>(other),
-                                    reinterpret_cast<LPARAM>(&params)) < 0)
+        if (CompareForInsertion(record, list, middle) < 0)
             high = middle;
         else
             low = middle + 1;
@@ -154,6 +173,7 @@ int AddOrUpdateProcess(HWND list, const ProcessRecord *incoming)
             return 1;
         existing->priorityClass = incoming->priorityClass;
         existing->threadCount = incoming->threadCount;
+        g_rowsSorted = false; // the row stays where it is
         LVFINDINFOA find = {};
         find.flags = LVFI_PARAM;
         find.lParam = reinterpret_cast<LPARAM>(existing);
@@ -326,8 +346,8 @@ LRESULT SortByColumn(NMHDR *header)
     g_sortDirection = column == g_sortColumn ? -g_sortDirection : 1;
     g_sortColumn = column;
     SortParams params = {static_cast<int>(header->idFrom), column, g_sortDirection};
-    SendMessageA(header->hwndFrom, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&params),
-                 reinterpret_cast<LPARAM>(CompareRecords));
+    g_rowsSorted = SendMessageA(header->hwndFrom, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&params),
+                                reinterpret_cast<LPARAM>(CompareRecords)) != 0;
     UpdateSortArrow(header->hwndFrom, false);
     return 0;
 }

@@ -125,6 +125,22 @@ void LinkRecord(ProcessRecord *record)
     g_recordIndex[IdentityKey(record->id, record->kind)] = record;
 }
 
+// Gives a record its row, at its sorted place; 0 when the list refuses it.
+int InsertRow(HWND list, ProcessRecord *record)
+{
+    LVITEMA item = {};
+    item.mask = LVIF_TEXT | LVIF_PARAM | LVIF_STATE;
+    item.iItem = InsertionIndex(list, record);
+    item.pszText = LPSTR_TEXTCALLBACKA;
+    item.lParam = reinterpret_cast<LPARAM>(record);
+    const int index =
+        static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    if (index < 0)
+        return 0;
+    AnnounceCells(list, index);
+    return 1;
+}
+
 } // namespace
 
 HWND CreateProcessList(HWND parent, DWORD style, DWORD exStyle, const ColumnEntry *columns,
@@ -165,6 +181,13 @@ ProcessRecord *FindProcessRecord(DWORD id, DWORD kind)
 int AddOrUpdateProcess(HWND list, const ProcessRecord *incoming)
 {
     ProcessRecord *existing = FindProcessRecord(incoming->id, incoming->kind);
+    if (existing && (existing->flags & RecordExcluded)) {
+        // Back from a module-usage filter: the same record, so it keeps its age, in a new row.
+        existing->flags = (existing->flags & ~RecordExcluded) | RecordSeen;
+        existing->priorityClass = incoming->priorityClass;
+        existing->threadCount = incoming->threadCount;
+        return (existing->flags & RecordNoDetails) ? 1 : InsertRow(list, existing);
+    }
     if (existing) {
         existing->flags |= RecordSeen;
         if ((existing->flags & RecordNoDetails) ||
@@ -194,18 +217,7 @@ int AddOrUpdateProcess(HWND list, const ProcessRecord *incoming)
     record->flags |= RecordSeen;
     if (record->flags & RecordNoDetails)
         return 1;
-
-    LVITEMA item = {};
-    item.mask = LVIF_TEXT | LVIF_PARAM | LVIF_STATE;
-    item.iItem = InsertionIndex(list, record);
-    item.pszText = LPSTR_TEXTCALLBACKA;
-    item.lParam = reinterpret_cast<LPARAM>(record);
-    const int index =
-        static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-    if (index < 0)
-        return 0;
-    AnnounceCells(list, index);
-    return 1;
+    return InsertRow(list, record);
 }
 
 ProcessRecord *RecordAt(int index)

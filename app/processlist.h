@@ -6,7 +6,8 @@
 enum RecordFlags : DWORD {
     RecordSeen = 1,      // met in the current refresh pass (also the tree's visited mark)
     RecordNoDetails = 2, // kept in the chain, never shown as a row
-    RecordExcluded = 4,  // filtered out by module usage; removed by the next sweep
+    RecordExcluded = 4,  // filtered out by module usage: the sweep deletes its row, the record
+                         // stays until a refresh pass meets the process again and restores it
 };
 
 enum RecordKind : DWORD {

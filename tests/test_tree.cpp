@@ -85,10 +85,18 @@ protected:
     TreeView() : ViewTest(OnProcessTreeCommand) {}
 };
 
-TEST_F(TreeView, ShowsAChildUnderThisProcessAndSelectsTheChosenItemsProcess)
+TEST_F(TreeView, ShowsAChildUnderThisProcessAfterAFilterAndSelectsTheChosenItemsProcess)
 {
     RefreshProcessList(host_->List()); // this process is recorded before its child
     ASSERT_TRUE(child_.Start("kvtest_tree.exe"));
+    RefreshProcessList(host_->List());
+    // A module-usage filter that keeps only the child's row, as choosing its executable does;
+    // the refresh below clears it. The processes it hid are still older than the child.
+    for (ProcessRecord *record = g_recordHead; record; record = record->next)
+        if (record->id != child_.Id())
+            record->flags |= RecordExcluded;
+    RemoveStaleItems(host_->List());
+    ASSERT_EQ(1, host_->RowCount());
     for (bool hex : {false, true}) {
         g_settings.hexProcessId = hex;
         ASSERT_TRUE(host_->SelectProcess(child_.Id()));

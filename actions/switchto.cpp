@@ -30,7 +30,9 @@ LRESULT OnSwitchToCommand(HWND, WPARAM wParam, WORD, LPARAM)
     if (!id)
         return 0;
     SwitchToProcess(id);
+    // Back to this program's active window: the main window, or the view open over it (the
+    // main window is disabled then, and activating it would leave the user nowhere to click).
     if (LOWORD(wParam) == IDM_BRINGTOFRONT)
-        SetForegroundWindow(g_mainWindow);
+        SetForegroundWindow(GetLastActivePopup(g_mainWindow));
     return 0;
 }

@@ -86,9 +86,13 @@ TEST_F(AppsView, ListsTheChildsWindowAndSavesEveryItemOnRefill)
     DeleteFileA(file.c_str());
 }
 
-TEST_F(AppsView, ClickingAWindowSelectsItsProcessInTheMainList)
+// A click selects the window's process in the main list; a double click also brings it to the
+// front and then gives the activation back to the view, not to the main window under it.
+TEST_F(AppsView, ClickingAWindowSelectsItsProcessAndDoubleClickingLeavesTheViewActive)
 {
     host_->Select(-1);
+    ShowWindow(GetParent(host_->List()), SW_SHOWNOACTIVATE); // visible, as the main window is
+    HWND active = nullptr, shown = nullptr;
     Run([&](HWND view) {
         HWND list = GetDlgItem(view, IDC_APPS_LIST);
         LVFINDINFOA find = {LVFI_PARAM, nullptr, static_cast<LPARAM>(child_.Id()), {}, 0};
@@ -100,8 +104,16 @@ TEST_F(AppsView, ClickingAWindowSelectsItsProcessInTheMainList)
         SendMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
         SendMessageA(list, WM_LBUTTONUP, 0, at);
         kvtest::Pump();
+        EXPECT_EQ(host_->FindRow(child_.Id()),
+                  ListView_GetNextItem(host_->List(), -1, LVNI_SELECTED));
+
+        shown = view;
+        SendMessageA(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+        SendMessageA(list, WM_LBUTTONUP, 0, at);
+        kvtest::Pump(); // the posted double click switches to the child's window and back
+        kvtest::PumpUntil([&] { return (active = GetForegroundWindow()) == view; }, 1000);
     });
-    EXPECT_EQ(host_->FindRow(child_.Id()), ListView_GetNextItem(host_->List(), -1, LVNI_SELECTED));
+    EXPECT_EQ(shown, active);
 }
 
 } // namespace

@@ -125,6 +125,14 @@ void LinkRecord(ProcessRecord *record)
     g_recordIndex[IdentityKey(record->id, record->kind)] = record;
 }
 
+// Whether a full read of a process describes the process of a kept record, not a later one that
+// was given the same identifier.
+bool SameProcess(const ProcessRecord &kept, const ProcessRecord &read)
+{
+    return kept.parentId == read.parentId && std::strcmp(kept.name, read.name) == 0 &&
+           std::strcmp(kept.path, read.path) == 0;
+}
+
 // Gives a record its row, at its sorted place; 0 when the list refuses it.
 int InsertRow(HWND list, ProcessRecord *record)
 {
@@ -178,15 +186,25 @@ ProcessRecord *FindProcessRecord(DWORD id, DWORD kind)
     return found == g_recordIndex.end() ? nullptr : found->second;
 }
 
+const ProcessRecord *FindKnownProcess(DWORD id, DWORD kind)
+{
+    const ProcessRecord *record = FindProcessRecord(id, kind);
+    return record && !(record->flags & RecordExcluded) ? record : nullptr;
+}
+
 int AddOrUpdateProcess(HWND list, const ProcessRecord *incoming)
 {
     ProcessRecord *existing = FindProcessRecord(incoming->id, incoming->kind);
     if (existing && (existing->flags & RecordExcluded)) {
-        // Back from a module-usage filter: the same record, so it keeps its age, in a new row.
-        existing->flags = (existing->flags & ~RecordExcluded) | RecordSeen;
-        existing->priorityClass = incoming->priorityClass;
-        existing->threadCount = incoming->threadCount;
-        return (existing->flags & RecordNoDetails) ? 1 : InsertRow(list, existing);
+        if (SameProcess(*existing, *incoming)) {
+            // Back from a module-usage filter: the same record, so it keeps its age, in a new row.
+            existing->flags = (existing->flags & ~RecordExcluded) | RecordSeen;
+            existing->priorityClass = incoming->priorityClass;
+            existing->threadCount = incoming->threadCount;
+            return (existing->flags & RecordNoDetails) ? 1 : InsertRow(list, existing);
+        }
+        FreeRecord(existing); // its identifier now names another process
+        existing = nullptr;
     }
     if (existing) {
         existing->flags |= RecordSeen;

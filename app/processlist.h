@@ -47,6 +47,10 @@ struct SortParams {
 HWND CreateProcessList(HWND parent, DWORD style, DWORD exStyle, const struct ColumnEntry *columns,
                        int columnCount, int controlId);
 ProcessRecord *FindProcessRecord(DWORD id, DWORD kind);
+// The record of a process the list knows to be alive since it last read it, whose name, path and
+// parent a refresh may take over instead of reading them again; null for a record a module-usage
+// filter hid, whose identifier may have passed to another process meanwhile.
+const ProcessRecord *FindKnownProcess(DWORD id, DWORD kind);
 int AddOrUpdateProcess(HWND list, const ProcessRecord *record);
 ProcessRecord *RecordAt(int index);
 DWORD GetSelectedProcess(HWND list, char *buffer, int length);

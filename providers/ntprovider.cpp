@@ -195,7 +195,7 @@ int NtEnumerateProcesses(HWND list)
     if (!ids)
         return 0;
     for (DWORD i = 0; i < count; ++i) {
-        if (const ProcessRecord *known = FindProcessRecord(ids[i], KindProcess)) {
+        if (const ProcessRecord *known = FindKnownProcess(ids[i], KindProcess)) {
             FeedKnownProcess(list, *known);
             continue;
         }

@@ -87,23 +87,18 @@ std::vector<std::string> ReadLines(const std::string &path)
     return lines;
 }
 
-std::string TempFolder()
+std::string TempFile(const char *name)
 {
     char folder[MAX_PATH];
     GetTempPathA(sizeof folder, folder);
-    return folder;
-}
-
-std::string TempFile(const char *name)
-{
-    return TempFolder() + name;
+    return std::string(folder) + name;
 }
 
 // Files in the temporary folder that a save may have left behind.
 int CountSaveLeftovers()
 {
     WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((TempFolder() + "kvs*.tmp").c_str(), &found);
+    HANDLE search = FindFirstFileA(TempFile("kvs*.tmp").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE)
         return 0;
     int count = 0;

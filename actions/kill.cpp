@@ -20,11 +20,76 @@ void Warn(UINT stringId)
     ShowResMessage(g_processList, stringId, MB_OK | MB_ICONEXCLAMATION);
 }
 
+// The warning is the dialog's only control without an identifier.
+HWND FindWarning(HWND dialog)
+{
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if (LOWORD(GetDlgCtrlID(child)) == 0xFFFF)
+            return child;
+    return nullptr;
+}
+
+// Height the control's text takes when wrapped to `width` in the control's own font, as a
+// static control draws it.
+int WrappedTextHeight(HWND control, int width)
+{
+    char text[1024];
+    GetWindowTextA(control, text, sizeof text);
+    HDC dc = GetDC(control);
+    if (!dc)
+        return 0;
+    HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0));
+    HGDIOBJ previous = font ? SelectObject(dc, font) : nullptr;
+    RECT rect = {0, 0, width, 0};
+    DrawTextA(dc, text, -1, &rect, DT_CALCRECT | DT_LEFT | DT_WORDBREAK | DT_EXPANDTABS);
+    if (previous)
+        SelectObject(dc, previous);
+    ReleaseDC(control, dc);
+    return rect.bottom - rect.top;
+}
+
+void MoveBy(HWND dialog, HWND control, int down, int taller)
+{
+    RECT rect;
+    GetWindowRect(control, &rect);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT *>(&rect), 2);
+    SetWindowPos(control, nullptr, rect.left, rect.top + down, rect.right - rect.left,
+                 rect.bottom - rect.top + taller, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The template sizes the warning for one font. In another (the substitute for "MS Sans Serif"
+// under Wine and on many current systems) it wraps onto a line more and would hide its last
+// line, the question. The warning gets the height its text needs; what lies below it moves down
+// and the dialog grows by as much.
+void FitWarning(HWND dialog)
+{
+    HWND warning = FindWarning(dialog);
+    RECT box;
+    if (!warning || !GetClientRect(warning, &box))
+        return;
+    const int grow = WrappedTextHeight(warning, box.right) - box.bottom;
+    if (grow <= 0)
+        return;
+    RECT rect;
+    GetWindowRect(warning, &rect);
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT other;
+        GetWindowRect(child, &other);
+        if (child != warning && other.top >= rect.bottom)
+            MoveBy(dialog, child, grow, 0);
+    }
+    MoveBy(dialog, warning, 0, grow);
+    GetWindowRect(dialog, &rect);
+    SetWindowPos(dialog, nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top + grow,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 INT_PTR CALLBACK KillDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG: {
         ApplyDbcsFont(dialog);
+        FitWarning(dialog);
         char question[MAX_PATH + 4];
         FormatKillQuestion(reinterpret_cast<const char *>(lParam), CP_ACP, question,
                            sizeof question);

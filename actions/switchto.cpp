@@ -29,8 +29,12 @@ LRESULT OnSwitchToCommand(HWND, WPARAM wParam, WORD, LPARAM)
     const DWORD id = GetSelectedProcess(g_processList, ViewTitle, -MAX_PATH);
     if (!id)
         return 0;
+    // This program's active window, to come back to: the main window, or the view open over it
+    // (the main window is disabled then, and activating it would leave the user nowhere to
+    // click). Taken before the switch, which may activate the main window itself.
+    HWND back = GetLastActivePopup(g_mainWindow);
     SwitchToProcess(id);
     if (LOWORD(wParam) == IDM_BRINGTOFRONT)
-        SetForegroundWindow(g_mainWindow);
+        SetForegroundWindow(back);
     return 0;
 }

@@ -158,6 +158,10 @@ LRESULT OnCreate(HWND window, UINT, WPARAM, LPARAM)
 
 LRESULT OnSize(HWND window, UINT, WPARAM wParam, LPARAM)
 {
+    // Whenever the window is shown and not minimised its list refreshes, also when it comes back
+    // from a minimised start without the tray, which started no timer.
+    if (wParam != SIZE_MINIMIZED && IsWindowVisible(window) && !MainTimerRunning())
+        SetMainTimer(TRUE);
     if (LOWORD(wParam) == SIZE_RESTORED) {
         RECT rect;
         GetWindowRect(window, &rect);

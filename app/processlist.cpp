@@ -96,20 +96,39 @@ void AnnounceCells(HWND list, int index)
     }
 }
 
-// The row before which a new record belongs: the first row that sorts after it. The rows are
-// kept in sorted order, so a binary search finds the same place as a scan from the top while
-// doing a logarithmic number of comparisons.
-int InsertionIndex(HWND list, const ProcessRecord *record)
+// False once a record's sort key changed in place without its row moving (a priority or thread
+// count seen by a refresh); true again when the rows are sorted or the list is empty.
+bool g_rowsSorted = true;
+
+int CompareForInsertion(const ProcessRecord *record, HWND list, int row)
 {
     const SortParams params = {kProcessListId, g_sortColumn, g_sortDirection};
+    const ProcessRecord *other = ItemRecord(list, row);
+    return other ? CompareRecords(reinterpret_cast<LPARAM>(record),
+                                  reinterpret_cast<LPARAM>(other),
+                                  reinterpret_cast<LPARAM>(&params))
+                 : 0;
+}
+
+// The row before which a new record belongs: the first row, from the top, that sorts after it.
+// While the rows are known to be sorted a binary search finds that same row with a logarithmic
+// number of comparisons; once a row may stand out of order only the scan finds it.
+int InsertionIndex(HWND list, const ProcessRecord *record)
+{
+    const int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    if (count == 0)
+        g_rowsSorted = true;
+    if (!g_rowsSorted) {
+        int row = 0;
+        while (row < count && CompareForInsertion(record, list, row) >= 0)
+            ++row;
+        return row;
+    }
     int low = 0;
-    int high = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    int high = count;
     while (low < high) {
         const int middle = low + (high - low) / 2;
-        ProcessRecord *other = ItemRecord(list, middle);
-        if (other && CompareRecords(reinterpret_cast<LPARAM>(record),
-                                    reinterpret_cast<LPARAM>(other),
-                                    reinterpret_cast<LPARAM>(&params)) < 0)
+        if (CompareForInsertion(record, list, middle) < 0)
             high = middle;
         else
             low = middle + 1;
@@ -156,8 +175,16 @@ int FindRowOf(HWND list, const ProcessRecord *record)
                                          reinterpret_cast<LPARAM>(&find)));
 }
 
-// Inserts the record's row at its sorted place; the cells are asked for on demand.
-int ShowRecord(HWND list, ProcessRecord *record)
+// Whether a full read of a process describes the process of a kept record, not a later one that
+// was given the same identifier.
+bool SameProcess(const ProcessRecord &kept, const ProcessRecord &read)
+{
+    return kept.parentId == read.parentId && std::strcmp(kept.name, read.name) == 0 &&
+           std::strcmp(kept.path, read.path) == 0;
+}
+
+// Gives a record its row, at its sorted place; 0 when the list refuses it.
+int InsertRow(HWND list, ProcessRecord *record)
 {
     LVITEMA item = {};
     item.mask = LVIF_TEXT | LVIF_PARAM | LVIF_STATE;
@@ -184,7 +211,7 @@ int PromoteRecord(HWND list, ProcessRecord *existing, const ProcessRecord *incom
     existing->name[MAX_PATH - 1] = '\0';
     existing->path[MAX_PATH - 1] = '\0';
     existing->flags |= RecordSeen;
-    return ShowRecord(list, existing);
+    return InsertRow(list, existing);
 }
 
 } // namespace
@@ -216,9 +243,27 @@ ProcessRecord *FindProcessRecord(DWORD id, DWORD kind)
     return found == g_recordIndex.end() ? nullptr : found->second;
 }
 
+const ProcessRecord *FindKnownProcess(DWORD id, DWORD kind)
+{
+    const ProcessRecord *record = FindProcessRecord(id, kind);
+    return record && !(record->flags & RecordExcluded) ? record : nullptr;
+}
+
 int AddOrUpdateProcess(HWND list, const ProcessRecord *incoming)
 {
     ProcessRecord *existing = FindProcessRecord(incoming->id, incoming->kind);
+    if (existing && (existing->flags & RecordExcluded)) {
+        if (SameProcess(*existing, *incoming)) {
+            // Back from a module-usage filter: the same record, so it keeps its age, in a new row.
+            existing->flags = (existing->flags & ~RecordExcluded) | RecordSeen;
+            existing->priorityClass = incoming->priorityClass;
+            existing->threadCount = incoming->threadCount;
+            existing->figures = incoming->figures;
+            return (existing->flags & RecordNoDetails) ? 1 : InsertRow(list, existing);
+        }
+        FreeRecord(existing); // its identifier now names another process
+        existing = nullptr;
+    }
     if (existing && (existing->flags & RecordNoDetails) && !(incoming->flags & RecordNoDetails))
         return PromoteRecord(list, existing, incoming);
     if (existing) {
@@ -238,6 +283,9 @@ int AddOrUpdateProcess(HWND list, const ProcessRecord *incoming)
         existing->priorityClass = incoming->priorityClass;
         existing->threadCount = incoming->threadCount;
         existing->figures = incoming->figures;
+        // The row stays where it is, so the rows may no longer be in order.
+        if (changed || (figuresChanged && IsFigureColumn(g_columnKinds[g_sortColumn])))
+            g_rowsSorted = false;
         if (changed) {
             const int index = FindRowOf(list, existing);
             if (index >= 0)
@@ -258,7 +306,7 @@ int AddOrUpdateProcess(HWND list, const ProcessRecord *incoming)
     record->flags |= RecordSeen;
     if (record->flags & RecordNoDetails)
         return 1;
-    return ShowRecord(list, record);
+    return InsertRow(list, record);
 }
 
 void DropProcessRecord(HWND list, ProcessRecord *record)
@@ -427,8 +475,8 @@ LRESULT SortByColumn(NMHDR *header)
     g_sortDirection = column == g_sortColumn ? -g_sortDirection : 1;
     g_sortColumn = column;
     SortParams params = {static_cast<int>(header->idFrom), column, g_sortDirection};
-    SendMessageA(header->hwndFrom, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&params),
-                 reinterpret_cast<LPARAM>(CompareRecords));
+    g_rowsSorted = SendMessageA(header->hwndFrom, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&params),
+                                reinterpret_cast<LPARAM>(CompareRecords)) != 0;
     UpdateSortArrow(header->hwndFrom, false);
     return 0;
 }
@@ -494,8 +542,8 @@ void ShowExtraColumns(HWND list, unsigned mask)
     }
     g_arrowColumn = -1; // the header items it marked are gone
     SortParams params = {kProcessListId, g_sortColumn, g_sortDirection};
-    SendMessageA(list, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&params),
-                 reinterpret_cast<LPARAM>(CompareRecords));
+    g_rowsSorted = SendMessageA(list, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&params),
+                                reinterpret_cast<LPARAM>(CompareRecords)) != 0;
     UpdateSortArrow(list, false);
 }
 

@@ -6,7 +6,8 @@
 enum RecordFlags : DWORD {
     RecordSeen = 1,      // met in the current refresh pass (also the tree's visited mark)
     RecordNoDetails = 2, // kept in the chain, never shown as a row
-    RecordExcluded = 4,  // filtered out by module usage; removed by the next sweep
+    RecordExcluded = 4,  // filtered out by module usage: the sweep deletes its row, the record
+                         // stays until a refresh pass meets the process again and restores it
 };
 
 enum RecordKind : DWORD {
@@ -60,6 +61,10 @@ struct SortParams {
 HWND CreateProcessList(HWND parent, DWORD style, DWORD exStyle, const struct ColumnEntry *columns,
                        int columnCount, int controlId);
 ProcessRecord *FindProcessRecord(DWORD id, DWORD kind);
+// The record of a process the list knows to be alive since it last read it, whose name, path and
+// parent a refresh may take over instead of reading them again; null for a record a module-usage
+// filter hid, whose identifier may have passed to another process meanwhile.
+const ProcessRecord *FindKnownProcess(DWORD id, DWORD kind);
 int AddOrUpdateProcess(HWND list, const ProcessRecord *record);
 // Removes the record and its row, if it has one: the process it described is gone, even if a new
 // one now has its identifier.

@@ -18,9 +18,28 @@ namespace {
 char g_savePath[MAX_PATH];  // proposed again by every save dialog
 char *g_filter;             // 479, with every '|' turned into a zero byte
 char *g_defaultExtension;   // 482 "txt"
-char g_openPath[MAX_PATH];  // the path of g_saveFile, for error messages
+char g_openPath[MAX_PATH];  // where g_saveFile goes once complete, for error messages too
+char g_openTemp[MAX_PATH];  // the file g_saveFile writes to; empty when it is g_openPath itself
 
 const UINT kSaveFailed = 496; // file, then the system's reason
+
+// Whether a save failed, and the first reason it met: the C library's errno or the system's
+// error code. A later step that fails too (Wine's fclose after a full disk, without errno) must
+// not replace the reason.
+struct SaveError {
+    bool failed;
+    int crt;
+    DWORD system;
+};
+
+void NoteFailure(SaveError *error, int crt, DWORD system)
+{
+    error->failed = true;
+    if (!error->crt && !error->system) {
+        error->crt = crt;
+        error->system = crt ? 0 : system;
+    }
+}
 
 void PrepareDialogTexts()
 {
@@ -35,37 +54,98 @@ void PrepareDialogTexts()
 }
 
 // Tells the user which file could not be written and the system's reason.
-void ReportSaveFailure(HWND owner, const char *path, int error)
+void ReportSaveFailure(HWND owner, const char *path, const SaveError &error)
 {
+    char reason[256] = "";
+    if (error.crt)
+        lstrcpynA(reason, std::strerror(error.crt), sizeof reason);
+    else if (error.system)
+        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                       error.system, 0, reason, sizeof reason, nullptr);
     char *format = LoadResString(kSaveFailed);
     char message[2 * MAX_PATH + 256];
-    std::snprintf(message, sizeof message, format && *format ? format : "%s\n%s", path,
-                  error ? std::strerror(error) : "");
+    std::snprintf(message, sizeof message, format && *format ? format : "%s\n%s", path, reason);
     FreeResString(format);
     MessageBoxA(owner, message, g_className, MB_OK | MB_ICONERROR);
 }
 
-FILE *OpenForWriting(HWND owner, const char *path)
+// A new empty file beside `path`, in the same folder so that putting it in place is a rename.
+bool CreateTempBeside(const char *path, char *temp, SaveError *error)
 {
-    errno = 0;
-    FILE *file = std::fopen(path, "w");
-    if (!file)
-        ReportSaveFailure(owner, path, errno);
+    char folder[MAX_PATH];
+    lstrcpynA(folder, path, MAX_PATH);
+    char *slash = const_cast<char *>(FindLastChar(folder, '\\'));
+    char *other = const_cast<char *>(FindLastChar(folder, '/'));
+    if (other > slash)
+        slash = other;
+    if (slash)
+        slash[1] = '\0';
+    else
+        lstrcpyA(folder, ".");
+    if (GetTempFileNameA(folder, "kvs", 0, temp))
+        return true;
+    NoteFailure(error, 0, GetLastError());
+    return false;
+}
+
+typedef BOOL(WINAPI *MoveFileExFn)(LPCSTR, LPCSTR, DWORD);
+
+// Windows 95 has no replacing rename; there the old file is deleted first.
+bool PutInPlace(const char *temp, const char *path, SaveError *error)
+{
+    static const MoveFileExFn moveFileEx = reinterpret_cast<MoveFileExFn>(reinterpret_cast<void *>(
+        GetProcAddress(GetModuleHandleA("KERNEL32.DLL"), "MoveFileExA")));
+    if (moveFileEx && moveFileEx(temp, path, MOVEFILE_REPLACE_EXISTING))
+        return true;
+    if (moveFileEx && GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) {
+        NoteFailure(error, 0, GetLastError());
+        return false;
+    }
+    if ((DeleteFileA(path) || GetLastError() == ERROR_FILE_NOT_FOUND) && MoveFileA(temp, path))
+        return true;
+    NoteFailure(error, 0, GetLastError());
+    return false;
+}
+
+// Opens a temporary file beside `path` for writing in text mode; the earlier file of that name
+// stays untouched until FinishFile puts the complete new one in its place.
+FILE *OpenForWriting(HWND owner, const char *path, char *temp)
+{
+    SaveError error = {};
+    FILE *file = nullptr;
+    if (CreateTempBeside(path, temp, &error)) {
+        errno = 0;
+        file = std::fopen(temp, "w");
+        if (!file) {
+            NoteFailure(&error, errno, 0);
+            DeleteFileA(temp);
+        }
+    }
+    if (!file) {
+        temp[0] = '\0';
+        ReportSaveFailure(owner, path, error);
+    }
     return file;
 }
 
-// Closes a file and reports a failure of any earlier write or of the close itself.
-bool FinishFile(HWND owner, FILE *file, const char *path)
+// Closes the file and, when every write and the close succeeded, puts it in place of `path`.
+// Otherwise the temporary file goes, the earlier file stays as it was, and the user is told the
+// first reason met.
+bool FinishFile(HWND owner, FILE *file, const char *path, const char *temp)
 {
-    const bool writeFailed = std::ferror(file) != 0;
-    const int writeError = errno;
+    SaveError error = {};
+    if (std::ferror(file))
+        NoteFailure(&error, errno, 0);
     errno = 0;
-    const bool closeFailed = std::fclose(file) != 0;
-    if (writeFailed || closeFailed) {
-        ReportSaveFailure(owner, path, closeFailed ? errno : writeError);
-        return false;
-    }
-    return true;
+    if (std::fclose(file) != 0)
+        NoteFailure(&error, errno, 0);
+    const bool written = !error.failed && (!*temp || PutInPlace(temp, path, &error));
+    if (written)
+        return true;
+    if (*temp)
+        DeleteFileA(temp);
+    ReportSaveFailure(owner, path, error);
+    return false;
 }
 
 } // namespace
@@ -92,7 +172,8 @@ LRESULT SaveMainList(HWND, WPARAM, WORD, LPARAM)
     const char *path = ChooseSaveFile(g_processList);
     if (!path)
         return 0;
-    FILE *file = OpenForWriting(g_processList, path);
+    char temp[MAX_PATH];
+    FILE *file = OpenForWriting(g_processList, path, temp);
     if (!file)
         return 0;
     const char *format = g_settings.hexProcessId ? "%s\t%x\t%s\n" : "%s\t%u\t%s\n";
@@ -102,21 +183,23 @@ LRESULT SaveMainList(HWND, WPARAM, WORD, LPARAM)
         if (record)
             std::fprintf(file, format, record->name, static_cast<unsigned>(record->id), record->path);
     }
-    FinishFile(g_processList, file, path);
+    FinishFile(g_processList, file, path, temp);
     return 0;
 }
 
 FILE *OpenSaveFile(HWND owner)
 {
-    if (g_saveFile) {
+    if (g_saveFile) { // abandoned by an earlier save: its target stays as it was
         std::fclose(g_saveFile);
         g_saveFile = nullptr;
+        if (*g_openTemp)
+            DeleteFileA(g_openTemp);
     }
     const char *path = ChooseSaveFile(owner);
     if (!path)
         return nullptr;
     lstrcpynA(g_openPath, path, MAX_PATH);
-    g_saveFile = OpenForWriting(owner, path);
+    g_saveFile = OpenForWriting(owner, path, g_openTemp);
     return g_saveFile;
 }
 
@@ -126,7 +209,9 @@ bool CloseSaveFile(HWND owner)
         return false;
     FILE *file = g_saveFile;
     g_saveFile = nullptr;
-    return FinishFile(owner, file, g_openPath);
+    const bool written = FinishFile(owner, file, g_openPath, g_openTemp);
+    g_openTemp[0] = '\0';
+    return written;
 }
 
 char *ReadListBoxLine(HWND listBox, int index)

@@ -13,6 +13,12 @@ namespace {
 const UINT kNeedPsapi = 400;
 const UINT kNeedToolhelp = 475;
 
+// Held by a starting instance from before its search for a running one until its own window
+// exists, so that of several simultaneous starts only one creates a window and the others find
+// it. A start that is stuck holding it delays the others by this much at the most.
+const char kStartLockName[] = "Kelvane.StartLock";
+const DWORD kStartLockWaitMs = 30000;
+
 bool RegisterMainClass(HINSTANCE instance)
 {
     WNDCLASSEXA wc = {};
@@ -48,16 +54,27 @@ HICON LoadSmallIcon(HINSTANCE instance, int id)
                                          GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
 }
 
-} // namespace
-
-bool InitInstance(HINSTANCE instance, int showCommand)
+HANDLE TakeStartLock()
 {
-    DetectOs();
-    LoadLazyStrings(g_viewTitleTable);
-    LoadSettings();
-    LoadStringA(nullptr, 2, g_windowTitle, MAX_PATH);
-    LoadStringA(nullptr, 1, g_className, MAX_PATH);
+    HANDLE lock = CreateMutexA(nullptr, FALSE, kStartLockName);
+    if (lock && WaitForSingleObject(lock, kStartLockWaitMs) == WAIT_TIMEOUT) {
+        CloseHandle(lock); // go on unguarded rather than not at all
+        lock = nullptr;
+    }
+    return lock;
+}
 
+void ReleaseStartLock(HANDLE lock)
+{
+    if (!lock)
+        return;
+    ReleaseMutex(lock);
+    CloseHandle(lock);
+}
+
+// Everything from the single-instance rule to the shown main window.
+bool StartInstance(HINSTANCE instance, int showCommand)
+{
     if (!g_settings.allowMultiplyInstances) {
         HWND running = FindWindowA(g_className, nullptr);
         if (running) {
@@ -92,6 +109,22 @@ bool InitInstance(HINSTANCE instance, int showCommand)
     return true;
 }
 
+} // namespace
+
+bool InitInstance(HINSTANCE instance, int showCommand)
+{
+    DetectOs();
+    LoadLazyStrings(g_viewTitleTable);
+    LoadSettings();
+    LoadStringA(nullptr, 2, g_windowTitle, MAX_PATH);
+    LoadStringA(nullptr, 1, g_className, MAX_PATH);
+
+    HANDLE lock = g_settings.allowMultiplyInstances ? nullptr : TakeStartLock();
+    const bool started = StartInstance(instance, showCommand);
+    ReleaseStartLock(lock);
+    return started;
+}
+
 bool RegisterDialogClass(HINSTANCE instance)
 {
     WNDCLASSA dialogClass;
@@ -107,7 +140,8 @@ int RunMessageLoop(HACCEL accelerators)
 {
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        if (!TranslateAcceleratorA(msg.hwnd, accelerators, &msg)) {
+        // Against the main window, not msg.hwnd: keys typed into the list must reach it too.
+        if (!TranslateAcceleratorA(g_mainWindow, accelerators, &msg)) {
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         }

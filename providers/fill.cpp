@@ -35,18 +35,30 @@ void EndFill(HWND listBox, int top)
     InvalidateRect(listBox, nullptr, TRUE);
 }
 
-// Records that never became rows are not reached by the sweep over the rows; once a pass no
-// longer meets their process they go too, or the chain would grow with every process that was
-// ever inaccessible, and a later process with a reused identifier would inherit the hidden state.
+// Records without rows (never shown, or hidden by a module-usage filter) are not reached by the
+// sweep over the rows; once a pass no longer meets their process they go too, or the chain would
+// grow with every process that was ever inaccessible, and a later process with a reused
+// identifier would inherit the hidden state.
 void PruneUnseenHiddenRecords()
 {
     ProcessRecord *record = g_recordHead;
     while (record) {
         ProcessRecord *next = record->next;
-        if ((record->flags & RecordNoDetails) && !(record->flags & RecordSeen))
+        if ((record->flags & (RecordNoDetails | RecordExcluded)) && !(record->flags & RecordSeen))
             FreeRecord(record);
         record = next;
     }
+}
+
+// Deletes a row but keeps its record in the chain.
+void DetachRow(HWND list, int index)
+{
+    LVITEMA item = {};
+    item.mask = LVIF_PARAM;
+    item.iItem = index;
+    item.lParam = 0; // the deletion then frees nothing
+    SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    SendMessageA(list, LVM_DELETEITEM, index, 0);
 }
 
 } // namespace
@@ -116,8 +128,10 @@ int RemoveStaleItems(HWND list)
         if (!SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)) || !item.lParam)
             continue;
         const ProcessRecord *record = reinterpret_cast<const ProcessRecord *>(item.lParam);
-        if (!(record->flags & RecordSeen) || (record->flags & RecordExcluded))
+        if (!(record->flags & RecordSeen))
             SendMessageA(list, LVM_DELETEITEM, index, 0); // frees the record (OnDeleteItem)
+        else if (record->flags & RecordExcluded)
+            DetachRow(list, index); // the process lives: its record keeps its age for the tree
     }
     return 0;
 }

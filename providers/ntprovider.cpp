@@ -254,6 +254,14 @@ ProcessRecord *KnownRecord(HWND list, DWORD id, ULONGLONG createTime)
     return known;
 }
 
+// Whether the list may take a record's name, path and parent over instead of reading them: not
+// for a record without details, nor for one a module-usage filter hid.
+bool TakesOver(const ProcessRecord *known)
+{
+    return known && known == FindKnownProcess(known->id, known->kind) &&
+           !(known->flags & RecordNoDetails);
+}
+
 BOOL WINAPI OnWowTask(DWORD threadId, WORD, WORD task16, PSZ moduleName, PSZ fileName,
                       LPARAM user)
 {
@@ -297,7 +305,7 @@ int NtEnumerateProcesses(HWND list)
         const ProcessRecord *known = KnownRecord(list, ids[i], entry ? entry->createTime : 0);
         // A record without details is read again until its process can be read: one met while
         // it was still starting would otherwise stay hidden for its whole life.
-        if (known && !(known->flags & RecordNoDetails)) {
+        if (TakesOver(known)) {
             FeedKnownProcess(list, *known, entry, snapshot.takenAt);
             continue;
         }

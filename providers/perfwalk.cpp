@@ -212,11 +212,13 @@ int PerfPriorityName(const PerfThread &thread)
         return kTimeCritical;
     if (base == 1 || base == 16)
         return kIdle;
-    if (!thread.processPriorityKnown)
-        return -1;
     // The thread's own setting is how far its base lies from its class's base; the current
-    // priority would also count a temporary boost.
-    const int64_t setting = static_cast<int64_t>(base) - thread.processPriority;
+    // priority would also count a temporary boost. Without the class's base (no Process object,
+    // or none for this process) the setting is taken as the current priority's distance from
+    // the thread's base.
+    const int64_t setting = thread.processPriorityKnown
+                                ? static_cast<int64_t>(base) - thread.processPriority
+                                : static_cast<int64_t>(thread.currentPriority) - base;
     return setting >= -2 && setting <= 2 ? static_cast<int>(setting) + kNormal : -1;
 }
 

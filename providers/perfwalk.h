@@ -109,7 +109,9 @@ size_t WalkPerfThreads(const void *data, size_t size, const PerfTitles &titles,
 bool PerfBlockHasObject(const void *data, size_t size, uint32_t objectTitle);
 
 // Offset (0..6) of the thread's priority name among "(Lowest)", "(Below Normal)", "(Normal)",
-// "(Above Normal)", "(Highest)", "(Time Critical)", "(Idle)"; -1 when no name applies.
+// "(Above Normal)", "(Highest)", "(Time Critical)", "(Idle)"; -1 when no name applies. The
+// setting is the thread's base minus its class's base, or, with the class's base unknown, its
+// current priority minus its base.
 int PerfPriorityName(const PerfThread &thread);
 
 // Looks `name` up, ignoring ASCII case, in a name table of NUL-terminated text pairs (index,

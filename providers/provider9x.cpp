@@ -178,17 +178,17 @@ bool RunsMainModule(const char *exeFile, const char *modulePath)
 
 // Name, path and kind of a process never change while its identifier lives, so a process the
 // list already knows keeps them and costs no module snapshot.
-const ProcessRecord *FindKnownProcess(DWORD id)
+const ProcessRecord *FindKnownOfEitherKind(DWORD id)
 {
-    const ProcessRecord *known = FindProcessRecord(id, KindProcess);
-    return known ? known : FindProcessRecord(id, KindProcess16);
+    const ProcessRecord *known = FindKnownProcess(id, KindProcess);
+    return known ? known : FindKnownProcess(id, KindProcess16);
 }
 
 // Describes one process entry; false when its main module cannot be found.
 bool DescribeProcess(const PROCESSENTRY32 &entry, ProcessRecord *record)
 {
     std::memset(record, 0, sizeof *record);
-    const ProcessRecord *known = FindKnownProcess(entry.th32ProcessID);
+    const ProcessRecord *known = FindKnownOfEitherKind(entry.th32ProcessID);
     if (known) {
         std::memcpy(record->name, known->name, sizeof record->name);
         std::memcpy(record->path, known->path, sizeof record->path);

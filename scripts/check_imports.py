@@ -21,6 +21,7 @@ FORBIDDEN = {
     "AddVectoredExceptionHandler", "RemoveVectoredExceptionHandler", "GetTickCount64",
     "InitOnceExecuteOnce", "InitializeSRWLock", "AcquireSRWLockExclusive",
     "CreateSymbolicLinkA", "CreateSymbolicLinkW", "GetProcessId", "QueryFullProcessImageNameA",
+    "MoveFileExA",
 }
 
 

@@ -86,22 +86,43 @@ TEST_F(AppsView, ListsTheChildsWindowAndSavesEveryItemOnRefill)
     DeleteFileA(file.c_str());
 }
 
-TEST_F(AppsView, ClickingAWindowSelectsItsProcessInTheMainList)
+// A click selects the window's process in the main list; a double click also brings it to the
+// front and then gives the activation back to the view, not to the main window under it: also
+// when the chosen window is that main window itself.
+TEST_F(AppsView, ClickingAWindowSelectsItsProcessAndDoubleClickingLeavesTheViewActive)
 {
     host_->Select(-1);
+    ShowWindow(GetParent(host_->List()), SW_SHOWNOACTIVATE); // visible, as the main window is
+    HWND shown = nullptr;
+    std::vector<HWND> active;
     Run([&](HWND view) {
+        shown = view;
         HWND list = GetDlgItem(view, IDC_APPS_LIST);
-        LVFINDINFOA find = {LVFI_PARAM, nullptr, static_cast<LPARAM>(child_.Id()), {}, 0};
-        const int row = static_cast<int>(SendMessageA(list, LVM_FINDITEMA, static_cast<WPARAM>(-1),
-                                                      reinterpret_cast<LPARAM>(&find)));
-        RECT rect = {LVIR_LABEL, 0, 0, 0};
-        ASSERT_TRUE(SendMessageA(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&rect)));
-        const LPARAM at = MAKELPARAM(rect.left + 4, (rect.top + rect.bottom) / 2);
+        auto pointAt = [&](DWORD processId) { // on the label of the process's first window
+            LVFINDINFOA find = {LVFI_PARAM, nullptr, static_cast<LPARAM>(processId), {}, 0};
+            const int row = static_cast<int>(SendMessageA(
+                list, LVM_FINDITEMA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)));
+            RECT rect = {LVIR_LABEL, 0, 0, 0};
+            SendMessageA(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&rect));
+            return MAKELPARAM(rect.left + 4, (rect.top + rect.bottom) / 2);
+        };
+        const LPARAM at = pointAt(child_.Id());
         SendMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
         SendMessageA(list, WM_LBUTTONUP, 0, at);
         kvtest::Pump();
+        EXPECT_EQ(host_->FindRow(child_.Id()),
+                  ListView_GetNextItem(host_->List(), -1, LVNI_SELECTED));
+
+        for (LPARAM target : {at, pointAt(GetCurrentProcessId())}) {
+            SendMessageA(list, WM_LBUTTONDBLCLK, MK_LBUTTON, target);
+            SendMessageA(list, WM_LBUTTONUP, 0, target);
+            kvtest::Pump(); // the posted double click switches to the window and back
+            HWND now = nullptr;
+            kvtest::PumpUntil([&] { return (now = GetForegroundWindow()) == view; }, 1000);
+            active.push_back(now);
+        }
     });
-    EXPECT_EQ(host_->FindRow(child_.Id()), ListView_GetNextItem(host_->List(), -1, LVNI_SELECTED));
+    EXPECT_EQ(std::vector<HWND>(2, shown), active);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "actions/kill.h"
@@ -14,11 +15,47 @@
 
 namespace {
 
+RECT RectIn(HWND dialog, HWND control)
+{
+    RECT rect;
+    GetWindowRect(control, &rect);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT *>(&rect), 2);
+    return rect;
+}
+
+// The warning shows all of its text in the dialog's font, and the question and the buttons
+// stand below it, inside the dialog.
+void ExpectWarningFits(HWND dialog)
+{
+    HWND warning = GetWindow(GetDlgItem(dialog, IDC_KILL_QUESTION), GW_HWNDPREV);
+    const std::string text = kvtest::WindowText(warning);
+    ASSERT_EQ(0u, text.find("WARNING: Killing a process"));
+    HDC dc = GetDC(warning);
+    SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(dialog, WM_GETFONT, 0, 0)));
+    RECT client, needed = {};
+    GetClientRect(warning, &client);
+    needed.right = client.right;
+    DrawTextA(dc, text.c_str(), -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS);
+    ReleaseDC(warning, dc);
+    EXPECT_LE(needed.bottom, client.bottom);
+
+    RECT inside;
+    GetClientRect(dialog, &inside);
+    const RECT question = RectIn(dialog, GetDlgItem(dialog, IDC_KILL_QUESTION));
+    EXPECT_GE(question.top, RectIn(dialog, warning).bottom);
+    for (int button : {IDOK, IDCANCEL, IDC_KILL_NOTIFY}) {
+        const RECT rect = RectIn(dialog, GetDlgItem(dialog, button));
+        EXPECT_GE(rect.top, question.bottom) << button;
+        EXPECT_LE(rect.bottom, inside.bottom) << button;
+    }
+}
+
 class KillTest : public kvtest::ViewTest {
 protected:
     KillTest() : ViewTest(OnKillCommand) {}
-    // Runs the Kill command and ends its dialog with `command`.
-    std::string Answer(UINT message, WPARAM command)
+    // Runs the Kill command and ends its dialog with `command`, after `look` saw it.
+    std::string Answer(UINT message, WPARAM command,
+                       const std::function<void(HWND)> &look = [](HWND) {})
     {
         std::string question;
         const HWND savedMain = g_mainWindow;
@@ -27,6 +64,7 @@ protected:
             "KELVANEDLG", IDC_KILL_QUESTION, [] { OnKillCommand(g_mainWindow, IDM_KILL, 0, 0); },
             [&](HWND dialog) {
                 question = kvtest::WindowText(GetDlgItem(dialog, IDC_KILL_QUESTION));
+                look(dialog);
                 SendMessageA(dialog, message, command, 0);
             });
         g_mainWindow = savedMain;
@@ -44,7 +82,7 @@ TEST_F(KillTest, CancelAndCloseLeaveTheProcessKillEndsItAndDropsItsRow)
     lstrcpyA(stale.name, "stale.exe");
     AddOrUpdateProcess(host_->List(), &stale);
 
-    EXPECT_EQ("'KVTEST_KILL.EXE'?", Answer(WM_COMMAND, IDCANCEL));
+    EXPECT_EQ("'KVTEST_KILL.EXE'?", Answer(WM_COMMAND, IDCANCEL, ExpectWarningFits));
     Answer(WM_CLOSE, 0);
     EXPECT_TRUE(Running());
     EXPECT_GE(host_->FindRow(stale.id), 0); // no refresh either

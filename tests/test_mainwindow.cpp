@@ -268,9 +268,18 @@ TEST_F(MainWindow, TrayHidesOnMinimiseAndCloseAndRestoresWithOneIcon)
     EXPECT_FALSE(TrayIconShown());
 }
 
-TEST_F(MainWindow, WithoutTrayCloseEndsTheWindow)
+TEST_F(MainWindow, WithoutTrayRestoringStartsTheRefreshAndCloseEndsTheWindow)
 {
     g_settings.useSysTray = false;
+    g_settings.mainRefresh = 1;
+    // As a minimised start without the tray leaves it: minimised, no timer.
+    SendMessageA(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    SetMainTimer(FALSE);
+    ASSERT_TRUE(IsIconic(window));
+    SendMessageA(window, WM_SYSCOMMAND, SC_RESTORE, 0);
+    EXPECT_FALSE(IsIconic(window));
+    EXPECT_TRUE(MainTimerRunning());
+
     SendMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
     Pump();
     EXPECT_FALSE(IsWindow(window));

@@ -252,6 +252,21 @@ TEST_F(MemoryView, TickRebuildsOnlyWhenTotalsMoveAndEmptiesOnceTheProcessEnds)
     EXPECT_TRUE(open);
 }
 
+// Pixels of the control that differ from its top-left one: some once its text is drawn.
+int InkedPixels(HWND control)
+{
+    RECT rect;
+    GetClientRect(control, &rect);
+    HDC dc = GetDC(control);
+    const COLORREF background = GetPixel(dc, 0, 0);
+    int inked = 0;
+    for (int y = 0; y < rect.bottom; ++y)
+        for (int x = 0; x < rect.right; ++x)
+            inked += GetPixel(dc, x, y) != background;
+    ReleaseDC(control, dc);
+    return inked;
+}
+
 TEST_F(MemoryView, ResizingKeepsTheListMarginsAndTheTotalsOnTheBottomEdge)
 {
     struct Layout {
@@ -277,6 +292,8 @@ TEST_F(MemoryView, ResizingKeepsTheListMarginsAndTheTotalsOnTheBottomEdge)
         opened = measure(view);
         SetWindowPos(view, nullptr, 0, 0, width + 120, height + 90, SWP_NOMOVE | SWP_NOZORDER);
         grown = measure(view);
+        kvtest::Pump(); // every paint the resizing asked for
+        EXPECT_GT(InkedPixels(GetDlgItem(view, IDC_MEMORY_TOTALS)), 0) << "totals line blank";
         SetWindowPos(view, nullptr, 0, 0, 40, 40, SWP_NOMOVE | SWP_NOZORDER);
         shrunk = measure(view);
     }));

@@ -92,15 +92,50 @@ protected:
     }
 };
 
+// Where, in the view, the Full Path column starts, and how far its longest system path
+// (a module from the system folder) reaches from there, in pixels.
+void MeasurePathColumn(HWND view, const std::vector<std::string> &lines, int *start, int *reach)
+{
+    HWND header = GetDlgItem(view, IDC_MODULE_HEADER), list = GetDlgItem(view, IDC_MODULE_LIST);
+    const LRESULT at = SendMessageA(header, EM_POSFROMCHAR,
+                                    kvtest::WindowText(header).find("Full Path"), 0);
+    POINT column = {static_cast<short>(LOWORD(at)), 0};
+    MapWindowPoints(header, view, &column, 1);
+    *start = column.x;
+    char system[MAX_PATH];
+    const UINT length = GetSystemDirectoryA(system, sizeof system);
+    HDC dc = GetDC(list);
+    SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(list, WM_GETFONT, 0, 0)));
+    *reach = 0;
+    for (const std::string &line : lines) {
+        const std::string path = Split(line).back();
+        SIZE size = {};
+        if (CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, path.c_str(),
+                           std::min<int>(length, path.size()), system, length) == CSTR_EQUAL &&
+            GetTextExtentPoint32A(dc, path.c_str(), static_cast<int>(path.size()), &size))
+            *reach = std::max<int>(*reach, size.cx);
+    }
+    ReleaseDC(list, dc);
+}
+
 TEST_F(ModulesView, ListsEveryModuleWithItsBaseSizeCreationTimeAndPath)
 {
     std::string title, header;
     std::vector<std::string> lines;
+    int pathStart = 0, pathReach = 0;
+    RECT listClient = {};
     ASSERT_TRUE(Run([&](HWND view) {
         title = kvtest::WindowText(view);
         header = kvtest::WindowText(GetDlgItem(view, IDC_MODULE_HEADER));
         lines = kvtest::ListLines(GetDlgItem(view, IDC_MODULE_LIST));
+        MeasurePathColumn(view, lines, &pathStart, &pathReach);
+        GetClientRect(GetDlgItem(view, IDC_MODULE_LIST), &listClient);
+        MapWindowPoints(GetDlgItem(view, IDC_MODULE_LIST), view,
+                        reinterpret_cast<POINT *>(&listClient), 2);
     }));
+    // At its opening size the view shows the system's modules' paths whole.
+    EXPECT_GT(pathReach, 0);
+    EXPECT_LE(pathStart + pathReach, listClient.right);
     EXPECT_EQ("Modules -- vt_full.exe", title);
     EXPECT_EQ("Module\tBase\tSize\tCreated\tFull Path", header);
     const std::vector<Module> modules = ModulesOf(child_.Id());

@@ -256,8 +256,10 @@ TEST(PerfWalk, PriorityNameComesFromTheThreadsSettingNotItsBoost)
         {15, 15, 8, true, 5},  {31, 31, 24, true, 5}, {1, 1, 8, true, 6},    {16, 16, 24, true, 6},
         {6, 6, 8, true, 0},    {7, 7, 8, true, 1},    {8, 8, 8, true, 2},    {9, 9, 8, true, 3},
         {10, 10, 8, true, 4},  {26, 26, 24, true, 4}, {13, 13, 8, true, -1}, {2, 2, 4, true, 0},
-        {10, 8, 8, true, 2},   {15, 13, 13, true, 2}, {10, 10, 0, false, -1}, {15, 15, 0, false, 5},
-        {0, INT32_MIN, INT32_MAX, true, -1},
+        {10, 8, 8, true, 2},   {15, 13, 13, true, 2}, {15, 15, 0, false, 5},
+        // With the class's base unknown, the current priority's distance from the thread's base.
+        {10, 10, 0, false, 2}, {12, 10, 0, false, 4}, {6, 7, 0, false, 1},  {13, 8, 0, false, -1},
+        {0, INT32_MIN, INT32_MAX, true, -1}, {INT32_MAX, INT32_MIN, 0, false, -1},
     };
     for (const Case &c : cases) {
         const PerfThread t = {1, c.current, c.base, c.process, c.known};

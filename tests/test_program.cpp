@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <initializer_list>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -135,13 +137,18 @@ struct Program {
         GetExitCodeProcess(info.hProcess, &code);
         return code;
     }
+    // The program's visible main window, or null when it has none (yet).
+    HWND ShownWindow() const
+    {
+        WindowSearch search = {info.dwProcessId, nullptr};
+        EnumWindows(FindProgramWindow, reinterpret_cast<LPARAM>(&search));
+        return search.found;
+    }
     HWND MainWindow(DWORD ms = 20000) const
     {
         for (DWORD waited = 0; waited < ms; waited += 50) {
-            WindowSearch search = {info.dwProcessId, nullptr};
-            EnumWindows(FindProgramWindow, reinterpret_cast<LPARAM>(&search));
-            if (search.found)
-                return search.found;
+            if (HWND found = ShownWindow())
+                return found;
             if (WaitForSingleObject(info.hProcess, 50) == WAIT_OBJECT_0)
                 return nullptr;
         }
@@ -156,18 +163,43 @@ int CountMainWindows()
     return count;
 }
 
-void PressCtrlQ(HWND window)
+// Types the keys as a user would: each pressed in order, then released in reverse order.
+void PressKeys(std::initializer_list<WORD> vks)
+{
+    std::vector<INPUT> keys;
+    for (WORD vk : vks) {
+        INPUT key = {};
+        key.type = INPUT_KEYBOARD;
+        key.ki.wVk = vk;
+        keys.push_back(key);
+    }
+    for (size_t i = vks.size(); i-- > 0;) {
+        keys.push_back(keys[i]);
+        keys.back().ki.dwFlags = KEYEVENTF_KEYUP;
+    }
+    SendInput(static_cast<UINT>(keys.size()), keys.data(), sizeof(INPUT));
+}
+
+// Clicks the first row of the program's process list, which takes the keyboard focus.
+void ClickFirstRow(HWND window)
 {
     SetForegroundWindow(window);
     Sleep(300);
-    INPUT keys[4] = {};
-    const WORD vks[4] = {VK_CONTROL, 'Q', 'Q', VK_CONTROL};
-    for (int i = 0; i < 4; ++i) {
-        keys[i].type = INPUT_KEYBOARD;
-        keys[i].ki.wVk = vks[i];
-        keys[i].ki.dwFlags = i >= 2 ? KEYEVENTF_KEYUP : 0;
-    }
-    SendInput(4, keys, sizeof(INPUT));
+    HWND list = GetDlgItem(window, 101);
+    RECT header;
+    GetWindowRect(reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0)), &header);
+    SetCursorPos(header.left + 20, header.bottom + 8);
+    INPUT clicks[2] = {};
+    clicks[0].type = clicks[1].type = INPUT_MOUSE;
+    clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, clicks, sizeof(INPUT));
+    Sleep(300);
+}
+
+int RowCount(HWND window)
+{
+    return static_cast<int>(SendMessageA(GetDlgItem(window, 101), LVM_GETITEMCOUNT, 0, 0));
 }
 
 class ProgramRun : public testing::Test {
@@ -178,22 +210,45 @@ protected:
 
 } // namespace
 
-TEST_F(ProgramRun, SecondStartRestoresFirstAndExitsWithoutWindow)
+// Of several starts at once exactly one opens a window; the others end without one. A later
+// start restores the running instance and ends too.
+TEST_F(ProgramRun, SimultaneousStartsLeaveOneWindowWhichALaterStartRestores)
 {
     StoredSettings::Set("AllowMultiplyInstances", "0");
-    Program first(BesideTests("kelvane.exe"));
-    HWND window = first.MainWindow();
-    ASSERT_NE(window, nullptr);
+    std::vector<std::unique_ptr<Program>> starts;
+    for (int i = 0; i < 20; ++i)
+        starts.emplace_back(new Program(BesideTests("kelvane.exe")));
+    // Wait until each has either ended or shown its window.
+    ASSERT_TRUE(kvtest::PumpUntil(
+        [&] {
+            for (const auto &start : starts)
+                if (start->WaitExit(0) == STILL_ACTIVE && !start->ShownWindow())
+                    return false;
+            return true;
+        },
+        30000));
+    const Program *first = nullptr;
+    for (const auto &start : starts) {
+        if (start->WaitExit(0) != STILL_ACTIVE) {
+            EXPECT_EQ(start->WaitExit(0), 0u);
+            continue;
+        }
+        EXPECT_EQ(first, nullptr) << "a second instance kept running";
+        first = start.get();
+    }
+    ASSERT_NE(first, nullptr);
+    HWND window = first->ShownWindow();
+    EXPECT_EQ(CountMainWindows(), 1);
+
     ShowWindow(window, SW_MINIMIZE);
     ASSERT_TRUE(IsIconic(window));
-
     Program second(BesideTests("kelvane.exe"));
     ASSERT_TRUE(second.Started());
     EXPECT_EQ(second.WaitExit(20000), 0u);
     EXPECT_EQ(CountMainWindows(), 1);
     EXPECT_FALSE(IsIconic(window));
     PostMessageA(window, WM_COMMAND, 40001, 0);
-    EXPECT_EQ(first.WaitExit(20000), 0u);
+    EXPECT_EQ(first->WaitExit(20000), 0u);
 }
 
 TEST_F(ProgramRun, MultipleInstancesRunSideBySideWhenAllowed)
@@ -211,20 +266,28 @@ TEST_F(ProgramRun, MultipleInstancesRunSideBySideWhenAllowed)
     EXPECT_EQ(first.WaitExit(20000), 0u);
 }
 
-TEST_F(ProgramRun, CtrlQEndsProgramAndWritesSettings)
+// After a click on a row the keys still reach the main window: F5 refreshes (no timer runs) and
+// Ctrl+Q ends the program, which writes its settings.
+TEST_F(ProgramRun, KeysWorkAfterARowClickAndCtrlQWritesSettings)
 {
     StoredSettings::Set("AllowMultiplyInstances", "0");
     StoredSettings::Set("HexProcessId", "1");
-    StoredSettings::Set("RefreshTimes", " 0 1 2 3 7");
+    StoredSettings::Set("RefreshTimes", " 0 1 2 3 0");
     Program program(BesideTests("kelvane.exe"));
     HWND window = program.MainWindow();
     ASSERT_NE(window, nullptr);
     SetWindowPos(window, nullptr, 0, 0, 612, 345, SWP_NOMOVE | SWP_NOZORDER);
-    PressCtrlQ(window);
+    ClickFirstRow(window);
+    const int rows = RowCount(window);
+    kvtest::ChildProcess child;
+    ASSERT_TRUE(child.Start("kvtest_keys.exe"));
+    PressKeys({VK_F5});
+    EXPECT_TRUE(kvtest::PumpUntil([&] { return RowCount(window) > rows; }, 5000));
+    PressKeys({VK_CONTROL, 'Q'});
     ASSERT_EQ(program.WaitExit(20000), 0u);
     EXPECT_EQ(StoredSettings::Get("WindowSize"), " 612 345");
     EXPECT_EQ(StoredSettings::Get("HexProcessId"), "1");
-    EXPECT_EQ(StoredSettings::Get("RefreshTimes"), " 0 1 2 3 7");
+    EXPECT_EQ(StoredSettings::Get("RefreshTimes"), " 0 1 2 3 0");
     EXPECT_EQ(StoredSettings::Get("UseSysTray"), "1");
 }
 

@@ -146,6 +146,14 @@ TEST_F(Refresh, OutsidePriorityChangeShowsWithoutMovingTheRow)
     EXPECT_EQ("High", host_->CellText(row, kPriorityColumn));
     EXPECT_EQ(static_cast<DWORD>(HIGH_PRIORITY_CLASS), host_->RecordOfRow(row)->priorityClass);
     EXPECT_EQ("Normal", host_->CellText(host_->FindRow(beta.Id()), kPriorityColumn));
+
+    // A new process goes before the first row from the top that sorts after it: here the row
+    // that kept its place although it now sorts later than every Normal one, far above where
+    // the new name would stand among the Normal rows.
+    kvtest::ChildProcess gamma;
+    ASSERT_TRUE(gamma.Start("zz_kvtest_late.exe"));
+    Pass();
+    EXPECT_EQ(host_->FindRow(gamma.Id()) + 1, host_->FindRow(alpha.Id()));
 }
 
 TEST_F(Refresh, HiddenRecordOfEndedProcessIsPruned)

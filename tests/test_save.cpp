@@ -4,6 +4,8 @@
 #include <commctrl.h>
 
 #include <fstream>
+#include <functional>
+#include <io.h>
 #include <string>
 #include <vector>
 
@@ -58,17 +60,23 @@ void CALLBACK DriverTick(HWND, UINT, UINT_PTR, DWORD)
         EnumThreadWindows(GetCurrentThreadId(), AnswerDialog, 0);
 }
 
-SaveDriver SaveMainListTo(const std::string &path)
+// Runs `save` with every dialog it shows answered, choosing `path` in the save dialog.
+SaveDriver Drive(const std::string &path, const std::function<void()> &save)
 {
     SaveDriver driver;
     driver.path = path;
     g_driver = &driver;
     kvtest::ModalTimeLimit limit;
     driver.timer = SetTimer(nullptr, 0, 50, DriverTick);
-    SaveMainList(nullptr, 0, 0, 0);
+    save();
     KillTimer(nullptr, driver.timer);
     g_driver = nullptr;
     return driver;
+}
+
+SaveDriver SaveMainListTo(const std::string &path)
+{
+    return Drive(path, [] { SaveMainList(nullptr, 0, 0, 0); });
 }
 
 std::vector<std::string> ReadLines(const std::string &path)
@@ -85,6 +93,26 @@ std::string TempFile(const char *name)
     char folder[MAX_PATH];
     GetTempPathA(sizeof folder, folder);
     return std::string(folder) + name;
+}
+
+// Files in the temporary folder that a save may have left behind.
+int CountSaveLeftovers()
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(TempFile("kvs*.tmp").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return 0;
+    int count = 0;
+    do
+        ++count;
+    while (FindNextFileA(search, &found));
+    FindClose(search);
+    return count;
+}
+
+void WriteText(const std::string &path, const char *text)
+{
+    std::ofstream(path, std::ios::binary) << text;
 }
 
 class SaveMain : public testing::Test {
@@ -138,18 +166,38 @@ TEST_F(SaveMain, WritesNameIdAndPathOfEveryRowInDisplayOrder)
     }
 }
 
-TEST_F(SaveMain, EmptyListGivesEmptyFileAndUnwritableFileIsReported)
+TEST_F(SaveMain, EmptyListReplacesAnEarlierFileAndAFailedSaveKeepsIt)
 {
+    const int leftovers = CountSaveLeftovers();
     kvtest::ListHost host; // never refreshed: no rows
+    WriteText(file_, "earlier\r\n");
     SaveMainListTo(file_);
-    WIN32_FILE_ATTRIBUTE_DATA data = {};
-    ASSERT_TRUE(GetFileAttributesExA(file_.c_str(), GetFileExInfoStandard, &data));
-    EXPECT_EQ(0u, data.nFileSizeLow);
+    EXPECT_TRUE(ReadLines(file_).empty());
 
     // Another program holds the file open without sharing: the save must say so, naming it.
+    WriteText(file_, "earlier\r\n");
     HANDLE held = CreateFileA(file_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
-    const SaveDriver run = SaveMainListTo(file_);
+    SaveDriver run = SaveMainListTo(file_);
     CloseHandle(held);
     EXPECT_NE(std::string::npos, run.message.find("kv_main_save.txt")) << run.message;
+    EXPECT_EQ(std::vector<std::string>{"earlier\r"}, ReadLines(file_));
+
+    // A view's save whose writes fail halfway, as on a full disk: the earlier file is never
+    // truncated, the reason is told, and nothing is left behind.
+    bool keptWhileOpen = false, closed = true;
+    run = Drive(file_, [&] {
+        ASSERT_TRUE(OpenSaveFile(nullptr));
+        keptWhileOpen = ReadLines(file_) == std::vector<std::string>{"earlier\r"};
+        std::fputs("half a line", g_saveFile);
+        _close(_fileno(g_saveFile)); // every later write fails
+        closed = CloseSaveFile(nullptr);
+    });
+    EXPECT_TRUE(keptWhileOpen);
+    EXPECT_FALSE(closed);
+    const size_t named = run.message.find("kv_main_save.txt:\n");
+    ASSERT_NE(std::string::npos, named) << run.message;
+    EXPECT_LT(named + 18, run.message.size()) << "a reason follows the name";
+    EXPECT_EQ(std::vector<std::string>{"earlier\r"}, ReadLines(file_));
+    EXPECT_EQ(leftovers, CountSaveLeftovers());
 }

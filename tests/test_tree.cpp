@@ -61,23 +61,43 @@ TEST_F(TreeFill, PlacesEveryRecordOnceUnderItsOlderParentAndSavesIndentedLines)
     }
     const bool savedHex = g_settings.hexProcessId;
     g_settings.hexProcessId = false;
-    g_saveFile = std::tmpfile();
-    ASSERT_TRUE(g_saveFile);
-    EXPECT_EQ(1, FillProcessTree(tree, 30));
-    g_settings.hexProcessId = savedHex;
-
-    std::vector<std::string> lines;
-    char line[2 * MAX_PATH];
-    for (std::rewind(g_saveFile); std::fgets(line, sizeof line, g_saveFile);)
-        lines.push_back(std::string(line, std::strcspn(line, "\n")));
-    std::fclose(g_saveFile);
-    g_saveFile = nullptr;
+    auto savedLines = [&] { // fills the tree selecting c, and returns what it saved
+        std::vector<std::string> lines;
+        g_saveFile = std::tmpfile();
+        if (!g_saveFile)
+            return lines;
+        EXPECT_EQ(1, FillProcessTree(tree, 30));
+        char line[2 * MAX_PATH];
+        for (std::rewind(g_saveFile); std::fgets(line, sizeof line, g_saveFile);)
+            lines.push_back(std::string(line, std::strcspn(line, "\n")));
+        std::fclose(g_saveFile);
+        g_saveFile = nullptr;
+        return lines;
+    };
     const std::string longLabel = longName.substr(0, MAX_PATH - 6) + " (70)"; // name cut, not id
     const std::vector<std::string> expected = {
         "a (10)", "  b (20)", "    c (30)", "  g (11)", "d (40)", "e (50)", "f (60)", longLabel};
-    EXPECT_EQ(expected, lines);
+    EXPECT_EQ(expected, savedLines());
     EXPECT_EQ(8, SendMessageA(tree, TVM_GETCOUNT, 0, 0));
     EXPECT_EQ("c (30)", Text(tree, Next(tree, nullptr, TVGN_CARET)));
+
+    // A module-usage filter hides a and b; by the pass that clears it a has ended and another
+    // process has its identifier. b comes back with its age, but not under that newer process.
+    for (ProcessRecord *record = g_recordHead; record; record = record->next)
+        if (record->id == 10 || record->id == 20)
+            record->flags |= RecordExcluded;
+    RemoveStaleItems(host_->List());
+    const struct { DWORD id, parentId; const char *name; } comeback[] = {{20, 10, "b"}, {10, 0, "a2"}};
+    for (const auto &r : comeback) {
+        ProcessRecord record = {};
+        record.id = r.id, record.parentId = r.parentId;
+        lstrcpynA(record.name, r.name, MAX_PATH);
+        AddOrUpdateProcess(host_->List(), &record);
+    }
+    g_settings.hexProcessId = savedHex;
+    const std::vector<std::string> after = {"b (20)", "  c (30)", "d (40)", "e (50)", "f (60)",
+                                            "g (11)", longLabel, "a2 (10)"};
+    EXPECT_EQ(after, savedLines());
 }
 
 class TreeView : public kvtest::ViewTest {
@@ -85,10 +105,18 @@ protected:
     TreeView() : ViewTest(OnProcessTreeCommand) {}
 };
 
-TEST_F(TreeView, ShowsAChildUnderThisProcessAndSelectsTheChosenItemsProcess)
+TEST_F(TreeView, ShowsAChildUnderThisProcessAfterAFilterAndSelectsTheChosenItemsProcess)
 {
     RefreshProcessList(host_->List()); // this process is recorded before its child
     ASSERT_TRUE(child_.Start("kvtest_tree.exe"));
+    RefreshProcessList(host_->List());
+    // A module-usage filter that keeps only the child's row, as choosing its executable does;
+    // the refresh below clears it. The processes it hid are still older than the child.
+    for (ProcessRecord *record = g_recordHead; record; record = record->next)
+        if (record->id != child_.Id())
+            record->flags |= RecordExcluded;
+    RemoveStaleItems(host_->List());
+    ASSERT_EQ(1, host_->RowCount());
     for (bool hex : {false, true}) {
         g_settings.hexProcessId = hex;
         ASSERT_TRUE(host_->SelectProcess(child_.Id()));

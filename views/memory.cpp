@@ -305,6 +305,10 @@ void ResizeMemoryView(HWND dialog, int width, int height)
     if (headerWidth > 0)
         SetWindowPos(header, nullptr, 0, 0, headerWidth, GetMemoryState(dialog)->headerHeight,
                      SWP_NOMOVE | SWP_NOZORDER);
+    // Moved into the area the growing dialog has yet to paint, the totals line would stay blank
+    // behind it until something else repainted it; both lines are drawn again after it.
+    InvalidateRect(totals, nullptr, TRUE);
+    InvalidateRect(header, nullptr, TRUE);
 }
 
 bool MemoryViewMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam, INT_PTR *result)

@@ -100,6 +100,9 @@ void AnnounceCells(HWND list, int index)
 // count seen by a refresh); true again when the rows are sorted or the list is empty.
 bool g_rowsSorted = true;
 
+// Set when a pass changed figures that columns show; the list is repainted once at its end.
+bool g_figuresRepaint = false;
+
 int CompareForInsertion(const ProcessRecord *record, HWND list, int row)
 {
     const SortParams params = {kProcessListId, g_sortColumn, g_sortDirection};
@@ -276,7 +279,8 @@ int AddOrUpdateProcess(HWND list, const ProcessRecord *incoming)
         const bool changed = existing->priorityClass != incoming->priorityClass ||
                              (existing->threadCount != incoming->threadCount && !IsNt);
         // Figures change on most rows in every pass: rather than look each row up, the list is
-        // repainted once, asking the visible rows for their texts.
+        // repainted once after the pass (RepaintChangedFigures), asking the visible rows for
+        // their texts.
         const bool figuresChanged =
             figuresShown && (existing->threadCount != incoming->threadCount ||
                              !SameFigures(existing->figures, incoming->figures));
@@ -291,7 +295,7 @@ int AddOrUpdateProcess(HWND list, const ProcessRecord *incoming)
             if (index >= 0)
                 AnnounceCells(list, index);
         } else if (figuresChanged) {
-            InvalidateRect(list, nullptr, FALSE);
+            g_figuresRepaint = true;
         }
         return 1;
     }
@@ -307,6 +311,13 @@ int AddOrUpdateProcess(HWND list, const ProcessRecord *incoming)
     if (record->flags & RecordNoDetails)
         return 1;
     return InsertRow(list, record);
+}
+
+void RepaintChangedFigures(HWND list)
+{
+    if (g_figuresRepaint)
+        InvalidateRect(list, nullptr, FALSE);
+    g_figuresRepaint = false;
 }
 
 void DropProcessRecord(HWND list, ProcessRecord *record)

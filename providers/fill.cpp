@@ -111,6 +111,7 @@ int RefreshProcessList(HWND list)
         W9xEnumerateProcesses(list);
     RemoveStaleItems(list);
     PruneUnseenHiddenRecords();
+    RepaintChangedFigures(list);
     if (SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0) == 0) {
         UpdateCommandStates(nullptr);
         UpdateStatusText(nullptr);

@@ -5,6 +5,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 
@@ -236,14 +237,21 @@ TEST_F(Refresh, ColumnsChosenInTheirDialogShowABusyAndAnIdleChild)
     g_settingsKeyPath = savedKey;
     EXPECT_STREQ(" 1 3 5", stored);
 
-    // The share is counted between two passes a second apart.
+    // The share is counted between passes a second apart. The busy child keeps one of the two
+    // processors busy (50); other work of the machine may take its processor for a while, so the
+    // best of a few passes counts.
+    double busiest = 0, idleMost = 0;
     Pass();
-    kvtest::PumpUntil([] { return false; }, 1500);
-    Pass();
+    for (int pass = 0; pass < 5 && busiest < 30.0; ++pass) {
+        kvtest::PumpUntil([] { return false; }, 1000);
+        Pass();
+        busiest = std::max(busiest, std::atof(host_->CellText(host_->FindRow(busy.Id()), 3).c_str()));
+        idleMost = std::max(idleMost, std::atof(host_->CellText(host_->FindRow(idle.Id()), 3).c_str()));
+    }
     const int busyRow = host_->FindRow(busy.Id()), idleRow = host_->FindRow(idle.Id());
     ASSERT_TRUE(busyRow >= 0 && idleRow >= 0);
-    EXPECT_GE(std::atof(host_->CellText(busyRow, 3).c_str()), 30.0) << host_->CellText(busyRow, 3);
-    EXPECT_LT(std::atof(host_->CellText(idleRow, 3).c_str()), 5.0) << host_->CellText(idleRow, 3);
+    EXPECT_GE(busiest, 30.0);
+    EXPECT_LT(idleMost, 5.0);
     EXPECT_EQ("3", host_->CellText(idleRow, 5)); // its main thread and the two it started
     const long shown = Kilobytes(host_->CellText(idleRow, 4));
     const long system = static_cast<long>(WorkingSetKilobytes(idle.Handle()));

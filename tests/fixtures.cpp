@@ -17,29 +17,53 @@ namespace {
 
 const char kHostClass[] = "KvTestListHost";
 
-std::string ScratchFolder()
-{
-    static std::string folder;
-    if (folder.empty()) {
-        char temp[MAX_PATH];
-        const DWORD length = GetTempPathA(sizeof temp, temp);
-        if (length == 0 || length >= sizeof temp)
-            return folder;
-        char name[MAX_PATH];
-        std::snprintf(name, sizeof name, "%skvtest-%lu\\", temp,
-                      static_cast<unsigned long>(GetCurrentProcessId()));
-        CreateDirectoryA(name, nullptr);
-        folder = name;
+// This run's folder for copies of the helper programs, made on first use and removed with
+// everything in it when the run ends (every child has been ended and waited for by then).
+class ScratchFolder {
+public:
+    ~ScratchFolder()
+    {
+        if (path_.empty())
+            return;
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA((path_ + "*").c_str(), &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            do
+                DeleteFileA((path_ + found.cFileName).c_str()); // fails on "." and ".."
+            while (FindNextFileA(search, &found));
+            FindClose(search);
+        }
+        RemoveDirectoryA(path_.c_str());
     }
-    return folder;
-}
+
+    // The folder's path with a trailing backslash, or "" when it cannot be made.
+    const std::string &Path()
+    {
+        if (path_.empty()) {
+            char temp[MAX_PATH];
+            const DWORD length = GetTempPathA(sizeof temp, temp);
+            if (length == 0 || length >= sizeof temp)
+                return path_;
+            char name[MAX_PATH];
+            std::snprintf(name, sizeof name, "%skvtest-%lu\\", temp,
+                          static_cast<unsigned long>(GetCurrentProcessId()));
+            CreateDirectoryA(name, nullptr);
+            path_ = name;
+        }
+        return path_;
+    }
+
+private:
+    std::string path_;
+};
+ScratchFolder g_scratch;
 
 // Copies `program` from beside the tests into this run's scratch folder under `exeName` and
 // returns the copy's full path, or "" on failure. A copy that already exists (and may be
 // running) is reused.
 std::string CopyHelper(const char *program, const char *exeName)
 {
-    const std::string folder = ScratchFolder();
+    const std::string &folder = g_scratch.Path();
     if (folder.empty())
         return std::string();
     const std::string target = folder + exeName;

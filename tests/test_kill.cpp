@@ -8,7 +8,6 @@
 
 #include "actions/kill.h"
 #include "actions/switchto.h"
-#include "app/mainwnd.h"
 #include "app/processlist.h"
 #include "fixtures.h"
 #include "resource.h"

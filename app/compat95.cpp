@@ -2,25 +2,48 @@
 // functions Windows 95 does not have; an executable importing them would not even start there.
 // This file supplies those import slots itself, bound at run time: the real function where the
 // system has it, a plain fallback where it does not. It is linked straight into each 32-bit
-// executable (not through the library) so that its slots are found before the import library's.
+// executable (not through the library) so that its slots are found before the import library's;
+// the binding helper it uses is header-only for that reason.
 #include <windows.h>
+
+#include "providers/exports.h"
 
 #if !defined(_WIN64)
 
 namespace {
 
-FARPROC KernelExport(const char *name)
+typedef ULONGLONG(WINAPI *TickCount64Fn)();
+typedef PVOID(WINAPI *AddVectoredFn)(ULONG, PVECTORED_EXCEPTION_HANDLER);
+typedef ULONG(WINAPI *RemoveVectoredFn)(PVOID);
+
+struct NewerKernelApi {
+    TickCount64Fn GetTickCount64;
+    AddVectoredFn AddVectoredExceptionHandler;
+    RemoveVectoredFn RemoveVectoredExceptionHandler;
+};
+NewerKernelApi s_kernel;
+
+const ExportSlot kNewerKernel[] = {
+    {"GetTickCount64", &s_kernel.GetTickCount64},
+    {"AddVectoredExceptionHandler", &s_kernel.AddVectoredExceptionHandler},
+    {"RemoveVectoredExceptionHandler", &s_kernel.RemoveVectoredExceptionHandler},
+};
+const ExportLibrary kNewerKernelLibraries[] = {
+    Library("KERNEL32.DLL", kLoadedOnly, kOptional, kNewerKernel),
+};
+
+// The system's functions, bound on the first call of any of them.
+const NewerKernelApi &Kernel()
 {
-    HMODULE kernel = GetModuleHandleA("KERNEL32.DLL");
-    return kernel ? GetProcAddress(kernel, name) : nullptr;
+    static const bool bound = BindLibraries(g_systemExports, kNewerKernelLibraries);
+    (void)bound;
+    return s_kernel;
 }
 
 ULONGLONG WINAPI TickCount64()
 {
-    typedef ULONGLONG(WINAPI * Fn)();
-    static Fn real = reinterpret_cast<Fn>(reinterpret_cast<void *>(KernelExport("GetTickCount64")));
-    if (real)
-        return real();
+    if (Kernel().GetTickCount64)
+        return Kernel().GetTickCount64();
     // Widen the 32-bit counter, counting its wrap-arounds.
     static DWORD last;
     static ULONGLONG high;
@@ -33,17 +56,13 @@ ULONGLONG WINAPI TickCount64()
 
 PVOID WINAPI AddVectoredHandler(ULONG first, PVECTORED_EXCEPTION_HANDLER handler)
 {
-    typedef PVOID(WINAPI * Fn)(ULONG, PVECTORED_EXCEPTION_HANDLER);
-    static Fn real = reinterpret_cast<Fn>(
-        reinterpret_cast<void *>(KernelExport("AddVectoredExceptionHandler")));
+    const AddVectoredFn real = Kernel().AddVectoredExceptionHandler;
     return real ? real(first, handler) : nullptr; // no vectored handlers before XP
 }
 
 ULONG WINAPI RemoveVectoredHandler(PVOID handle)
 {
-    typedef ULONG(WINAPI * Fn)(PVOID);
-    static Fn real = reinterpret_cast<Fn>(
-        reinterpret_cast<void *>(KernelExport("RemoveVectoredExceptionHandler")));
+    const RemoveVectoredFn real = Kernel().RemoveVectoredExceptionHandler;
     return real && handle ? real(handle) : 0;
 }
 

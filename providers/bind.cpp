@@ -1,111 +1,70 @@
 // Run-time binding of both providers' entry points. Nothing here is imported directly, so the
 // same executable starts on Windows 95 and on NT.
-#include <cstring>
-
 #include "app/appstate.h"
 #include "providers/provider.h"
 
 NtApi g_ntApi;
 ToolhelpApi g_toolhelpApi;
 
-static HMODULE SystemGetModule(const char *name)
-{
-    return GetModuleHandleA(name);
-}
-
-static HMODULE SystemLoadLibrary(const char *name)
-{
-    return LoadLibraryA(name);
-}
-
-static FARPROC SystemGetProc(HMODULE module, const char *name)
-{
-    return GetProcAddress(module, name);
-}
-
-const ExportSource g_systemExports = {SystemGetModule, SystemLoadLibrary, SystemGetProc};
-
 namespace {
 
-// One export to look up and the slot (a function pointer of any type) that receives it.
-struct ExportSlot {
-    const char *name;
-    void *slot;
+const ExportSlot kPsapi[] = {
+    {"GetModuleInformation", &g_ntApi.GetModuleInformation},
+    {"GetModuleFileNameExA", &g_ntApi.GetModuleFileNameExA},
+    {"GetModuleFileNameExW", &g_ntApi.GetModuleFileNameExW},
+    {"GetModuleBaseNameA", &g_ntApi.GetModuleBaseNameA},
+    {"EnumProcessModules", &g_ntApi.EnumProcessModules},
+    {"EnumProcesses", &g_ntApi.EnumProcesses},
+};
+const ExportSlot kPsapiLater[] = {{"EnumProcessModulesEx", &g_ntApi.EnumProcessModulesEx}};
+const ExportSlot kNtdll[] = {
+    {"NtQueryInformationProcess", &g_ntApi.NtQueryInformationProcess},
+    {"NtQuerySystemInformation", &g_ntApi.NtQuerySystemInformation},
+};
+const ExportSlot kNtKernel[] = {
+    {"QueryFullProcessImageNameA", &g_ntApi.QueryFullProcessImageNameA},
+    {"IsWow64Process", &g_ntApi.IsWow64Process},
+};
+const ExportSlot kVdmdbg[] = {
+    {"VDMTerminateTaskWOW", &g_ntApi.VDMTerminateTaskWOW},
+    {"VDMEnumTaskWOWEx", &g_ntApi.VDMEnumTaskWOWEx},
+    {"VDMEnumProcessWOW", &g_ntApi.VDMEnumProcessWOW},
+};
+const ExportLibrary kNtLibraries[] = {
+    Library("PSAPI.DLL", kLoadWhenMissing, kRequired, kPsapi),
+    Library("PSAPI.DLL", kLoadedOnly, kOptional, kPsapiLater),
+    Library("NTDLL.DLL", kLoadedOnly, kOptional, kNtdll),
+    Library("KERNEL32.DLL", kLoadedOnly, kOptional, kNtKernel),
+    Library("VDMDBG.DLL", kLoadWhenMissing, kOptional, kVdmdbg),
 };
 
-// Stores every export of the table into its slot (null when missing); true when all were found.
-bool BindTable(const ExportSource &source, HMODULE module, const ExportSlot *table, size_t count)
-{
-    bool all = true;
-    for (size_t i = 0; i < count; ++i) {
-        FARPROC proc = module ? source.getProc(module, table[i].name) : nullptr;
-        std::memcpy(table[i].slot, &proc, sizeof proc); // slots are function pointers
-        all = all && proc != nullptr;
-    }
-    return all;
-}
+const ExportSlot kToolhelp[] = {
+    {"CreateToolhelp32Snapshot", &g_toolhelpApi.CreateToolhelp32Snapshot},
+    {"Module32First", &g_toolhelpApi.Module32First},
+    {"Module32Next", &g_toolhelpApi.Module32Next},
+    {"Process32First", &g_toolhelpApi.Process32First},
+    {"Process32Next", &g_toolhelpApi.Process32Next},
+    {"Thread32First", &g_toolhelpApi.Thread32First},
+    {"Thread32Next", &g_toolhelpApi.Thread32Next},
+    {"Heap32ListFirst", &g_toolhelpApi.Heap32ListFirst},
+    {"Heap32ListNext", &g_toolhelpApi.Heap32ListNext},
+    {"Heap32First", &g_toolhelpApi.Heap32First},
+    {"Heap32Next", &g_toolhelpApi.Heap32Next},
+};
+const ExportLibrary k9xLibraries[] = {
+    Library("KERNEL32.DLL", kLoadedOnly, kRequired, kToolhelp),
+};
 
 } // namespace
 
 bool BindNtProvider(const ExportSource &source)
 {
-    NtApi &api = g_ntApi;
-    const ExportSlot psapi[] = {
-        {"GetModuleInformation", &api.GetModuleInformation},
-        {"GetModuleFileNameExA", &api.GetModuleFileNameExA},
-        {"GetModuleFileNameExW", &api.GetModuleFileNameExW},
-        {"GetModuleBaseNameA", &api.GetModuleBaseNameA},
-        {"EnumProcessModules", &api.EnumProcessModules},
-        {"EnumProcesses", &api.EnumProcesses},
-    };
-    const ExportSlot psapiOptional[] = {{"EnumProcessModulesEx", &api.EnumProcessModulesEx}};
-    const ExportSlot ntdll[] = {
-        {"NtQueryInformationProcess", &api.NtQueryInformationProcess},
-        {"NtQuerySystemInformation", &api.NtQuerySystemInformation},
-    };
-    const ExportSlot kernel[] = {
-        {"QueryFullProcessImageNameA", &api.QueryFullProcessImageNameA},
-        {"IsWow64Process", &api.IsWow64Process},
-    };
-    const ExportSlot vdmdbg[] = {
-        {"VDMTerminateTaskWOW", &api.VDMTerminateTaskWOW},
-        {"VDMEnumTaskWOWEx", &api.VDMEnumTaskWOWEx},
-        {"VDMEnumProcessWOW", &api.VDMEnumProcessWOW},
-    };
-
-    HMODULE module = source.getModule("PSAPI.DLL");
-    if (!module)
-        module = source.loadLibrary("PSAPI.DLL");
-    if (!module)
-        return false;
-    const bool required = BindTable(source, module, psapi, sizeof psapi / sizeof psapi[0]);
-    BindTable(source, module, psapiOptional, 1);
-    BindTable(source, source.getModule("NTDLL.DLL"), ntdll, sizeof ntdll / sizeof ntdll[0]);
-    BindTable(source, source.getModule("KERNEL32.DLL"), kernel, sizeof kernel / sizeof kernel[0]);
-    BindTable(source, source.loadLibrary("VDMDBG.DLL"), vdmdbg, sizeof vdmdbg / sizeof vdmdbg[0]);
-    return required;
+    return BindLibraries(source, kNtLibraries);
 }
 
 bool Bind9xProvider(const ExportSource &source)
 {
-    ToolhelpApi &api = g_toolhelpApi;
-    const ExportSlot kernel[] = {
-        {"CreateToolhelp32Snapshot", &api.CreateToolhelp32Snapshot},
-        {"Module32First", &api.Module32First},
-        {"Module32Next", &api.Module32Next},
-        {"Process32First", &api.Process32First},
-        {"Process32Next", &api.Process32Next},
-        {"Thread32First", &api.Thread32First},
-        {"Thread32Next", &api.Thread32Next},
-        {"Heap32ListFirst", &api.Heap32ListFirst},
-        {"Heap32ListNext", &api.Heap32ListNext},
-        {"Heap32First", &api.Heap32First},
-        {"Heap32Next", &api.Heap32Next},
-    };
-    HMODULE module = source.getModule("KERNEL32.DLL");
-    if (!module)
-        return false;
-    return BindTable(source, module, kernel, sizeof kernel / sizeof kernel[0]);
+    return BindLibraries(source, k9xLibraries);
 }
 
 bool BindProvider()

@@ -1,43 +1,43 @@
 #include "providers/debugpriv.h"
 
-DebugPrivilegeStats g_debugPrivilegeStats;
+TokenApi g_tokenApi;
 
-typedef BOOL(WINAPI *OpenProcessTokenFn)(HANDLE, DWORD, PHANDLE);
-typedef BOOL(WINAPI *LookupPrivilegeValueAFn)(LPCSTR, LPCSTR, PLUID);
-typedef BOOL(WINAPI *AdjustTokenPrivilegesFn)(HANDLE, BOOL, PTOKEN_PRIVILEGES, DWORD,
-                                              PTOKEN_PRIVILEGES, PDWORD);
+namespace {
+
+const ExportSlot kToken[] = {
+    {"OpenProcessToken", &g_tokenApi.OpenProcessToken},
+    {"LookupPrivilegeValueA", &g_tokenApi.LookupPrivilegeValueA},
+    {"AdjustTokenPrivileges", &g_tokenApi.AdjustTokenPrivileges},
+};
+const ExportLibrary kTokenLibraries[] = {
+    Library("ADVAPI32.DLL", kLoadedOnly, kRequired, kToken),
+};
+
+} // namespace
+
+bool BindTokenApi(const ExportSource &source)
+{
+    return BindLibraries(source, kTokenLibraries);
+}
 
 void EnableDebugPrivilege(const char *privilege, DWORD attributes)
 {
     static bool bound = false;
-    static OpenProcessTokenFn openToken;
-    static LookupPrivilegeValueAFn lookupValue;
-    static AdjustTokenPrivilegesFn adjust;
-
     if (!bound) {
         bound = true;
-        ++g_debugPrivilegeStats.lookups;
-        HMODULE advapi = GetModuleHandleA("ADVAPI32.DLL");
-        if (advapi) {
-            openToken = reinterpret_cast<OpenProcessTokenFn>(
-                reinterpret_cast<void *>(GetProcAddress(advapi, "OpenProcessToken")));
-            lookupValue = reinterpret_cast<LookupPrivilegeValueAFn>(
-                reinterpret_cast<void *>(GetProcAddress(advapi, "LookupPrivilegeValueA")));
-            adjust = reinterpret_cast<AdjustTokenPrivilegesFn>(
-                reinterpret_cast<void *>(GetProcAddress(advapi, "AdjustTokenPrivileges")));
-        }
+        BindTokenApi(g_systemExports);
     }
-    if (!openToken || !lookupValue || !adjust)
+    const TokenApi &api = g_tokenApi;
+    if (!api.OpenProcessToken || !api.LookupPrivilegeValueA || !api.AdjustTokenPrivileges)
         return;
 
     HANDLE token;
-    if (!openToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &token))
+    if (!api.OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &token))
         return;
     TOKEN_PRIVILEGES request = {};
     request.PrivilegeCount = 1;
-    lookupValue(nullptr, privilege, &request.Privileges[0].Luid);
+    api.LookupPrivilegeValueA(nullptr, privilege, &request.Privileges[0].Luid);
     request.Privileges[0].Attributes = attributes;
-    adjust(token, FALSE, &request, 0, nullptr, nullptr);
-    ++g_debugPrivilegeStats.adjustments;
+    api.AdjustTokenPrivileges(token, FALSE, &request, 0, nullptr, nullptr);
     CloseHandle(token);
 }

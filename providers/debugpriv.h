@@ -1,13 +1,25 @@
 #pragma once
 #include <windows.h>
 
-// Enables a privilege in the program's own token. The token functions are bound from ADVAPI32
-// on the first call only (the library is never loaded for it); every failure is silent.
-void EnableDebugPrivilege(const char *privilege, DWORD attributes);
+#include "providers/exports.h"
 
-// Counts of what the calls did, so tests can see the once-only binding and the adjustments.
-struct DebugPrivilegeStats {
-    int lookups;     // times the exports were looked up
-    int adjustments; // times AdjustTokenPrivileges was called
+typedef BOOL(WINAPI *OpenProcessTokenFn)(HANDLE, DWORD, PHANDLE);
+typedef BOOL(WINAPI *LookupPrivilegeValueAFn)(LPCSTR, LPCSTR, PLUID);
+typedef BOOL(WINAPI *AdjustTokenPrivilegesFn)(HANDLE, BOOL, PTOKEN_PRIVILEGES, DWORD,
+                                              PTOKEN_PRIVILEGES, PDWORD);
+
+// The token functions, which Windows 95 lacks: bound at run time, called through this table.
+struct TokenApi {
+    OpenProcessTokenFn OpenProcessToken;
+    LookupPrivilegeValueAFn LookupPrivilegeValueA;
+    AdjustTokenPrivilegesFn AdjustTokenPrivileges;
 };
-extern DebugPrivilegeStats g_debugPrivilegeStats;
+extern TokenApi g_tokenApi;
+
+// Fills g_tokenApi from ADVAPI32 when the process has it loaded (it is never loaded for this);
+// true when all three were found.
+bool BindTokenApi(const ExportSource &source);
+
+// Enables a privilege in the program's own token. The token functions are bound from the
+// system on the first call only; every failure is silent.
+void EnableDebugPrivilege(const char *privilege, DWORD attributes);

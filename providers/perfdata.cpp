@@ -64,7 +64,6 @@ const DWORD kFirstQuerySize = 16384;
 const DWORD kLargestQuerySize = 64u << 20;
 
 PerfTitles s_titles;
-bool s_titlesRead = false;
 
 // Priority names, in the order PerfPriorityName counts them.
 char *s_priorityNames[7];
@@ -160,17 +159,14 @@ PerfDataSource g_perfDataSource = g_registryPerfData;
 
 const PerfTitles &GetPerfTitles()
 {
-    if (!s_titlesRead) {
+    // The source the titles were read from; a test that brings its own gets them read again.
+    static LONG (*readWith)(const char *, BYTE *, DWORD *) = nullptr;
+    if (readWith != g_perfDataSource.query) {
         ReadTitles(&s_titles);
         g_perfDataSource.close();
-        s_titlesRead = true;
+        readWith = g_perfDataSource.query;
     }
     return s_titles;
-}
-
-void ForgetPerfTitles()
-{
-    s_titlesRead = false;
 }
 
 void *QueryPerfData(const char *valueName, size_t *size)

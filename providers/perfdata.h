@@ -23,9 +23,8 @@ extern const PerfDataSource g_registryPerfData;
 extern PerfDataSource g_perfDataSource; // starts as g_registryPerfData
 
 // Title indices from the English name table ("Counter 009"), looked up on the first call and
-// kept for the run; 0 where a name is missing. ForgetPerfTitles makes the next call look again.
+// kept while the performance data comes from the same source; 0 where a name is missing.
 const PerfTitles &GetPerfTitles();
-void ForgetPerfTitles();
 
 // The block for `valueName` in a fresh malloc'ed buffer that doubles from 16 KB until the whole
 // reply fits (at most 64 MB). Null, with *size 0, when the query fails or the reply does not

@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include "providers/exports.h"
+
 // Called once per module: (user data, list box or null, module name, base, image size, path).
 typedef void (*ModuleCallback)(void *user, HWND listBox, const char *name, ULONG_PTR base,
                                SIZE_T size, const char *path);
@@ -85,15 +87,6 @@ struct ToolhelpApi {
 
 extern NtApi g_ntApi;
 extern ToolhelpApi g_toolhelpApi;
-
-// Where binding finds libraries and exports. The real one asks the system; tests substitute
-// one that hides chosen libraries or exports.
-struct ExportSource {
-    HMODULE (*getModule)(const char *name); // already loaded only
-    HMODULE (*loadLibrary)(const char *name);
-    FARPROC (*getProc)(HMODULE module, const char *name);
-};
-extern const ExportSource g_systemExports;
 
 // Binds the provider of the running family (IsNt); true when every required export was found.
 bool BindProvider();

@@ -25,29 +25,26 @@ struct ThreadApi {
     OpenThreadFn openThread; // NT only; null elsewhere
 };
 
-template <typename Fn> Fn Export(HMODULE module, const char *name)
-{
-    FARPROC proc = module ? GetProcAddress(module, name) : nullptr;
-    Fn fn;
-    static_assert(sizeof fn == sizeof proc, "function pointers");
-    std::memcpy(&fn, &proc, sizeof fn);
-    return fn;
-}
+ThreadApi s_own;
+const ExportSlot kThreadExports[] = {
+    {"CreateToolhelp32Snapshot", &s_own.createSnapshot},
+    {"Thread32First", &s_own.first},
+    {"Thread32Next", &s_own.next},
+    {"OpenThread", &s_own.openThread},
+};
+const ExportLibrary kThreadLibraries[] = {
+    Library("KERNEL32.DLL", kLoadedOnly, kOptional, kThreadExports),
+};
 
 // The ToolHelp32 functions of the provider's binding when it has them, else our own.
 ThreadApi BindThreadApi()
 {
-    static ThreadApi own;
     static bool bound = false;
     if (!bound) {
-        HMODULE kernel = GetModuleHandleA("KERNEL32.DLL");
-        own.createSnapshot = Export<CreateToolhelp32SnapshotFn>(kernel, "CreateToolhelp32Snapshot");
-        own.first = Export<Thread32Fn>(kernel, "Thread32First");
-        own.next = Export<Thread32Fn>(kernel, "Thread32Next");
-        own.openThread = Export<OpenThreadFn>(kernel, "OpenThread");
+        BindLibraries(g_systemExports, kThreadLibraries);
         bound = true;
     }
-    ThreadApi api = own;
+    ThreadApi api = s_own;
     if (g_toolhelpApi.CreateToolhelp32Snapshot && g_toolhelpApi.Thread32First &&
         g_toolhelpApi.Thread32Next) {
         api.createSnapshot = g_toolhelpApi.CreateToolhelp32Snapshot;

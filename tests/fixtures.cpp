@@ -17,29 +17,53 @@ namespace {
 
 const char kHostClass[] = "KvTestListHost";
 
-std::string ScratchFolder()
-{
-    static std::string folder;
-    if (folder.empty()) {
-        char temp[MAX_PATH];
-        const DWORD length = GetTempPathA(sizeof temp, temp);
-        if (length == 0 || length >= sizeof temp)
-            return folder;
-        char name[MAX_PATH];
-        std::snprintf(name, sizeof name, "%skvtest-%lu\\", temp,
-                      static_cast<unsigned long>(GetCurrentProcessId()));
-        CreateDirectoryA(name, nullptr);
-        folder = name;
+// This run's folder for copies of the helper programs, made on first use and removed with
+// everything in it when the run ends (every child has been ended and waited for by then).
+class ScratchFolder {
+public:
+    ~ScratchFolder()
+    {
+        if (path_.empty())
+            return;
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA((path_ + "*").c_str(), &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            do
+                DeleteFileA((path_ + found.cFileName).c_str()); // fails on "." and ".."
+            while (FindNextFileA(search, &found));
+            FindClose(search);
+        }
+        RemoveDirectoryA(path_.c_str());
     }
-    return folder;
-}
+
+    // The folder's path with a trailing backslash, or "" when it cannot be made.
+    const std::string &Path()
+    {
+        if (path_.empty()) {
+            char temp[MAX_PATH];
+            const DWORD length = GetTempPathA(sizeof temp, temp);
+            if (length == 0 || length >= sizeof temp)
+                return path_;
+            char name[MAX_PATH];
+            std::snprintf(name, sizeof name, "%skvtest-%lu\\", temp,
+                          static_cast<unsigned long>(GetCurrentProcessId()));
+            CreateDirectoryA(name, nullptr);
+            path_ = name;
+        }
+        return path_;
+    }
+
+private:
+    std::string path_;
+};
+ScratchFolder g_scratch;
 
 // Copies `program` from beside the tests into this run's scratch folder under `exeName` and
 // returns the copy's full path, or "" on failure. A copy that already exists (and may be
 // running) is reused.
 std::string CopyHelper(const char *program, const char *exeName)
 {
-    const std::string folder = ScratchFolder();
+    const std::string &folder = g_scratch.Path();
     if (folder.empty())
         return std::string();
     const std::string target = folder + exeName;
@@ -79,40 +103,61 @@ LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-// The window WhileShown waits for; one at a time (a watch ends before its act runs, so an act
-// may start another).
-struct Watch {
-    const char *className;
-    int controlId;
-    const std::function<void(HWND)> *act;
+// A running DriveModal; drivers nest, and only the innermost one answers.
+struct Driver {
+    const std::vector<ModalAnswer> *answers;
+    ModalRepeat repeat;
     UINT_PTR timer;
-    HWND found;
+    HWND first;
+    bool acting; // its act runs, and may run an inner driver
+    Driver *outer;
 };
-Watch *g_watch;
+Driver *g_driver;
 
-BOOL CALLBACK FindWatched(HWND window, LPARAM found)
+struct Match {
+    HWND window;
+    const ModalAnswer *answer;
+};
+
+const ModalAnswer *AnswerFor(HWND window, const std::vector<ModalAnswer> &answers)
 {
     char name[64];
-    if (!GetClassNameA(window, name, sizeof name) || lstrcmpiA(name, g_watch->className) ||
-        (g_watch->controlId && !GetDlgItem(window, g_watch->controlId)) ||
-        !IsWindowEnabled(window) || !IsWindowVisible(window))
+    if (!GetClassNameA(window, name, sizeof name) || !IsWindowEnabled(window) ||
+        !IsWindowVisible(window))
+        return nullptr;
+    for (const ModalAnswer &answer : answers)
+        if (!lstrcmpiA(name, answer.className) &&
+            (!answer.controlId || GetDlgItem(window, answer.controlId)))
+            return &answer;
+    return nullptr;
+}
+
+BOOL CALLBACK FindAnswered(HWND window, LPARAM param)
+{
+    Match *match = reinterpret_cast<Match *>(param);
+    match->answer = AnswerFor(window, *g_driver->answers);
+    if (!match->answer)
         return TRUE;
-    *reinterpret_cast<HWND *>(found) = window;
+    match->window = window;
     return FALSE;
 }
 
-void CALLBACK WatchTick(HWND, UINT, UINT_PTR, DWORD)
+void CALLBACK DriverTick(HWND, UINT, UINT_PTR timer, DWORD)
 {
-    HWND found = nullptr;
-    if (g_watch)
-        EnumThreadWindows(GetCurrentThreadId(), FindWatched, reinterpret_cast<LPARAM>(&found));
-    if (!found)
+    Driver *driver = g_driver;
+    if (!driver || driver->timer != timer || driver->acting)
         return;
-    Watch *watch = g_watch;
-    g_watch = nullptr;
-    KillTimer(nullptr, watch->timer); // the act may pump messages itself
-    watch->found = found;
-    (*watch->act)(found);
+    Match match = {};
+    EnumThreadWindows(GetCurrentThreadId(), FindAnswered, reinterpret_cast<LPARAM>(&match));
+    if (!match.answer)
+        return;
+    if (!driver->first)
+        driver->first = match.window;
+    if (driver->repeat == kAnswerFirst)
+        KillTimer(nullptr, driver->timer);
+    driver->acting = true; // the act may pump messages itself
+    match.answer->act(match.window);
+    driver->acting = false;
 }
 
 BOOL CALLBACK EndModalWindow(HWND window, LPARAM)
@@ -310,6 +355,12 @@ std::string ListHost::CellText(int row, int column) const
     return text;
 }
 
+int ListHost::SelectedRow() const
+{
+    return static_cast<int>(SendMessageA(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1),
+                                         LVNI_SELECTED));
+}
+
 void ListHost::Select(int row) const
 {
     LVITEMA state = {};
@@ -420,18 +471,23 @@ void PressKey(HWND dialog, HWND list, UINT key)
     SendMessageA(dialog, WM_VKEYTOITEM, MAKEWPARAM(key, 0), reinterpret_cast<LPARAM>(list));
 }
 
+HWND DriveModal(const std::function<void()> &trigger, const std::vector<ModalAnswer> &answers,
+                ModalRepeat repeat)
+{
+    ModalTimeLimit limit;
+    Driver driver = {&answers, repeat, SetTimer(nullptr, 0, 20, DriverTick), nullptr, false,
+                     g_driver};
+    g_driver = &driver;
+    trigger();
+    KillTimer(nullptr, driver.timer);
+    g_driver = driver.outer;
+    return driver.first;
+}
+
 HWND WhileShown(const char *className, int controlId, const std::function<void()> &trigger,
                 const std::function<void(HWND)> &act)
 {
-    ModalTimeLimit limit;
-    Watch watch = {className, controlId, &act, SetTimer(nullptr, 0, 20, WatchTick), nullptr};
-    g_watch = &watch;
-    trigger();
-    if (g_watch == &watch) { // nothing showed
-        g_watch = nullptr;
-        KillTimer(nullptr, watch.timer);
-    }
-    return watch.found;
+    return DriveModal(trigger, {{className, controlId, act}});
 }
 
 bool PrepareViews()
@@ -443,20 +499,25 @@ bool PrepareViews()
     return BindProvider();
 }
 
-HWND RunViewCommand(const ListHost &host, ViewCommand command,
-                    const std::function<void(HWND)> &act)
+HWND RunMainCommand(const ListHost &host, ViewCommand command,
+                    const std::function<void(HWND)> &act, int controlId)
 {
     const HWND savedMain = g_mainWindow;
     g_mainWindow = GetParent(host.List());
-    const HWND view = WhileShown(
-        "KELVANEDLG", 0, [&] { command(g_mainWindow, 0, 0, 0); },
-        [&](HWND shown) {
-            act(shown);
-            if (IsWindow(shown))
-                SendMessageA(shown, WM_CLOSE, 0, 0);
-        });
+    const HWND shown =
+        WhileShown("KELVANEDLG", controlId, [&] { command(g_mainWindow, 0, 0, 0); }, act);
     g_mainWindow = savedMain;
-    return view;
+    return shown;
+}
+
+HWND RunViewCommand(const ListHost &host, ViewCommand command,
+                    const std::function<void(HWND)> &act)
+{
+    return RunMainCommand(host, command, [&](HWND shown) {
+        act(shown);
+        if (IsWindow(shown))
+            SendMessageA(shown, WM_CLOSE, 0, 0);
+    });
 }
 
 void ListTest::OpenList()

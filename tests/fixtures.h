@@ -72,6 +72,8 @@ public:
     // The text the list shows in a cell (asked for through the same notification as on screen).
     std::string CellText(int row, int column) const;
 
+    // The first selected row, or -1.
+    int SelectedRow() const;
     // Selects the row and only it; -1 selects none.
     void Select(int row) const;
     // Adds a row for a record no provider reported and selects it.
@@ -119,10 +121,24 @@ private:
     UINT_PTR timer_;
 };
 
-// While `trigger` runs, calls `act` from inside the modal loop on the first enabled, visible window
-// of this thread with class `className` (and control `controlId`, unless 0). `act` must close
-// the window. Returns the window (destroyed by then), or null when none showed. Runs under a
-// ModalTimeLimit.
+// A kind of window a modal driver answers: its class, a control it must have (unless 0), and
+// what to do with it. The act runs from inside the modal loop and must end the window.
+struct ModalAnswer {
+    const char *className;
+    int controlId;
+    std::function<void(HWND)> act;
+};
+
+// Which windows a driver answers: the first one that shows, or every one, in any order.
+enum ModalRepeat { kAnswerFirst, kAnswerEvery };
+
+// The one driver of modal windows. While `trigger` runs, the enabled, visible windows of this
+// thread that an answer matches (answers tried in order) get that answer's act. An act may run
+// another driver; the outer one waits until its act returns. Runs under a ModalTimeLimit.
+// Returns the first window answered (destroyed by then), or null when none showed.
+HWND DriveModal(const std::function<void()> &trigger, const std::vector<ModalAnswer> &answers,
+                ModalRepeat repeat = kAnswerFirst);
+// The common case: one window of class `className` (with control `controlId`, unless 0).
 HWND WhileShown(const char *className, int controlId, const std::function<void()> &trigger,
                 const std::function<void(HWND)> &act);
 
@@ -131,9 +147,12 @@ bool PrepareViews();
 
 // A view command handler as the main window's command table holds it.
 typedef LRESULT (*ViewCommand)(HWND, WPARAM, WORD, LPARAM);
-// Runs a view command as the main window does, with the host's window as main window. `act` is
-// called from inside the modal view once it shows; the view is closed afterwards. Returns the
-// view's window (destroyed by then), or null when nothing opened.
+// Runs a main-window command as the main window does, with the host's window as main window.
+// `act` runs inside the first dialog of the program that shows (with control `controlId`,
+// unless 0) and must end it. Returns that dialog (destroyed by then), or null.
+HWND RunMainCommand(const ListHost &host, ViewCommand command,
+                    const std::function<void(HWND)> &act, int controlId = 0);
+// The same for a view: `act` is called once the view shows, and the view is closed afterwards.
 HWND RunViewCommand(const ListHost &host, ViewCommand command,
                     const std::function<void(HWND)> &act);
 

@@ -100,13 +100,37 @@ TEST_F(Binding, NinetyFiveFamilyNeedsAllElevenToolhelpExports)
     EXPECT_FALSE(Bind9xProvider(kFakeSource));
 }
 
-TEST(DebugPrivilege, LooksUpOnceAndAdjustsOnEveryCall)
+namespace {
+
+AdjustTokenPrivilegesFn g_realAdjust;
+int g_adjustments;
+
+BOOL WINAPI CountingAdjust(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES state, DWORD size,
+                           PTOKEN_PRIVILEGES previous, PDWORD needed)
 {
-    const DebugPrivilegeStats before = g_debugPrivilegeStats;
+    ++g_adjustments;
+    return g_realAdjust(token, disableAll, state, size, previous, needed);
+}
+
+} // namespace
+
+TEST_F(Binding, TokenFunctionsAreLookedUpOnceAndAdjustOnEveryCall)
+{
+    g_hidden = {"ADVAPI32.DLL"};
+    const TokenApi saved = g_tokenApi;
+    EXPECT_FALSE(BindTokenApi(kFakeSource));
+    EXPECT_EQ(g_loads, 0); // never loaded for this
+    g_tokenApi = saved;
+
+    EnableDebugPrivilege("SeDebugPrivilege", SE_PRIVILEGE_ENABLED); // binds, if nothing did yet
+    ASSERT_NE(g_tokenApi.AdjustTokenPrivileges, nullptr);
+    g_realAdjust = g_tokenApi.AdjustTokenPrivileges;
+    g_adjustments = 0;
+    g_tokenApi.AdjustTokenPrivileges = CountingAdjust; // a second lookup would drop it
     EnableDebugPrivilege("SeDebugPrivilege", SE_PRIVILEGE_ENABLED);
     EnableDebugPrivilege("SeDebugPrivilege", SE_PRIVILEGE_ENABLED);
-    EXPECT_LE(g_debugPrivilegeStats.lookups, 1);
-    EXPECT_EQ(g_debugPrivilegeStats.adjustments, before.adjustments + 2);
+    g_tokenApi.AdjustTokenPrivileges = g_realAdjust;
+    EXPECT_EQ(g_adjustments, 2);
 
     // The privilege is really enabled in the token afterwards.
     HANDLE token;

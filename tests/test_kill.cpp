@@ -8,7 +8,6 @@
 
 #include "actions/kill.h"
 #include "actions/switchto.h"
-#include "app/mainwnd.h"
 #include "app/processlist.h"
 #include "fixtures.h"
 #include "resource.h"
@@ -58,16 +57,14 @@ protected:
                        const std::function<void(HWND)> &look = [](HWND) {})
     {
         std::string question;
-        const HWND savedMain = g_mainWindow;
-        g_mainWindow = GetParent(host_->List());
-        kvtest::WhileShown(
-            "KELVANEDLG", IDC_KILL_QUESTION, [] { OnKillCommand(g_mainWindow, IDM_KILL, 0, 0); },
+        kvtest::RunMainCommand(
+            *host_, OnKillCommand,
             [&](HWND dialog) {
                 question = kvtest::WindowText(GetDlgItem(dialog, IDC_KILL_QUESTION));
                 look(dialog);
                 SendMessageA(dialog, message, command, 0);
-            });
-        g_mainWindow = savedMain;
+            },
+            IDC_KILL_QUESTION);
         return question;
     }
     bool Running() { return WaitForSingleObject(child_.Handle(), 0) == WAIT_TIMEOUT; }

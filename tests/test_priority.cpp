@@ -1,5 +1,4 @@
-// Set Priority opened for real from its command on a child process; the About box and the help
-// file's path.
+// Set Priority opened for real from its command on a child process.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -7,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "actions/about.h"
 #include "actions/priority.h"
 #include "app/mainwnd.h"
 #include "app/processlist.h"
@@ -15,19 +13,6 @@
 #include "resource.h"
 
 namespace {
-
-// Runs a main-window command with the host's window as main window; `act` runs inside the first
-// dialog that shows and must end it. Returns that dialog, or null when none showed.
-HWND RunCommand(const kvtest::ListHost &host, kvtest::ViewCommand command,
-                const std::function<void(HWND)> &act)
-{
-    const HWND savedMain = g_mainWindow;
-    g_mainWindow = GetParent(host.List());
-    const HWND shown =
-        kvtest::WhileShown("KELVANEDLG", 0, [&] { command(g_mainWindow, 0, 0, 0); }, act);
-    g_mainWindow = savedMain;
-    return shown;
-}
 
 class Priority : public kvtest::ViewTest {
 protected:
@@ -50,7 +35,7 @@ protected:
     {
         offered_.clear();
         current_ = -2;
-        EXPECT_TRUE(RunCommand(*host_, OnPriorityCommand, [&](HWND dialog) {
+        EXPECT_TRUE(kvtest::RunMainCommand(*host_, OnPriorityCommand, [&](HWND dialog) {
             HWND combo = GetDlgItem(dialog, IDC_PRIORITY_CLASS);
             caption_ = kvtest::WindowText(dialog);
             current_ = static_cast<int>(SendMessageA(combo, CB_GETCURSEL, 0, 0));
@@ -101,42 +86,8 @@ TEST_F(Priority, ShowsNoDialogForAProcessThatCannotBeOpened)
     ghost.id = 0xFFFFFFF0; // no process has it
     lstrcpyA(ghost.name, "ghost.exe");
     host_->SelectRecord(ghost);
-    EXPECT_FALSE(RunCommand(*host_, OnPriorityCommand, [](HWND d) { EndDialog(d, 0); }));
-}
-
-TEST(About, ShowsItsPictureAndClosesOnEnterAndEscape)
-{
-    ASSERT_TRUE(kvtest::PrepareViews());
-    kvtest::ListHost host;
-    for (WPARAM key : {VK_RETURN, VK_ESCAPE}) {
-        bool hasPicture = false, closed = false;
-        ASSERT_TRUE(RunCommand(host, OnAboutCommand, [&](HWND dialog) {
-            for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
-                hasPicture = hasPicture || SendMessageA(c, STM_GETIMAGE, IMAGE_BITMAP, 0);
-            MSG press = {dialog, WM_KEYDOWN, key, 0, 0, {0, 0}};
-            IsDialogMessageA(dialog, &press); // as the modal loop does with a key
-            closed = IsWindowEnabled(g_mainWindow);
-            if (!closed)
-                SendMessageA(dialog, WM_CLOSE, 0, 0);
-        }));
-        EXPECT_TRUE(hasPicture);
-        EXPECT_TRUE(closed) << "key " << key;
-    }
-}
-
-TEST(HelpPath, ReplacesOnlyTheFileNamesExtension)
-{
-    char help[MAX_PATH + 8];
-    const char *cases[][2] = {{"C:\\Tools\\kelvane.exe", "C:\\Tools\\kelvane.hlp"},
-                              {"C:\\My.Tools\\kelvane", "C:\\My.Tools\\kelvane.hlp"},
-                              {"kelvane", "kelvane.hlp"}};
-    for (const auto &c : cases) {
-        ASSERT_TRUE(MakeHelpPath(c[0], help, sizeof help));
-        EXPECT_STREQ(c[1], help);
-    }
-    const std::string full = "C:\\" + std::string(MAX_PATH - 4, 'x'); // fills the module buffer
-    EXPECT_FALSE(MakeHelpPath(full.c_str(), help, MAX_PATH));
-    EXPECT_STREQ("", help);
+    EXPECT_FALSE(
+        kvtest::RunMainCommand(*host_, OnPriorityCommand, [](HWND d) { EndDialog(d, 0); }));
 }
 
 } // namespace

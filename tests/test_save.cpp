@@ -18,59 +18,39 @@
 
 namespace {
 
-// Answers every dialog a save shows, whatever order they come in: the save dialog gets the
-// path, an overwrite question gets Yes, and the program's own message box is read and closed.
+// What a save's dialogs were told and showed.
 struct SaveDriver {
-    std::string path;
     std::string proposed; // the name the save dialog offered
     std::string message;  // text of the program's message box, if one showed
-    UINT_PTR timer = 0;
 };
-SaveDriver *g_driver;
 
-BOOL CALLBACK AnswerDialog(HWND window, LPARAM)
-{
-    char name[16];
-    if (!GetClassNameA(window, name, sizeof name) || lstrcmpA(name, "#32770") ||
-        !IsWindowVisible(window) || !IsWindowEnabled(window))
-        return TRUE;
-    HWND fileName = GetDlgItem(window, 0x47c); // cmb13, else edt1
-    if (!fileName)
-        fileName = GetDlgItem(window, 0x480);
-    if (fileName) {
-        g_driver->proposed = kvtest::WindowText(fileName);
-        SetWindowTextA(fileName, g_driver->path.c_str());
-        PostMessageA(window, WM_COMMAND, IDOK, 0);
-    } else if (GetDlgItem(window, IDYES)) {
-        PostMessageA(window, WM_COMMAND, IDYES, 0);
-    } else if (kvtest::WindowText(window) == g_className) {
-        char text[1024] = "";
-        for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-            if (GetWindowTextA(child, text, sizeof text) && strlen(text) > g_driver->message.size() &&
-                GetDlgCtrlID(child) != IDOK)
-                g_driver->message = text;
-        PostMessageA(window, WM_COMMAND, IDOK, 0);
-    }
-    return FALSE;
-}
-
-void CALLBACK DriverTick(HWND, UINT, UINT_PTR, DWORD)
-{
-    if (g_driver)
-        EnumThreadWindows(GetCurrentThreadId(), AnswerDialog, 0);
-}
-
-// Runs `save` with every dialog it shows answered, choosing `path` in the save dialog.
+// Answers every dialog `save` shows, whatever order they come in: the save dialog (its file
+// name box is cmb13 or edt1) gets `path`, an overwrite question gets Yes, and the program's
+// own message box is read and closed.
 SaveDriver Drive(const std::string &path, const std::function<void()> &save)
 {
     SaveDriver driver;
-    driver.path = path;
-    g_driver = &driver;
-    kvtest::ModalTimeLimit limit;
-    driver.timer = SetTimer(nullptr, 0, 50, DriverTick);
-    save();
-    KillTimer(nullptr, driver.timer);
-    g_driver = nullptr;
+    const auto choosePath = [&](HWND dialog) {
+        HWND fileName = GetDlgItem(dialog, 0x47c);
+        if (!fileName)
+            fileName = GetDlgItem(dialog, 0x480);
+        driver.proposed = kvtest::WindowText(fileName);
+        SetWindowTextA(fileName, path.c_str());
+        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    };
+    const auto readMessage = [&](HWND box) {
+        EXPECT_EQ(g_className, kvtest::WindowText(box));
+        char text[1024] = ""; // the text may hold a long path and the reason
+        GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+        driver.message = text;
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+    };
+    kvtest::DriveModal(save,
+                       {{"#32770", 0x47c, choosePath},
+                        {"#32770", 0x480, choosePath},
+                        {"#32770", IDYES, [](HWND box) { PostMessageA(box, WM_COMMAND, IDYES, 0); }},
+                        {"#32770", IDOK, readMessage}},
+                       kvtest::kAnswerEvery);
     return driver;
 }
 

@@ -146,14 +146,9 @@ protected:
                                          "82\0Priority Base\0";
         g_fake = FakeRegistry();
         g_fake.nameTable.assign(kNameTable, sizeof kNameTable);
-        g_perfDataSource = {FakeQuery, FakeClose};
-        ForgetPerfTitles();
+        g_perfDataSource = {FakeQuery, FakeClose}; // its name table is read at the next use
     }
-    void TearDown() override
-    {
-        g_perfDataSource = g_registryPerfData;
-        ForgetPerfTitles();
-    }
+    void TearDown() override { g_perfDataSource = g_registryPerfData; }
 };
 
 DWORD WINAPI WaitForEvent(LPVOID event)

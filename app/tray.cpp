@@ -19,7 +19,9 @@ char *g_trayTitle; // 495 "Tray"
 NOTIFYICONDATAA TrayRecord()
 {
     NOTIFYICONDATAA record = {};
-    record.cbSize = NOTIFYICONDATAA_V1_SIZE; // 88 bytes: understood by every shell version
+    // The first layout of the record (88 bytes on the 32-bit build, more on x64, where handles
+    // are wider): understood by every shell version.
+    record.cbSize = NOTIFYICONDATAA_V1_SIZE;
     record.hWnd = g_mainWindow;
     record.uID = 0;
     record.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;

@@ -43,8 +43,8 @@ bool g_hasSelection;
 bool g_selectionIsProcess;
 long long g_statusKey = -1;
 int g_statusCount = -1;
-char *g_processesText;   // 481 "Process(es)"
-char *g_processMenuText; // 483 "&Process"
+char *g_processesText;   // "Process(es)"
+char *g_processMenuText; // "&Process"
 
 // Toolbar buttons in order: command (0 for a separator), image, initially enabled, tooltip string.
 struct ToolbarButton {
@@ -55,21 +55,21 @@ struct ToolbarButton {
 };
 const ToolbarButton kToolbarButtons[] = {
     {0, 0, false, 0},
-    {IDM_REFRESH, 0, true, 17},
-    {IDM_SAVEAS, 9, true, 28},
+    {IDM_REFRESH, TBIMG_REFRESH, true, IDS_TIP_REFRESH},
+    {IDM_SAVEAS, TBIMG_SAVE, true, IDS_TIP_SAVE},
     {0, 0, false, 0},
-    {IDM_THREADS, 1, false, 20},
-    {IDM_MODULES, 2, false, 21},
-    {IDM_MEMORY, 3, false, 22},
+    {IDM_THREADS, TBIMG_THREADS, false, IDS_TIP_THREADS},
+    {IDM_MODULES, TBIMG_MODULES, false, IDS_TIP_MODULES},
+    {IDM_MEMORY, TBIMG_MEMORY, false, IDS_TIP_MEMORY},
     {0, 0, false, 0},
-    {IDM_KILL, 4, false, 18},
-    {IDM_PRIORITY, 6, false, 23},
+    {IDM_KILL, TBIMG_KILL, false, IDS_TIP_KILL},
+    {IDM_PRIORITY, TBIMG_PRIORITY, false, IDS_TIP_PRIORITY},
     {0, 0, false, 0},
-    {IDM_PROCESSTREE, 10, true, 29},
-    {IDM_MODULEUSAGE, 11, true, 30},
-    {IDM_APPLICATIONS, 12, true, 32},
+    {IDM_PROCESSTREE, TBIMG_PROCESSTREE, true, IDS_TIP_PROCESSTREE},
+    {IDM_MODULEUSAGE, TBIMG_MODULEUSAGE, true, IDS_TIP_MODULEUSAGE},
+    {IDM_APPLICATIONS, TBIMG_APPLICATIONS, true, IDS_TIP_APPLICATIONS},
     {0, 0, false, 0},
-    {IDM_FINDER, 8, true, 27},
+    {IDM_FINDER, TBIMG_FINDER, true, IDS_TIP_FINDER},
 };
 const int kToolbarButtonCount = sizeof kToolbarButtons / sizeof kToolbarButtons[0];
 const int kToolbarImageCount = 11;
@@ -223,7 +223,7 @@ LRESULT OnListEvent(HWND window, UINT, WPARAM wParam, LPARAM lParam)
     if (lParam != kProcessListId)
         return 0;
     if (!g_processMenuText)
-        g_processMenuText = LoadResString(483);
+        g_processMenuText = LoadResString(IDS_MENU_PROCESS);
     const int index = static_cast<int>(
         SendMessageA(g_processList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
     const ProcessRecord *record = RecordAt(index);
@@ -395,7 +395,7 @@ void UpdateCommandStates(const ProcessRecord *record)
 void UpdateStatusText(const ProcessRecord *record)
 {
     if (!g_processesText)
-        g_processesText = LoadResString(481);
+        g_processesText = LoadResString(IDS_STATUS_PROCESSES);
     const long long key = record ? record->id : 0;
     if (key != g_statusKey) {
         g_statusKey = key;

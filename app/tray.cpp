@@ -14,7 +14,7 @@ namespace {
 bool g_timerStarted;
 bool g_iconShown;
 HMENU g_trayMenu;
-char *g_trayTitle; // 495 "Tray"
+char *g_trayTitle; // "Tray"
 
 NOTIFYICONDATAA TrayRecord()
 {
@@ -103,7 +103,7 @@ LRESULT OnTrayNotify(HWND window, UINT, WPARAM, LPARAM lParam)
         break;
     case WM_RBUTTONUP:
         if (!g_trayMenu) {
-            g_trayTitle = LoadResString(495);
+            g_trayTitle = LoadResString(IDS_MENU_TRAY);
             g_trayMenu = LoadMenuA(g_instance, MAKEINTRESOURCEA(IDR_TRAYMENU));
         }
         PopupSubmenu(g_trayMenu, g_trayTitle);

@@ -12,6 +12,7 @@ char g_windowTitle[MAX_PATH];
 char g_className[MAX_PATH];
 HICON g_smallIcon = nullptr;
 HICON g_usageIcon = nullptr;
+HWND g_mainWindow = nullptr;
 
 char *g_titleModules;
 char *g_titleModuleUsage;

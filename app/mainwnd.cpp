@@ -29,7 +29,6 @@
 #include "views/usage.h"
 #include "views/version.h"
 
-HWND g_mainWindow = nullptr;
 HWND g_toolbar = nullptr;
 HWND g_statusBar = nullptr;
 bool g_listFrozen = false;
@@ -226,9 +225,7 @@ LRESULT OnListEvent(HWND window, UINT, WPARAM wParam, LPARAM lParam)
         g_processMenuText = LoadResString(IDS_MENU_PROCESS);
     const int index = static_cast<int>(
         SendMessageA(g_processList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-    const ProcessRecord *record = RecordAt(index);
-    UpdateCommandStates(record);
-    UpdateStatusText(record);
+    ShowSelection(RecordAt(index));
     const UINT code = static_cast<UINT>(wParam);
     if (code == static_cast<UINT>(NM_RCLICK))
         PopupSubmenu(GetMenu(window), g_processMenuText);
@@ -298,6 +295,65 @@ LRESULT OnReload(HWND, WPARAM, WORD, LPARAM)
     UpdateSortArrow(g_processList, false);
     ClearProcessList(g_processList);
     RefreshMain();
+    return 0;
+}
+
+// The one way the main window comes back from the notification area: the icon as the settings
+// want it, a fresh list, the running timer, the window shown. With the tray in use, Restore and
+// Maximize, the tray menu's Open, a second start of the program (they send SC_RESTORE) and a
+// double click on the icon all end here.
+void RestoreMainWindow(HWND window)
+{
+    SetTrayIcon(g_settings.useSysTray);
+    RefreshMain();
+    SetMainTimer(TRUE);
+    ShowWindow(window, SW_SHOW);
+}
+
+// With the tray, minimising or closing hides the window and stops its timer.
+LRESULT OnSysCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (!g_settings.useSysTray)
+        return DefWindowProcA(window, message, wParam, lParam);
+    switch (wParam & 0xFFF0) {
+    case SC_MINIMIZE:
+    case SC_CLOSE:
+        SetMainTimer(FALSE);
+        ShowWindow(window, SW_HIDE);
+        return 0;
+    case SC_MAXIMIZE:
+    case SC_RESTORE:
+        DefWindowProcA(window, message, wParam, lParam);
+        RestoreMainWindow(window);
+        return 0;
+    default:
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+LRESULT OnTrayNotify(HWND window, UINT, WPARAM, LPARAM lParam)
+{
+    static HMENU trayMenu;
+    static char *trayTitle;
+    switch (static_cast<UINT>(lParam)) {
+    case WM_LBUTTONDBLCLK:
+        RestoreMainWindow(window);
+        SetForegroundWindow(window);
+        break;
+    case WM_RBUTTONUP:
+        if (!trayMenu) {
+            trayTitle = LoadResString(IDS_MENU_TRAY);
+            trayMenu = LoadMenuA(g_instance, MAKEINTRESOURCEA(IDR_TRAYMENU));
+        }
+        PopupSubmenu(trayMenu, trayTitle);
+        break;
+    }
+    return 0;
+}
+
+LRESULT OnOpenWindow(HWND window, WPARAM, WORD, LPARAM)
+{
+    SendMessageA(window, WM_SYSCOMMAND, SC_RESTORE, 0);
     return 0;
 }
 
@@ -371,7 +427,13 @@ void RefreshMain()
         SendMessageA(g_toolbar, TB_CHECKBUTTON, IDM_MODULEUSAGE, FALSE);
         g_listFrozen = false;
     }
-    RefreshProcessList(g_processList);
+    RefreshMainList();
+}
+
+void RefreshMainList()
+{
+    if (RefreshProcessList(g_processList))
+        ShowSelection(nullptr);
 }
 
 void UpdateCommandStates(const ProcessRecord *record)
@@ -418,6 +480,12 @@ void UpdateStatusText(const ProcessRecord *record)
     SendMessageA(g_statusBar, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(text));
 }
 
+void ShowSelection(const ProcessRecord *record)
+{
+    UpdateCommandStates(record);
+    UpdateStatusText(record);
+}
+
 void PopupSubmenu(HMENU menu, const char *title)
 {
     if (!menu || !title)
@@ -454,8 +522,7 @@ bool SelectProcessById(DWORD id)
         state.state = LVIS_SELECTED;
         SendMessageA(g_processList, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
         SendMessageA(g_processList, LVM_ENSUREVISIBLE, row, TRUE);
-        UpdateCommandStates(record);
-        UpdateStatusText(record);
+        ShowSelection(record);
         return true;
     }
     const int selected = static_cast<int>(
@@ -464,7 +531,6 @@ bool SelectProcessById(DWORD id)
         state.state = 0;
         SendMessageA(g_processList, LVM_SETITEMSTATE, selected, reinterpret_cast<LPARAM>(&state));
     }
-    UpdateCommandStates(nullptr);
-    UpdateStatusText(nullptr);
+    ShowSelection(nullptr);
     return false;
 }

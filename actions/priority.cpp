@@ -2,48 +2,25 @@
 
 #include "app/appstate.h"
 #include "app/mainwnd.h"
+#include "app/prioritynames.h"
 #include "resource.h"
 #include "views/common.h"
 
 namespace {
 
-// One choice of the combo box; its text is loaded on first use and kept for the run.
-struct PriorityEntry {
-    UINT textId;
-    DWORD priorityClass;
-    char *text;
-};
-
-struct PriorityTable {
-    PriorityEntry *entries;
-    int count;
-};
-
 // Before NT 5 there is nothing between Idle and Normal or between Normal and High.
-PriorityEntry g_classicPriorities[] = {
-    {IDS_PRI_IDLE, IDLE_PRIORITY_CLASS, nullptr},
-    {IDS_PRI_NORMAL, NORMAL_PRIORITY_CLASS, nullptr},
-    {IDS_PRI_HIGH, HIGH_PRIORITY_CLASS, nullptr},
-    {IDS_PRI_REALTIME, REALTIME_PRIORITY_CLASS, nullptr},
-};
-
-PriorityEntry g_nt5Priorities[] = {
-    {IDS_PRI_IDLE, IDLE_PRIORITY_CLASS, nullptr},
-    {IDS_PRI_BELOWNORMAL, BELOW_NORMAL_PRIORITY_CLASS, nullptr},
-    {IDS_PRI_NORMAL, NORMAL_PRIORITY_CLASS, nullptr},
-    {IDS_PRI_ABOVENORMAL, ABOVE_NORMAL_PRIORITY_CLASS, nullptr},
-    {IDS_PRI_HIGH, HIGH_PRIORITY_CLASS, nullptr},
-    {IDS_PRI_REALTIME, REALTIME_PRIORITY_CLASS, nullptr},
-};
-
-template <int N> PriorityTable TableOf(PriorityEntry (&entries)[N])
+bool Offered(const PriorityClassEntry &entry)
 {
-    return {entries, N};
+    return IsNt5 || !entry.sinceNt5;
 }
 
-PriorityTable ActivePriorities()
+// The class table's index of the combo box's choice `choice`; -1 when there is none.
+int ChoiceClass(LRESULT choice)
 {
-    return IsNt5 ? TableOf(g_nt5Priorities) : TableOf(g_classicPriorities);
+    for (int i = 0; i < kPriorityClassCount; ++i)
+        if (Offered(kPriorityClasses[i]) && choice-- == 0)
+            return i;
+    return -1;
 }
 
 DWORD DialogProcessId(HWND dialog)
@@ -57,7 +34,6 @@ bool InitPriorityDialog(HWND dialog, DWORD processId)
 {
     SetWindowLongPtrA(dialog, DWLP_USER, static_cast<LONG_PTR>(processId));
     ApplyDbcsFont(dialog);
-    const PriorityTable table = ActivePriorities();
     SetWindowTextA(dialog, ViewTitle);
 
     HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId);
@@ -72,14 +48,14 @@ bool InitPriorityDialog(HWND dialog, DWORD processId)
 
     HWND combo = GetDlgItem(dialog, IDC_PRIORITY_CLASS);
     int selected = -1;
-    for (int i = 0; i < table.count; ++i) {
-        PriorityEntry &entry = table.entries[i];
-        if (!entry.text)
-            entry.text = LoadResString(entry.textId);
-        SendMessageA(combo, CB_INSERTSTRING, i,
-                     reinterpret_cast<LPARAM>(entry.text ? entry.text : ""));
-        if (entry.priorityClass == current)
-            selected = i;
+    for (int i = 0, choice = 0; i < kPriorityClassCount; ++i) {
+        if (!Offered(kPriorityClasses[i]))
+            continue;
+        SendMessageA(combo, CB_INSERTSTRING, choice,
+                     reinterpret_cast<LPARAM>(PriorityClassNameAt(i)));
+        if (kPriorityClasses[i].priorityClass == current)
+            selected = choice;
+        ++choice;
     }
     SendMessageA(combo, CB_SETCURSEL, selected, 0);
     return true;
@@ -89,14 +65,14 @@ bool InitPriorityDialog(HWND dialog, DWORD processId)
 // the press is ignored and the dialog stays open.
 void ApplyChosenPriority(HWND dialog)
 {
-    const PriorityTable table = ActivePriorities();
-    const LRESULT chosen = SendDlgItemMessageA(dialog, IDC_PRIORITY_CLASS, CB_GETCURSEL, 0, 0);
-    if (chosen < 0 || chosen >= table.count)
+    const int chosen =
+        ChoiceClass(SendDlgItemMessageA(dialog, IDC_PRIORITY_CLASS, CB_GETCURSEL, 0, 0));
+    if (chosen < 0)
         return;
 
     HANDLE process = OpenProcess(PROCESS_SET_INFORMATION, FALSE, DialogProcessId(dialog));
     if (process) {
-        if (!SetPriorityClass(process, table.entries[chosen].priorityClass))
+        if (!SetPriorityClass(process, kPriorityClasses[chosen].priorityClass))
             ShowResMessage(dialog, IDS_CANT_SET_PRIORITY, MB_OK | MB_ICONEXCLAMATION);
         CloseHandle(process);
     } else {

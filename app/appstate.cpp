@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "resource.h"
 
 bool IsNt = false;
 bool IsNt5 = false;
@@ -11,6 +12,7 @@ char g_windowTitle[MAX_PATH];
 char g_className[MAX_PATH];
 HICON g_smallIcon = nullptr;
 HICON g_usageIcon = nullptr;
+HWND g_mainWindow = nullptr;
 
 char *g_titleModules;
 char *g_titleModuleUsage;
@@ -23,9 +25,15 @@ char *g_titleMemory;
 char *g_titleHeap;
 
 const LazyStringTable g_viewTitleTable[] = {
-    {&g_titleModules, 458},    {&g_titleModuleUsage, 459}, {&g_titleBadVersion, 460},
-    {&g_titleProcessTree, 461}, {&g_titleStartupInfo, 462}, {&g_titleThreads, 463},
-    {&g_titlePriority, 464},   {&g_titleMemory, 465},      {&g_titleHeap, 466},
+    {&g_titleModules, IDS_TITLE_MODULES},
+    {&g_titleModuleUsage, IDS_TITLE_MODULEUSAGE},
+    {&g_titleBadVersion, IDS_TITLE_BADVERSION},
+    {&g_titleProcessTree, IDS_TITLE_PROCESSTREE},
+    {&g_titleStartupInfo, IDS_TITLE_STARTUPINFO},
+    {&g_titleThreads, IDS_TITLE_THREADS},
+    {&g_titlePriority, IDS_TITLE_PRIORITY},
+    {&g_titleMemory, IDS_TITLE_MEMORY},
+    {&g_titleHeap, IDS_TITLE_HEAP},
     {nullptr, 0},
 };
 

@@ -12,6 +12,7 @@ extern char g_windowTitle[MAX_PATH]; // string 2: caption and tray tip
 extern char g_className[MAX_PATH];   // string 1: window class, accelerator name, message-box caption
 extern HICON g_smallIcon;            // icon 101 at small-icon size
 extern HICON g_usageIcon;            // icon 120 at small-icon size
+extern HWND g_mainWindow;            // the main window once it is created
 
 // A zero-terminated table of (slot, string id): each slot receives a heap copy of its string.
 struct LazyStringTable {

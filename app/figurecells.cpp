@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "app/appstate.h"
-#include "app/processlist.h"
+#include "app/processrecord.h"
 
 namespace {
 

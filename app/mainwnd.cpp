@@ -29,7 +29,6 @@
 #include "views/usage.h"
 #include "views/version.h"
 
-HWND g_mainWindow = nullptr;
 HWND g_toolbar = nullptr;
 HWND g_statusBar = nullptr;
 bool g_listFrozen = false;
@@ -43,8 +42,8 @@ bool g_hasSelection;
 bool g_selectionIsProcess;
 long long g_statusKey = -1;
 int g_statusCount = -1;
-char *g_processesText;   // 481 "Process(es)"
-char *g_processMenuText; // 483 "&Process"
+char *g_processesText;   // "Process(es)"
+char *g_processMenuText; // "&Process"
 
 // Toolbar buttons in order: command (0 for a separator), image, initially enabled, tooltip string.
 struct ToolbarButton {
@@ -55,21 +54,21 @@ struct ToolbarButton {
 };
 const ToolbarButton kToolbarButtons[] = {
     {0, 0, false, 0},
-    {IDM_REFRESH, 0, true, 17},
-    {IDM_SAVEAS, 9, true, 28},
+    {IDM_REFRESH, TBIMG_REFRESH, true, IDS_TIP_REFRESH},
+    {IDM_SAVEAS, TBIMG_SAVE, true, IDS_TIP_SAVE},
     {0, 0, false, 0},
-    {IDM_THREADS, 1, false, 20},
-    {IDM_MODULES, 2, false, 21},
-    {IDM_MEMORY, 3, false, 22},
+    {IDM_THREADS, TBIMG_THREADS, false, IDS_TIP_THREADS},
+    {IDM_MODULES, TBIMG_MODULES, false, IDS_TIP_MODULES},
+    {IDM_MEMORY, TBIMG_MEMORY, false, IDS_TIP_MEMORY},
     {0, 0, false, 0},
-    {IDM_KILL, 4, false, 18},
-    {IDM_PRIORITY, 6, false, 23},
+    {IDM_KILL, TBIMG_KILL, false, IDS_TIP_KILL},
+    {IDM_PRIORITY, TBIMG_PRIORITY, false, IDS_TIP_PRIORITY},
     {0, 0, false, 0},
-    {IDM_PROCESSTREE, 10, true, 29},
-    {IDM_MODULEUSAGE, 11, true, 30},
-    {IDM_APPLICATIONS, 12, true, 32},
+    {IDM_PROCESSTREE, TBIMG_PROCESSTREE, true, IDS_TIP_PROCESSTREE},
+    {IDM_MODULEUSAGE, TBIMG_MODULEUSAGE, true, IDS_TIP_MODULEUSAGE},
+    {IDM_APPLICATIONS, TBIMG_APPLICATIONS, true, IDS_TIP_APPLICATIONS},
     {0, 0, false, 0},
-    {IDM_FINDER, 8, true, 27},
+    {IDM_FINDER, TBIMG_FINDER, true, IDS_TIP_FINDER},
 };
 const int kToolbarButtonCount = sizeof kToolbarButtons / sizeof kToolbarButtons[0];
 const int kToolbarImageCount = 11;
@@ -223,12 +222,10 @@ LRESULT OnListEvent(HWND window, UINT, WPARAM wParam, LPARAM lParam)
     if (lParam != kProcessListId)
         return 0;
     if (!g_processMenuText)
-        g_processMenuText = LoadResString(483);
+        g_processMenuText = LoadResString(IDS_MENU_PROCESS);
     const int index = static_cast<int>(
         SendMessageA(g_processList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-    const ProcessRecord *record = RecordAt(index);
-    UpdateCommandStates(record);
-    UpdateStatusText(record);
+    ShowSelection(RecordAt(index));
     const UINT code = static_cast<UINT>(wParam);
     if (code == static_cast<UINT>(NM_RCLICK))
         PopupSubmenu(GetMenu(window), g_processMenuText);
@@ -298,6 +295,65 @@ LRESULT OnReload(HWND, WPARAM, WORD, LPARAM)
     UpdateSortArrow(g_processList, false);
     ClearProcessList(g_processList);
     RefreshMain();
+    return 0;
+}
+
+// The one way the main window comes back from the notification area: the icon as the settings
+// want it, a fresh list, the running timer, the window shown. With the tray in use, Restore and
+// Maximize, the tray menu's Open, a second start of the program (they send SC_RESTORE) and a
+// double click on the icon all end here.
+void RestoreMainWindow(HWND window)
+{
+    SetTrayIcon(g_settings.useSysTray);
+    RefreshMain();
+    SetMainTimer(TRUE);
+    ShowWindow(window, SW_SHOW);
+}
+
+// With the tray, minimising or closing hides the window and stops its timer.
+LRESULT OnSysCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (!g_settings.useSysTray)
+        return DefWindowProcA(window, message, wParam, lParam);
+    switch (wParam & 0xFFF0) {
+    case SC_MINIMIZE:
+    case SC_CLOSE:
+        SetMainTimer(FALSE);
+        ShowWindow(window, SW_HIDE);
+        return 0;
+    case SC_MAXIMIZE:
+    case SC_RESTORE:
+        DefWindowProcA(window, message, wParam, lParam);
+        RestoreMainWindow(window);
+        return 0;
+    default:
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+LRESULT OnTrayNotify(HWND window, UINT, WPARAM, LPARAM lParam)
+{
+    static HMENU trayMenu;
+    static char *trayTitle;
+    switch (static_cast<UINT>(lParam)) {
+    case WM_LBUTTONDBLCLK:
+        RestoreMainWindow(window);
+        SetForegroundWindow(window);
+        break;
+    case WM_RBUTTONUP:
+        if (!trayMenu) {
+            trayTitle = LoadResString(IDS_MENU_TRAY);
+            trayMenu = LoadMenuA(g_instance, MAKEINTRESOURCEA(IDR_TRAYMENU));
+        }
+        PopupSubmenu(trayMenu, trayTitle);
+        break;
+    }
+    return 0;
+}
+
+LRESULT OnOpenWindow(HWND window, WPARAM, WORD, LPARAM)
+{
+    SendMessageA(window, WM_SYSCOMMAND, SC_RESTORE, 0);
     return 0;
 }
 
@@ -371,7 +427,13 @@ void RefreshMain()
         SendMessageA(g_toolbar, TB_CHECKBUTTON, IDM_MODULEUSAGE, FALSE);
         g_listFrozen = false;
     }
-    RefreshProcessList(g_processList);
+    RefreshMainList();
+}
+
+void RefreshMainList()
+{
+    if (RefreshProcessList(g_processList))
+        ShowSelection(nullptr);
 }
 
 void UpdateCommandStates(const ProcessRecord *record)
@@ -395,7 +457,7 @@ void UpdateCommandStates(const ProcessRecord *record)
 void UpdateStatusText(const ProcessRecord *record)
 {
     if (!g_processesText)
-        g_processesText = LoadResString(481);
+        g_processesText = LoadResString(IDS_STATUS_PROCESSES);
     const long long key = record ? record->id : 0;
     if (key != g_statusKey) {
         g_statusKey = key;
@@ -416,6 +478,12 @@ void UpdateStatusText(const ProcessRecord *record)
     char text[MAX_PATH];
     std::snprintf(text, sizeof text, "%d %s", count, g_processesText ? g_processesText : "");
     SendMessageA(g_statusBar, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(text));
+}
+
+void ShowSelection(const ProcessRecord *record)
+{
+    UpdateCommandStates(record);
+    UpdateStatusText(record);
 }
 
 void PopupSubmenu(HMENU menu, const char *title)
@@ -454,8 +522,7 @@ bool SelectProcessById(DWORD id)
         state.state = LVIS_SELECTED;
         SendMessageA(g_processList, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
         SendMessageA(g_processList, LVM_ENSUREVISIBLE, row, TRUE);
-        UpdateCommandStates(record);
-        UpdateStatusText(record);
+        ShowSelection(record);
         return true;
     }
     const int selected = static_cast<int>(
@@ -464,7 +531,6 @@ bool SelectProcessById(DWORD id)
         state.state = 0;
         SendMessageA(g_processList, LVM_SETITEMSTATE, selected, reinterpret_cast<LPARAM>(&state));
     }
-    UpdateCommandStates(nullptr);
-    UpdateStatusText(nullptr);
+    ShowSelection(nullptr);
     return false;
 }

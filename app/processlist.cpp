@@ -10,6 +10,8 @@
 #include "app/appstate.h"
 #include "app/columns.h"
 #include "app/figurecells.h"
+#include "app/prioritynames.h"
+#include "resource.h"
 #include "settings/settings.h"
 
 HWND g_processList = nullptr;
@@ -20,8 +22,8 @@ int g_sortDirection = 1;
 namespace {
 
 int g_arrowColumn = -1;
-HBITMAP g_arrowUp;   // bitmap 123, ascending
-HBITMAP g_arrowDown; // bitmap 124, descending
+HBITMAP g_arrowUp;   // ascending
+HBITMAP g_arrowDown; // descending
 
 // Common controls 6 (Windows XP and later, through the manifest) draw the header's sort arrow
 // themselves, in the theme's look or the classic one; there a bitmap would show its face-coloured
@@ -50,24 +52,6 @@ std::unordered_map<unsigned long long, ProcessRecord *> g_recordIndex;
 unsigned long long IdentityKey(DWORD id, DWORD kind)
 {
     return (static_cast<unsigned long long>(kind) << 32) | id;
-}
-
-char *g_priorityNames[6];
-const LazyStringTable kPriorityNameTable[] = {
-    {&g_priorityNames[0], 410}, {&g_priorityNames[1], 411}, {&g_priorityNames[2], 409},
-    {&g_priorityNames[3], 408}, {&g_priorityNames[4], 412}, {&g_priorityNames[5], 413},
-    {nullptr, 0},
-};
-const DWORD kPriorityClasses[6] = {NORMAL_PRIORITY_CLASS,  IDLE_PRIORITY_CLASS,
-                                   HIGH_PRIORITY_CLASS,    REALTIME_PRIORITY_CLASS,
-                                   0x4000 /* below normal */, 0x8000 /* above normal */};
-
-const char *PriorityClassName(DWORD priorityClass)
-{
-    for (int i = 0; i < 6; ++i)
-        if (kPriorityClasses[i] == priorityClass)
-            return g_priorityNames[i] ? g_priorityNames[i] : "";
-    return "";
 }
 
 int CompareNumbers(DWORD a, DWORD b)
@@ -429,7 +413,6 @@ LRESULT GetCellText(NMHDR *header)
 {
     static char text[MAX_PATH];
     NMLVDISPINFOA *info = reinterpret_cast<NMLVDISPINFOA *>(header);
-    LoadLazyStrings(kPriorityNameTable);
     const int column = info->item.iSubItem;
     ProcessRecord *record = reinterpret_cast<ProcessRecord *>(info->item.lParam);
     if (header->idFrom != static_cast<UINT_PTR>(kProcessListId) || column < 0 ||
@@ -492,6 +475,17 @@ LRESULT SortByColumn(NMHDR *header)
     return 0;
 }
 
+namespace {
+
+// A header arrow in the current system colours.
+HBITMAP LoadArrow(UINT id)
+{
+    return static_cast<HBITMAP>(
+        LoadImageA(g_instance, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 16, 16, LR_LOADMAP3DCOLORS));
+}
+
+} // namespace
+
 void UpdateSortArrow(HWND list, bool reloadBitmaps)
 {
     const bool drawn = HeaderDrawsSortArrows();
@@ -499,10 +493,8 @@ void UpdateSortArrow(HWND list, bool reloadBitmaps)
     if (!drawn && (reloadBitmaps || !g_arrowUp)) {
         oldUp = g_arrowUp;
         oldDown = g_arrowDown;
-        g_arrowUp = static_cast<HBITMAP>(
-            LoadImageA(g_instance, MAKEINTRESOURCEA(123), IMAGE_BITMAP, 16, 16, LR_LOADMAP3DCOLORS));
-        g_arrowDown = static_cast<HBITMAP>(
-            LoadImageA(g_instance, MAKEINTRESOURCEA(124), IMAGE_BITMAP, 16, 16, LR_LOADMAP3DCOLORS));
+        g_arrowUp = LoadArrow(IDB_SORTUP);
+        g_arrowDown = LoadArrow(IDB_SORTDOWN);
     }
     HWND headerControl = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
     HDITEMA item = {};

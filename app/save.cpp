@@ -9,6 +9,7 @@
 
 #include "app/appstate.h"
 #include "app/processlist.h"
+#include "resource.h"
 #include "settings/settings.h"
 
 FILE *g_saveFile = nullptr;
@@ -21,7 +22,6 @@ char *g_defaultExtension;   // 482 "txt"
 char g_openPath[MAX_PATH];  // where g_saveFile goes once complete, for error messages too
 char g_openTemp[MAX_PATH];  // the file g_saveFile writes to; empty when it is g_openPath itself
 
-const UINT kSaveFailed = 496; // file, then the system's reason
 
 // Whether a save failed, and the first reason it met: the C library's errno or the system's
 // error code. A later step that fails too (Wine's fclose after a full disk, without errno) must
@@ -44,13 +44,13 @@ void NoteFailure(SaveError *error, int crt, DWORD system)
 void PrepareDialogTexts()
 {
     if (!g_filter) {
-        g_filter = LoadResString(479);
+        g_filter = LoadResString(IDS_SAVE_FILTER);
         for (char *p = g_filter; p && *p; p = const_cast<char *>(NextChar(p)))
             if (*p == '|')
                 *p = '\0';
     }
     if (!g_defaultExtension)
-        g_defaultExtension = LoadResString(482);
+        g_defaultExtension = LoadResString(IDS_SAVE_DEFEXT);
 }
 
 // Tells the user which file could not be written and the system's reason.
@@ -62,7 +62,7 @@ void ReportSaveFailure(HWND owner, const char *path, const SaveError &error)
     else if (error.system)
         FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                        error.system, 0, reason, sizeof reason, nullptr);
-    char *format = LoadResString(kSaveFailed);
+    char *format = LoadResString(IDS_SAVE_FAILED);
     char message[2 * MAX_PATH + 256];
     std::snprintf(message, sizeof message, format && *format ? format : "%s\n%s", path, reason);
     FreeResString(format);

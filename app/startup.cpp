@@ -10,9 +10,6 @@
 
 namespace {
 
-const UINT kNeedPsapi = 400;
-const UINT kNeedToolhelp = 475;
-
 // Held by a starting instance from before its search for a running one until its own window
 // exists, so that of several simultaneous starts only one creates a window and the others find
 // it. A start that is stuck holding it delays the others by this much at the most.
@@ -83,7 +80,7 @@ bool StartInstance(HINSTANCE instance, int showCommand)
         }
     }
     if (!BindProvider()) {
-        ShowResMessage(nullptr, IsNt ? kNeedPsapi : kNeedToolhelp, MB_OK);
+        ShowResMessage(nullptr, IsNt ? IDS_NEED_PSAPI : IDS_NEED_TOOLHELP, MB_OK);
         return false;
     }
     EnableDebugPrivilege("SeDebugPrivilege", SE_PRIVILEGE_ENABLED);
@@ -116,8 +113,8 @@ bool InitInstance(HINSTANCE instance, int showCommand)
     DetectOs();
     LoadLazyStrings(g_viewTitleTable);
     LoadSettings();
-    LoadStringA(nullptr, 2, g_windowTitle, MAX_PATH);
-    LoadStringA(nullptr, 1, g_className, MAX_PATH);
+    LoadStringA(nullptr, IDS_APPTITLE, g_windowTitle, MAX_PATH);
+    LoadStringA(nullptr, IDS_APPCLASS, g_className, MAX_PATH);
 
     HANDLE lock = g_settings.allowMultiplyInstances ? nullptr : TakeStartLock();
     const bool started = StartInstance(instance, showCommand);

@@ -2,24 +2,20 @@
 
 #include <shellapi.h>
 
-#include <cstring>
-
 #include "app/appstate.h"
-#include "app/mainwnd.h"
-#include "resource.h"
 #include "settings/settings.h"
 
 namespace {
 
 bool g_timerStarted;
 bool g_iconShown;
-HMENU g_trayMenu;
-char *g_trayTitle; // 495 "Tray"
 
 NOTIFYICONDATAA TrayRecord()
 {
     NOTIFYICONDATAA record = {};
-    record.cbSize = NOTIFYICONDATAA_V1_SIZE; // 88 bytes: understood by every shell version
+    // The first layout of the record (88 bytes on the 32-bit build, more on x64, where handles
+    // are wider): understood by every shell version.
+    record.cbSize = NOTIFYICONDATAA_V1_SIZE;
     record.hWnd = g_mainWindow;
     record.uID = 0;
     record.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
@@ -65,55 +61,6 @@ void SetMainTimer(BOOL start)
 bool MainTimerRunning()
 {
     return g_timerStarted;
-}
-
-LRESULT OnSysCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (!g_settings.useSysTray)
-        return DefWindowProcA(window, message, wParam, lParam);
-    switch (wParam & 0xFFF0) {
-    case SC_MINIMIZE:
-    case SC_CLOSE:
-        SetMainTimer(FALSE);
-        ShowWindow(window, SW_HIDE);
-        return 0;
-    case SC_MAXIMIZE:
-    case SC_RESTORE:
-        SetTrayIcon(g_settings.useSysTray);
-        RefreshMain();
-        SetMainTimer(TRUE);
-        DefWindowProcA(window, message, wParam, lParam);
-        ShowWindow(window, SW_SHOW);
-        return 0;
-    default:
-        return DefWindowProcA(window, message, wParam, lParam);
-    }
-}
-
-LRESULT OnTrayNotify(HWND window, UINT, WPARAM, LPARAM lParam)
-{
-    switch (static_cast<UINT>(lParam)) {
-    case WM_LBUTTONDBLCLK:
-        RefreshMain();
-        SetMainTimer(TRUE);
-        ShowWindow(window, SW_SHOW);
-        SetForegroundWindow(window);
-        break;
-    case WM_RBUTTONUP:
-        if (!g_trayMenu) {
-            g_trayTitle = LoadResString(495);
-            g_trayMenu = LoadMenuA(g_instance, MAKEINTRESOURCEA(IDR_TRAYMENU));
-        }
-        PopupSubmenu(g_trayMenu, g_trayTitle);
-        break;
-    }
-    return 0;
-}
-
-LRESULT OnOpenWindow(HWND window, WPARAM, WORD, LPARAM)
-{
-    SendMessageA(window, WM_SYSCOMMAND, SC_RESTORE, 0);
-    return 0;
 }
 
 UINT TaskbarCreatedMessage()

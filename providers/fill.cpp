@@ -3,7 +3,6 @@
 #include <commctrl.h>
 
 #include "app/appstate.h"
-#include "app/mainwnd.h"
 #include "app/processlist.h"
 #include "providers/ntprovider.h"
 #include "providers/provider9x.h"
@@ -101,7 +100,7 @@ bool ProcessWiderThanProgram(DWORD processId)
     return IsNt && NtProcessWiderThanProgram(processId);
 }
 
-int RefreshProcessList(HWND list)
+bool RefreshProcessList(HWND list)
 {
     for (ProcessRecord *record = g_recordHead; record; record = record->next)
         record->flags &= ~RecordSeen;
@@ -112,11 +111,7 @@ int RefreshProcessList(HWND list)
     RemoveStaleItems(list);
     PruneUnseenHiddenRecords();
     RepaintChangedFigures(list);
-    if (SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0) == 0) {
-        UpdateCommandStates(nullptr);
-        UpdateStatusText(nullptr);
-    }
-    return 0;
+    return SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0) == 0;
 }
 
 int RemoveStaleItems(HWND list)

@@ -12,7 +12,10 @@ void FillHeapBlockList(HWND listBox, DWORD processId, ULONG_PTR heapId);
 // True when the process is 64-bit and this program runs as a 32-bit program on 64-bit Windows,
 // which cannot read the modules of such a process.
 bool ProcessWiderThanProgram(DWORD processId);
-int RefreshProcessList(HWND list);
+// One refresh pass over the main list: new processes get rows, ended ones lose theirs. True when
+// no row is selected afterwards (a selected process may have ended), so that the caller can bring
+// its commands and status line up to date.
+bool RefreshProcessList(HWND list);
 int RemoveStaleItems(HWND list);
 void ClearProcessList(HWND list);
 // Ends a 16-bit task inside a virtual DOS machine; 1 on success.

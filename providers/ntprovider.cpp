@@ -9,6 +9,7 @@
 #include "app/processlist.h"
 #include "providers/perfdata.h"
 #include "providers/sysinfo.h"
+#include "resource.h"
 #include "settings/settings.h"
 
 namespace {
@@ -24,11 +25,11 @@ const DWORD kFirstIdCapacity = 2048;
 const DWORD kLastIdCapacity = 1u << 20;
 const DWORD kFirstModuleCapacity = 1024;
 
-char *g_unknownText;      // 426 "[Unknown]"
-char *g_accessDeniedText; // 427 "[Access denied]"
+char *g_unknownText;      // "[Unknown]"
+char *g_accessDeniedText; // "[Access denied]"
 const LazyStringTable kDisplayStrings[] = {
-    {&g_unknownText, 426},
-    {&g_accessDeniedText, 427},
+    {&g_unknownText, IDS_NAME_UNKNOWN},
+    {&g_accessDeniedText, IDS_NAME_ACCESSDENIED},
     {nullptr, 0},
 };
 

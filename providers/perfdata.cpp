@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "app/appstate.h"
+#include "app/prioritynames.h"
 #include "providers/threadblock.h"
 
 // The walker's mirrors must match the system's declarations on every architecture we build.
@@ -64,14 +65,6 @@ const DWORD kFirstQuerySize = 16384;
 const DWORD kLargestQuerySize = 64u << 20;
 
 PerfTitles s_titles;
-
-// Priority names, in the order PerfPriorityName counts them.
-char *s_priorityNames[7];
-const LazyStringTable kPriorityNameTable[] = {
-    {&s_priorityNames[0], 416}, {&s_priorityNames[1], 417}, {&s_priorityNames[2], 418},
-    {&s_priorityNames[3], 419}, {&s_priorityNames[4], 420}, {&s_priorityNames[5], 421},
-    {&s_priorityNames[6], 422}, {nullptr, 0},
-};
 
 void ReadTitles(PerfTitles *titles)
 {
@@ -140,8 +133,7 @@ void AddThreadLine(void *context, const PerfThread &thread)
     const LineSink &sink = *static_cast<const LineSink *>(context);
     if (!sink.listBox)
         return;
-    const int name = PerfPriorityName(thread);
-    const char *nameText = name >= 0 && s_priorityNames[name] ? s_priorityNames[name] : "";
+    const char *nameText = ThreadPriorityNameAt(PerfPriorityName(thread));
     const unsigned long id = thread.threadId;
     const int priority = thread.currentPriority;
     char line[MAX_PATH];
@@ -198,7 +190,6 @@ void *QueryPerfData(const char *valueName, size_t *size)
 
 BOOL ListPerfThreads(HWND listBox, DWORD processId, bool hex)
 {
-    LoadLazyStrings(kPriorityNameTable);
     PerfTitles titles = GetPerfTitles();
     size_t size = 0;
     void *block = ReadRegistryThreads(titles, &size);

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "app/appstate.h"
+#include "app/prioritynames.h"
 #include "app/processlist.h"
 #include "providers/neheader.h"
 #include "resource.h"
@@ -23,54 +24,21 @@ const DWORD kProcessAllAccess = 0x1F0FFF;
 // Addresses take as many hexadecimal digits as a pointer: 8 on the 32-bit build, 16 on 64-bit.
 const int kAddressDigits = static_cast<int>(2 * sizeof(ULONG_PTR));
 
-char *g_priorityLowest;
-char *g_priorityBelowNormal;
-char *g_priorityNormal;
-char *g_priorityAboveNormal;
-char *g_priorityHighest;
-char *g_priorityTimeCritical;
-char *g_priorityIdle;
 char *g_heapDefault;
 char *g_heapShared;
 char *g_blockFree;
 
 const LazyStringTable kDisplayStrings[] = {
-    {&g_priorityLowest, IDS_THREAD_LOWEST},
-    {&g_priorityBelowNormal, IDS_THREAD_BELOWNORMAL},
-    {&g_priorityNormal, IDS_THREAD_NORMAL},
-    {&g_priorityAboveNormal, IDS_THREAD_ABOVENORMAL},
-    {&g_priorityHighest, IDS_THREAD_HIGHEST},
-    {&g_priorityTimeCritical, IDS_THREAD_TIMECRITICAL},
-    {&g_priorityIdle, IDS_THREAD_IDLE},
     {&g_heapDefault, IDS_HEAP_DEFAULT},
     {&g_heapShared, IDS_HEAP_SHARED},
     {&g_blockFree, IDS_HEAP_FREE},
     {nullptr, 0},
 };
 
-struct ThreadPriorityName {
-    LONG delta;
-    char **name;
-};
-
-const ThreadPriorityName kThreadPriorityNames[] = {
-    {-15, &g_priorityIdle},   {-2, &g_priorityLowest},      {-1, &g_priorityBelowNormal},
-    {0, &g_priorityNormal},   {1, &g_priorityAboveNormal},  {2, &g_priorityHighest},
-    {15, &g_priorityTimeCritical},
-};
-
 // A display string, or the empty string when it could not be loaded.
 const char *Text(const char *text)
 {
     return text ? text : "";
-}
-
-const char *PriorityName(LONG delta)
-{
-    for (const ThreadPriorityName &entry : kThreadPriorityNames)
-        if (entry.delta == delta)
-            return Text(*entry.name);
-    return "";
 }
 
 void AddLine(HWND listBox, const char *line)
@@ -238,7 +206,7 @@ BOOL W9xListThreads(HWND listBox, DWORD processId)
                                 char line[MAX_PATH + 32];
                                 std::snprintf(line, sizeof line, format, thread.th32ThreadID,
                                               thread.tpBasePri + thread.tpDeltaPri,
-                                              PriorityName(thread.tpDeltaPri));
+                                              ThreadPriorityName(thread.tpDeltaPri));
                                 AddLine(listBox, line);
                             }
                             return true;

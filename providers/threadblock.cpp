@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/prioritynames.h"
 #include "providers/provider.h"
 
 const PerfTitles g_threadBlockTitles = {230, 232, 784, 804, 694, 682};
@@ -64,22 +65,7 @@ LONG ClassBasePriority(DWORD processId)
         return 0;
     const DWORD priorityClass = GetPriorityClass(process);
     CloseHandle(process);
-    switch (priorityClass) {
-    case IDLE_PRIORITY_CLASS:
-        return 4;
-    case BELOW_NORMAL_PRIORITY_CLASS:
-        return 6;
-    case NORMAL_PRIORITY_CLASS:
-        return 8;
-    case ABOVE_NORMAL_PRIORITY_CLASS:
-        return 10;
-    case HIGH_PRIORITY_CLASS:
-        return 13;
-    case REALTIME_PRIORITY_CLASS:
-        return 24;
-    default:
-        return 0;
-    }
+    return ClassBaseLevel(priorityClass);
 }
 
 LONG SchedulingPriority(LONG classBase, int setting)

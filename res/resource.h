@@ -114,7 +114,7 @@
 /* 458-466: detail-view titles (prefixes end in " -- ") */
 #define IDS_TITLE_MODULES           458
 #define IDS_TITLE_MODULEUSAGE       459
-#define IDS_TITLE_BADVERSION        460 /* also the text of untitled windows */
+#define IDS_TITLE_BADVERSION        460
 #define IDS_TITLE_PROCESSTREE       461
 #define IDS_TITLE_STARTUPINFO       462
 #define IDS_TITLE_THREADS           463
@@ -164,21 +164,19 @@
 #define IDR_TRAYMENU                138
 #define IDR_MAINMENU                139
 
-/* Image positions in the toolbar strip (IDB_TOOLBAR) */
+/* Image positions of the toolbar buttons in the strip (IDB_TOOLBAR); images 5 and 7
+ * belong to commands without a button */
 #define TBIMG_REFRESH               0
 #define TBIMG_THREADS               1
 #define TBIMG_MODULES               2
 #define TBIMG_MEMORY                3
 #define TBIMG_KILL                  4
-#define TBIMG_DEBUG                 5
 #define TBIMG_PRIORITY              6
-#define TBIMG_INFO                  7
 #define TBIMG_FINDER                8
 #define TBIMG_SAVE                  9
 #define TBIMG_PROCESSTREE           10
 #define TBIMG_MODULEUSAGE           11
 #define TBIMG_APPLICATIONS          12
-#define TBIMG_COUNT                 13
 
 /* ------------------------------------------------------------------------
  * Dialog templates (IDD_*, 100-199) and their controls (IDC_*, 1000-1099)

@@ -9,7 +9,6 @@
 #include "app/mainwnd.h"
 #include "app/processlist.h"
 #include "app/save.h"
-#include "providers/fill.h"
 #include "resource.h"
 #include "settings/settings.h"
 #include "views/common.h"
@@ -74,7 +73,7 @@ void OnTreeKey(HWND dialog, TreeView *view, WORD key)
 {
     if (key == VK_F5) {
         ++view->busy;
-        RefreshProcessList(g_processList);
+        RefreshMainList();
         CurrentProcessId = GetSelectedProcess(g_processList, nullptr, 0);
         FillProcessTree(view->tree, CurrentProcessId);
         --view->busy;

@@ -105,7 +105,7 @@ void FilterBySelection(HWND list)
 {
     SendMessageA(g_processList, WM_SETREDRAW, FALSE, 0);
     SendMessageA(g_statusBar, WM_SETREDRAW, FALSE, 0);
-    RefreshProcessList(g_processList);
+    RefreshMainList();
 
     char *line = nullptr;
     const LRESULT index = SendMessageA(list, LB_GETCURSEL, 0, 0);

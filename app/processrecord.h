@@ -1,0 +1,46 @@
+// What the program knows of one process: the record the main list's rows, the views and the
+// figure columns read. Kept apart from the list so that the cell formatters need not know it.
+#pragma once
+#include <windows.h>
+
+enum RecordFlags : DWORD {
+    RecordSeen = 1,      // met in the current refresh pass (also the tree's visited mark)
+    RecordNoDetails = 2, // kept in the chain, never shown as a row
+    RecordExcluded = 4,  // filtered out by module usage: the sweep deletes its row, the record
+                         // stays until a refresh pass meets the process again and restores it
+};
+
+enum RecordKind : DWORD {
+    KindProcess = 0, // 32-bit (or 64-bit) process
+    KindProcess16 = 1, // 16-bit process on Windows 9x
+    KindTask16 = 2,  // 16-bit task inside a virtual DOS machine on NT
+};
+
+// Live figures of a process from the system's process query (NT family); `known` is false when
+// none could be read in the last pass, and the figure columns then stay empty.
+struct ProcessFigures {
+    bool known;
+    int cpuTenths;          // share of the machine over the last pass in 0.1 %; -1 = not known yet
+    ULONGLONG cpuTime;      // user plus kernel time, 100 ns units
+    ULONGLONG sampleTime;   // when the figures were read (a FILETIME), for the next share
+    ULONGLONG workingSet;   // bytes
+    ULONGLONG privateBytes; // bytes
+    DWORD handleCount;
+};
+
+struct ProcessRecord {
+    ProcessRecord *next; // older
+    ProcessRecord *prev; // newer
+    DWORD flags;
+    char name[MAX_PATH];
+    DWORD id;
+    DWORD parentId;
+    DWORD priorityClass;
+    LONG basePriority;
+    DWORD threadCount;
+    DWORD kind;
+    WORD task16;
+    char path[MAX_PATH];
+    ULONGLONG createTime; // when the process started (a FILETIME); 0 = not known
+    ProcessFigures figures; // its thread count is `threadCount`
+};

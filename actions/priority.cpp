@@ -1,9 +1,9 @@
 #include "actions/priority.h"
 
 #include "app/appstate.h"
+#include "app/dialogs.h"
 #include "app/mainwnd.h"
 #include "resource.h"
-#include "views/common.h"
 
 namespace {
 

@@ -2,29 +2,14 @@
 
 #include <commctrl.h>
 
-#include <cstring>
-
 #include "app/appstate.h"
 #include "app/mainwnd.h"
 #include "app/processlist.h"
 #include "app/save.h"
 
-char ViewTitle[MAX_PATH];
-DWORD CurrentProcessId;
-
 ViewState *GetViewState(HWND dialog)
 {
     return reinterpret_cast<ViewState *>(GetWindowLongPtrA(dialog, DWLP_USER));
-}
-
-void ApplyDbcsFont(HWND dialog)
-{
-    if (!GetSystemMetrics(SM_DBCSENABLED))
-        return;
-    WPARAM font = static_cast<WPARAM>(SendMessageA(g_processList, WM_GETFONT, 0, 0));
-    SendMessageA(dialog, WM_SETFONT, font, FALSE);
-    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-        SendMessageA(child, WM_SETFONT, font, FALSE);
 }
 
 void SetupColumnHeader(HWND dialog, int listId, int headerId, UINT stringId, int tabCount,
@@ -60,33 +45,12 @@ void PlaceBesideNameColumn(HWND dialog)
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOREDRAW);
 }
 
-DWORD PrepareProcessView(const char *titlePrefix)
-{
-    lstrcpynA(ViewTitle, titlePrefix ? titlePrefix : "", MAX_PATH);
-    const int used = static_cast<int>(std::strlen(ViewTitle));
-    const int room = MAX_PATH - 1 - used; // name copied with its terminator: title <= 258
-    if (room > 0)
-        CurrentProcessId = GetSelectedProcess(g_processList, ViewTitle + used, -room);
-    else
-        CurrentProcessId = GetSelectedProcess(g_processList, nullptr, 0);
-    return CurrentProcessId;
-}
-
 INT_PTR OpenProcessView(int templateId, const char *titlePrefix, const ListViewSpec *layout)
 {
     if (!PrepareProcessView(titlePrefix))
         return 0;
     return DialogBoxParamA(g_instance, MAKEINTRESOURCEA(templateId), g_mainWindow,
                            ListViewDialogProc, reinterpret_cast<LPARAM>(layout));
-}
-
-bool EndViewOnClose(HWND dialog, UINT message, WPARAM wParam)
-{
-    const bool close = message == WM_CLOSE;
-    if (!close && !(message == WM_COMMAND && LOWORD(wParam) == IDCANCEL))
-        return false;
-    EndDialog(dialog, close ? 0 : 2);
-    return true;
 }
 
 bool HandleViewKey(HWND dialog, UINT key)

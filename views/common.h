@@ -4,10 +4,9 @@
 #pragma once
 #include <windows.h>
 
-const UINT_PTR ViewRefreshTimer = 100;
+#include "app/dialogs.h"
 
-extern char ViewTitle[MAX_PATH];  // the view's title, or the file path for the Version view
-extern DWORD CurrentProcessId;    // the process the open view shows
+const UINT_PTR ViewRefreshTimer = 100;
 
 struct ListViewSpec {
     int listId;
@@ -35,21 +34,13 @@ struct ViewState {
 };
 ViewState *GetViewState(HWND dialog);
 
-void ApplyDbcsFont(HWND dialog);
 void SetupColumnHeader(HWND dialog, int listId, int headerId, UINT stringId, int tabCount,
                        const int *tabs);
 void FollowDialogSize(HWND dialog, HWND control, int width, int height, RECT *savedClient);
 void PlaceBesideNameColumn(HWND dialog);
 
-// Fills ViewTitle with prefix + the selected process's name (at most 258 characters) and
-// CurrentProcessId with its identifier; returns the identifier (0 = nothing selected).
-DWORD PrepareProcessView(const char *titlePrefix);
 // Opens a per-process list view for the selected process; nothing opens without one.
 INT_PTR OpenProcessView(int templateId, const char *titlePrefix, const ListViewSpec *layout);
-
-// Ends a view on its close box (result 0) or Escape (result 2); true when the message was one
-// of those.
-bool EndViewOnClose(HWND dialog, UINT message, WPARAM wParam);
 
 INT_PTR CALLBACK ListViewDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 // Handles F5, F2 and Ctrl+S for a view; true when the key did something.

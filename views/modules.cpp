@@ -93,26 +93,11 @@ void SaveModulesView(ViewHost *host)
     CloseSaveFile(dialog);
 }
 
-// Double click on a line: the Version view of its module, owned by this view.
-void ShowVersionOfSelection(HWND dialog, HWND list)
-{
-    const LRESULT index = SendMessageA(list, LB_GETCURSEL, 0, 0);
-    if (index == LB_ERR)
-        return;
-    char *line = ReadListBoxLine(list, static_cast<int>(index));
-    const char *path = line ? PathOfLine(line) : nullptr;
-    if (path) {
-        lstrcpynA(ViewTitle, path, MAX_PATH);
-        OpenVersionView(dialog, ViewTitle);
-    }
-    std::free(line);
-}
-
 bool ModulesViewMessage(ViewHost *host, UINT message, WPARAM wParam, LPARAM)
 {
     if (message != WM_COMMAND || LOWORD(wParam) != IDC_MODULE_LIST || HIWORD(wParam) != LBN_DBLCLK)
         return false;
-    ShowVersionOfSelection(host->dialog, host->list);
+    ShowVersionOfSelectedLine(host->dialog, host->list);
     return true;
 }
 

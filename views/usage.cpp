@@ -135,21 +135,6 @@ void FilterBySelection(ViewHost *host)
     std::free(line);
 }
 
-// Double click on a line: the Version view of its module's file, owned by this view.
-void ShowVersionOfSelection(HWND dialog, HWND list)
-{
-    const LRESULT index = SendMessageA(list, LB_GETCURSEL, 0, 0);
-    if (index == LB_ERR)
-        return;
-    char *line = ReadListBoxLine(list, static_cast<int>(index));
-    const char *tab = line ? FindLastChar(line, '\t') : nullptr;
-    if (tab) {
-        lstrcpynA(ViewTitle, tab + 1, MAX_PATH);
-        OpenVersionView(dialog, ViewTitle);
-    }
-    std::free(line);
-}
-
 bool UsageViewMessage(ViewHost *host, UINT message, WPARAM wParam, LPARAM)
 {
     if (message != WM_COMMAND || LOWORD(wParam) != IDC_USAGE_LIST)
@@ -159,7 +144,7 @@ bool UsageViewMessage(ViewHost *host, UINT message, WPARAM wParam, LPARAM)
         StartViewTimer(host, kSelectionDelayMs);
         return true;
     case LBN_DBLCLK:
-        ShowVersionOfSelection(host->dialog, host->list);
+        ShowVersionOfSelectedLine(host->dialog, host->list);
         return true;
     }
     return false;

@@ -6,6 +6,7 @@
 
 #include "app/appstate.h"
 #include "app/processlist.h"
+#include "app/save.h"
 #include "resource.h"
 #include "views/host.h"
 #include "views/modules.h"
@@ -217,6 +218,20 @@ INT_PTR OpenVersionView(HWND owner, const char *path)
 {
     VersionView view = {path};
     return OpenView(owner, IDD_VERSION, &kVersionView, &view);
+}
+
+void ShowVersionOfSelectedLine(HWND owner, HWND list)
+{
+    const LRESULT index = SendMessageA(list, LB_GETCURSEL, 0, 0);
+    if (index == LB_ERR)
+        return;
+    char *line = ReadListBoxLine(list, static_cast<int>(index));
+    const char *tab = line ? FindLastChar(line, '\t') : nullptr;
+    if (tab) {
+        lstrcpynA(ViewTitle, tab + 1, MAX_PATH);
+        OpenVersionView(owner, ViewTitle);
+    }
+    std::free(line);
 }
 
 LRESULT OnInfoCommand(HWND window, WPARAM, WORD, LPARAM)

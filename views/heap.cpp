@@ -47,26 +47,18 @@ const ViewSpec kHeapBlocksView = {
 };
 
 // Double click on a heap: the heap's identifier starts its line.
-void ShowBlocksOfSelection(HWND dialog, HWND list)
+void ShowBlocksOfSelection(ViewHost *host)
 {
-    const LRESULT index = SendMessageA(list, LB_GETCURSEL, 0, 0);
+    const LRESULT index = SendMessageA(host->list, LB_GETCURSEL, 0, 0);
     if (index == LB_ERR)
         return;
-    char *line = ReadListBoxLine(list, static_cast<int>(index));
+    char *line = ReadListBoxLine(host->list, static_cast<int>(index));
     if (!line)
         return;
     ULONG_PTR heapId = static_cast<ULONG_PTR>(std::strtoull(line, nullptr, 16));
     std::free(line);
     if (heapId)
-        OpenView(dialog, IDD_HEAPBLOCKS, &kHeapBlocksView, &heapId);
-}
-
-bool HeapViewMessage(ViewHost *host, UINT message, WPARAM wParam, LPARAM)
-{
-    if (message != WM_COMMAND || LOWORD(wParam) != IDC_HEAP_LIST || HIWORD(wParam) != LBN_DBLCLK)
-        return false;
-    ShowBlocksOfSelection(host->dialog, host->list);
-    return true;
+        OpenView(host->dialog, IDD_HEAPBLOCKS, &kHeapBlocksView, &heapId);
 }
 
 const ViewSpec kHeapView = {
@@ -77,7 +69,7 @@ const ViewSpec kHeapView = {
     .tabs = kHeapTabs,
     .setTitle = true,
     .fill = FillHeapsView,
-    .message = HeapViewMessage,
+    .open = ShowBlocksOfSelection,
 };
 
 } // namespace

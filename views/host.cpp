@@ -101,6 +101,19 @@ void EndView(ViewHost *host, INT_PTR result)
     EndDialog(host->dialog, result);
 }
 
+// Escape, and a double click on a line of the list box; false for any other command.
+bool OnViewCommand(ViewHost *host, WORD id, WORD code)
+{
+    if (id == IDCANCEL) {
+        EndView(host, 2);
+        return true;
+    }
+    if (!host->spec->open || id != host->spec->listId || code != LBN_DBLCLK)
+        return false;
+    host->spec->open(host);
+    return true;
+}
+
 // The shared handling of every message but WM_INITDIALOG; false leaves it to the view.
 bool HandleViewMessage(ViewHost *host, UINT message, WPARAM wParam, LPARAM lParam, INT_PTR *result)
 {
@@ -125,10 +138,7 @@ bool HandleViewMessage(ViewHost *host, UINT message, WPARAM wParam, LPARAM lPara
         EndView(host, 0);
         return true;
     case WM_COMMAND:
-        if (LOWORD(wParam) != IDCANCEL)
-            return false;
-        EndView(host, 2);
-        return true;
+        return OnViewCommand(host, LOWORD(wParam), HIWORD(wParam));
     case WM_DESTROY:
         if (host->spec->destroy)
             host->spec->destroy(host);

@@ -46,6 +46,7 @@ struct ViewSpec {
     void (*refresh)(ViewHost *host) = nullptr; // F5
     void (*tick)(ViewHost *host) = nullptr;    // the refresh timer
     void (*save)(ViewHost *host) = nullptr;    // F2 and Ctrl+S; null = the list box as shown
+    void (*open)(ViewHost *host) = nullptr;    // double click on a line of the list box
     // After the list followed a new dialog size; `listResized` tells whether its size changed.
     void (*size)(ViewHost *host, bool listResized) = nullptr;
     // WM_NOTIFY; true when the view handled it.

@@ -93,14 +93,6 @@ void SaveModulesView(ViewHost *host)
     CloseSaveFile(dialog);
 }
 
-bool ModulesViewMessage(ViewHost *host, UINT message, WPARAM wParam, LPARAM)
-{
-    if (message != WM_COMMAND || LOWORD(wParam) != IDC_MODULE_LIST || HIWORD(wParam) != LBN_DBLCLK)
-        return false;
-    ShowVersionOfSelectedLine(host->dialog, host->list);
-    return true;
-}
-
 const ViewSpec kModulesView = {
     .listId = IDC_MODULE_LIST,
     .headerId = IDC_MODULE_HEADER,
@@ -112,7 +104,7 @@ const ViewSpec kModulesView = {
     .setTitle = true,
     .fill = FillModulesView,
     .save = SaveModulesView,
-    .message = ModulesViewMessage,
+    .open = ShowVersionOfSelectedLine,
 };
 
 } // namespace

@@ -135,19 +135,14 @@ void FilterBySelection(ViewHost *host)
     std::free(line);
 }
 
+// A new selection filters the main list once it has stayed for a moment.
 bool UsageViewMessage(ViewHost *host, UINT message, WPARAM wParam, LPARAM)
 {
-    if (message != WM_COMMAND || LOWORD(wParam) != IDC_USAGE_LIST)
+    if (message != WM_COMMAND || LOWORD(wParam) != IDC_USAGE_LIST ||
+        HIWORD(wParam) != LBN_SELCHANGE)
         return false;
-    switch (HIWORD(wParam)) {
-    case LBN_SELCHANGE:
-        StartViewTimer(host, kSelectionDelayMs);
-        return true;
-    case LBN_DBLCLK:
-        ShowVersionOfSelectedLine(host->dialog, host->list);
-        return true;
-    }
-    return false;
+    StartViewTimer(host, kSelectionDelayMs);
+    return true;
 }
 
 void InitUsageView(ViewHost *host)
@@ -168,6 +163,7 @@ const ViewSpec kUsageView = {
     .init = InitUsageView,
     .fill = FillUsageView,
     .tick = FilterBySelection,
+    .open = ShowVersionOfSelectedLine,
     .message = UsageViewMessage,
 };
 

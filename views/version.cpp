@@ -220,8 +220,9 @@ INT_PTR OpenVersionView(HWND owner, const char *path)
     return OpenView(owner, IDD_VERSION, &kVersionView, &view);
 }
 
-void ShowVersionOfSelectedLine(HWND owner, HWND list)
+void ShowVersionOfSelectedLine(ViewHost *host)
 {
+    HWND list = host->list;
     const LRESULT index = SendMessageA(list, LB_GETCURSEL, 0, 0);
     if (index == LB_ERR)
         return;
@@ -229,7 +230,7 @@ void ShowVersionOfSelectedLine(HWND owner, HWND list)
     const char *tab = line ? FindLastChar(line, '\t') : nullptr;
     if (tab) {
         lstrcpynA(ViewTitle, tab + 1, MAX_PATH);
-        OpenVersionView(owner, ViewTitle);
+        OpenVersionView(host->dialog, ViewTitle);
     }
     std::free(line);
 }

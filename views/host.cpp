@@ -98,6 +98,9 @@ void OnViewTimer(ViewHost *host)
 void EndView(ViewHost *host, INT_PTR result)
 {
     StopViewTimer(host);
+    if (host->ended)
+        return;
+    host->ended = true;
     EndDialog(host->dialog, result);
 }
 

@@ -20,6 +20,7 @@ struct ViewHost {
     HWND list;         // the control that shows the view's lines; null when it has none
     RECT savedClient;  // client area at the last resize
     bool timerStarted;
+    bool ended;        // EndDialog was called; a second close asks nothing more
 };
 
 template <class T> T *ViewExtra(const ViewHost *host)

@@ -29,12 +29,3 @@ DWORD PrepareProcessView(const char *titlePrefix)
         CurrentProcessId = GetSelectedProcess(g_processList, nullptr, 0);
     return CurrentProcessId;
 }
-
-bool EndViewOnClose(HWND dialog, UINT message, WPARAM wParam)
-{
-    const bool close = message == WM_CLOSE;
-    if (!close && !(message == WM_COMMAND && LOWORD(wParam) == IDCANCEL))
-        return false;
-    EndDialog(dialog, close ? 0 : 2);
-    return true;
-}

@@ -1,5 +1,5 @@
 // What every dialog of the program shares, views and actions alike: the font on double-byte
-// systems, the process a dialog is about and its title, and how a dialog ends on its close box.
+// systems, and the process a dialog is about with its title.
 #pragma once
 #include <windows.h>
 
@@ -12,7 +12,3 @@ void ApplyDbcsFont(HWND dialog);
 // Fills ViewTitle with prefix + the selected process's name (at most 258 characters) and
 // CurrentProcessId with its identifier; returns the identifier (0 = nothing selected).
 DWORD PrepareProcessView(const char *titlePrefix);
-
-// Ends a dialog on its close box (result 0) or Escape (result 2); true when the message was one
-// of those.
-bool EndViewOnClose(HWND dialog, UINT message, WPARAM wParam);

@@ -3,9 +3,9 @@
 #include <cstring>
 
 #include "app/appstate.h"
+#include "app/dialogs.h"
 #include "app/mainwnd.h"
 #include "resource.h"
-#include "views/common.h"
 
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {

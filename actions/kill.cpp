@@ -3,11 +3,11 @@
 #include <cstring>
 
 #include "app/appstate.h"
+#include "app/dialogs.h"
 #include "app/mainwnd.h"
 #include "app/processlist.h"
 #include "providers/fill.h"
 #include "resource.h"
-#include "views/common.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 #include "actions/priority.h"
 
 #include "app/appstate.h"
+#include "app/dialogs.h"
 #include "app/mainwnd.h"
 #include "app/prioritynames.h"
 #include "resource.h"
-#include "views/common.h"
 
 namespace {
 

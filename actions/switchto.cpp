@@ -2,10 +2,10 @@
 
 #include "actions/kill.h"
 #include "app/appstate.h"
+#include "app/dialogs.h"
 #include "app/mainwnd.h"
 #include "app/processlist.h"
 #include "resource.h"
-#include "views/common.h"
 
 bool SwitchToProcess(DWORD id)
 {

@@ -2,10 +2,10 @@
 
 #include "app/appstate.h"
 #include "app/columns.h"
+#include "app/dialogs.h"
 #include "app/processlist.h"
 #include "resource.h"
 #include "settings/settings.h"
-#include "views/common.h"
 
 namespace {
 

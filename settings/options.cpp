@@ -10,12 +10,12 @@
 
 #include "app/appstate.h"
 #include "app/columns.h"
+#include "app/dialogs.h"
 #include "app/mainwnd.h"
 #include "app/processlist.h"
 #include "app/tray.h"
 #include "resource.h"
 #include "settings/settings.h"
-#include "views/common.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "app/processlist.h"
 #include "app/save.h"
 #include "resource.h"
-#include "views/common.h"
+#include "views/host.h"
 
 namespace {
 
@@ -68,32 +68,6 @@ BOOL CALLBACK AddApplication(HWND window, LPARAM param)
     return TRUE;
 }
 
-// The view's F5: the main list first, so that the selection it reports is current. A save file
-// open at this point has taken the lines and is finished.
-void RefillView(HWND dialog, HWND list)
-{
-    RefreshMain();
-    FillApplications(list);
-    CloseSaveFile(dialog);
-}
-
-// The view's F2 and Ctrl+S: refill while the save file takes the lines.
-void SaveView(HWND dialog, HWND list)
-{
-    OpenSaveFile(dialog);
-    RefillView(dialog, list);
-}
-
-const ListViewSpec kAppsView = {
-    IDC_APPS_LIST, 0, 0, 0, nullptr, nullptr,
-    true,  // resizable
-    true,  // beside the main list's name column
-    false, // keeps the template caption
-    RefillView,
-    SaveView,
-    nullptr,
-};
-
 // The one column spans the list's client area, inside any vertical scroll bar, so the list never
 // needs a horizontal one.
 void FitColumn(HWND list)
@@ -122,38 +96,61 @@ HWND CreateWindowList(HWND dialog, const RECT &client)
     return list;
 }
 
-void InitApps(HWND dialog)
+// The template has no controls: the list is made here, over the whole client area.
+void InitApps(ViewHost *host)
 {
-    ViewState *state = new ViewState();
-    state->layout = &kAppsView;
-    SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
-    ApplyDbcsFont(dialog);
-    PlaceBesideNameColumn(dialog);
-    GetClientRect(dialog, &state->savedClient);
-    state->list = CreateWindowList(dialog, state->savedClient);
-    if (!state->list)
-        return;
-    SendMessageA(state->list, WM_SETFONT, SendMessageA(dialog, WM_GETFONT, 0, 0), FALSE);
-    FillApplications(state->list);
-    ShowWindow(state->list, SW_SHOW);
+    host->list = CreateWindowList(host->dialog, host->savedClient);
+    if (host->list)
+        SendMessageA(host->list, WM_SETFONT, SendMessageA(host->dialog, WM_GETFONT, 0, 0), FALSE);
 }
 
-void OnListNotify(HWND dialog, const NMHDR *header)
+// First fill: the list shows once it holds the windows.
+void ShowApplications(ViewHost *host)
+{
+    if (!host->list)
+        return;
+    FillApplications(host->list);
+    ShowWindow(host->list, SW_SHOW);
+}
+
+// The view's F5: the main list first, so that the selection it reports is current. A save file
+// open at this point has taken the lines and is finished.
+void RefillView(ViewHost *host)
+{
+    RefreshMain();
+    FillApplications(host->list);
+    CloseSaveFile(host->dialog);
+}
+
+// The view's F2 and Ctrl+S: refill while the save file takes the lines.
+void SaveView(ViewHost *host)
+{
+    OpenSaveFile(host->dialog);
+    RefillView(host);
+}
+
+void FitColumnToView(ViewHost *host, bool)
+{
+    FitColumn(host->list);
+}
+
+bool OnListNotify(ViewHost *host, const NMHDR *header)
 {
     if (header->idFrom != IDC_APPS_LIST)
-        return;
+        return true;
     switch (header->code) {
     case LVN_KEYDOWN:
-        HandleViewKey(dialog, reinterpret_cast<const NMLVKEYDOWN *>(header)->wVKey);
+        HandleViewKey(host, reinterpret_cast<const NMLVKEYDOWN *>(header)->wVKey);
         break;
     case NM_CLICK:
     case NM_DBLCLK:
         break;
     default:
-        return;
+        return true;
     }
     // Posted, so that it is handled after the list view has moved its selection.
-    PostMessageA(dialog, WM_LISTEVENT, static_cast<WPARAM>(header->code), IDC_APPS_LIST);
+    PostMessageA(host->dialog, WM_LISTEVENT, static_cast<WPARAM>(header->code), IDC_APPS_LIST);
+    return true;
 }
 
 void OnListEvent(HWND list, UINT code)
@@ -172,42 +169,34 @@ void OnListEvent(HWND list, UINT code)
         OnSwitchToCommand(g_mainWindow, IDM_BRINGTOFRONT, 0, 0);
 }
 
-INT_PTR CALLBACK AppsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+bool AppsViewMessage(ViewHost *host, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_INITDIALOG) {
-        InitApps(dialog);
-        return TRUE;
-    }
-    ViewState *state = GetViewState(dialog);
-    if (!state)
-        return FALSE;
-
-    switch (message) {
-    case WM_SIZE:
-        FollowDialogSize(dialog, state->list, LOWORD(lParam), HIWORD(lParam), &state->savedClient);
-        FitColumn(state->list);
-        return TRUE;
-    case WM_NOTIFY:
-        OnListNotify(dialog, reinterpret_cast<const NMHDR *>(lParam));
-        return TRUE;
-    case WM_LISTEVENT:
-        if (lParam == IDC_APPS_LIST)
-            OnListEvent(state->list, static_cast<UINT>(wParam));
-        return TRUE;
-    case WM_CLOSE:
-    case WM_COMMAND:
-        return EndViewOnClose(dialog, message, wParam);
-    case WM_DESTROY:
-        ImageList_Destroy(reinterpret_cast<HIMAGELIST>(
-            SendMessageA(state->list, LVM_SETIMAGELIST, LVSIL_SMALL, 0)));
-        return FALSE;
-    case WM_NCDESTROY:
-        delete state;
-        SetWindowLongPtrA(dialog, DWLP_USER, 0);
-        return FALSE;
-    }
-    return FALSE;
+    if (message != WM_LISTEVENT)
+        return false;
+    if (lParam == IDC_APPS_LIST)
+        OnListEvent(host->list, static_cast<UINT>(wParam));
+    return true;
 }
+
+void DestroyImages(ViewHost *host)
+{
+    ImageList_Destroy(reinterpret_cast<HIMAGELIST>(
+        SendMessageA(host->list, LVM_SETIMAGELIST, LVSIL_SMALL, 0)));
+}
+
+const ViewSpec kAppsView = {
+    .listId = IDC_APPS_LIST,
+    .resizable = true,
+    .besideNameColumn = true,
+    .init = InitApps,
+    .fill = ShowApplications,
+    .refresh = RefillView,
+    .save = SaveView,
+    .size = FitColumnToView,
+    .notify = OnListNotify,
+    .message = AppsViewMessage,
+    .destroy = DestroyImages,
+};
 
 } // namespace
 
@@ -242,6 +231,6 @@ LRESULT OnApplicationsCommand(HWND, WPARAM, WORD, LPARAM)
     if (g_listFrozen)
         RefreshMain();
     CurrentProcessId = GetSelectedProcess(g_processList, nullptr, 0);
-    DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_APPS), g_mainWindow, AppsDialogProc, 0);
+    OpenView(g_mainWindow, IDD_APPS, &kAppsView);
     return 0;
 }

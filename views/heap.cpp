@@ -6,7 +6,7 @@
 #include "app/save.h"
 #include "providers/fill.h"
 #include "resource.h"
-#include "views/common.h"
+#include "views/host.h"
 
 namespace {
 
@@ -26,72 +26,50 @@ const int kBlockTabs[] = {
 #endif
 };
 
-// The heap the blocks view shows; set by the heap view before it opens that view.
-ULONG_PTR CurrentHeapId;
-
-void FillHeapsView(HWND, HWND list)
+void FillHeapsView(ViewHost *host)
 {
-    FillHeapList(list, CurrentProcessId);
+    FillHeapList(host->list, CurrentProcessId);
 }
 
-void FillBlocksView(HWND, HWND list)
+// The blocks view's state is the identifier of the heap it shows.
+void FillBlocksView(ViewHost *host)
 {
-    FillHeapBlockList(list, CurrentProcessId, CurrentHeapId);
+    FillHeapBlockList(host->list, CurrentProcessId, *ViewExtra<ULONG_PTR>(host));
 }
 
-const ListViewSpec kHeapBlocksView = {
-    IDC_HEAPBLOCK_LIST,
-    IDC_HEAPBLOCK_HEADER,
-    IDS_HDR_HEAPBLOCKS,
-    static_cast<int>(sizeof kBlockTabs / sizeof kBlockTabs[0]),
-    kBlockTabs,
-    nullptr, // no automatic refresh
-    false,   // fixed size
-    false,   // placed where the template says
-    false,   // keeps the template caption
-    FillBlocksView,
-    nullptr,
-    nullptr,
+const ViewSpec kHeapBlocksView = {
+    .listId = IDC_HEAPBLOCK_LIST,
+    .headerId = IDC_HEAPBLOCK_HEADER,
+    .headerString = IDS_HDR_HEAPBLOCKS,
+    .tabCount = static_cast<int>(sizeof kBlockTabs / sizeof kBlockTabs[0]),
+    .tabs = kBlockTabs,
+    .fill = FillBlocksView,
 };
 
 // Double click on a heap: the heap's identifier starts its line.
-void ShowBlocksOfSelection(HWND dialog, HWND list)
+void ShowBlocksOfSelection(ViewHost *host)
 {
-    const LRESULT index = SendMessageA(list, LB_GETCURSEL, 0, 0);
+    const LRESULT index = SendMessageA(host->list, LB_GETCURSEL, 0, 0);
     if (index == LB_ERR)
         return;
-    char *line = ReadListBoxLine(list, static_cast<int>(index));
+    char *line = ReadListBoxLine(host->list, static_cast<int>(index));
     if (!line)
         return;
-    CurrentHeapId = static_cast<ULONG_PTR>(std::strtoull(line, nullptr, 16));
+    ULONG_PTR heapId = static_cast<ULONG_PTR>(std::strtoull(line, nullptr, 16));
     std::free(line);
-    if (CurrentHeapId)
-        DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_HEAPBLOCKS), dialog, ListViewDialogProc,
-                        reinterpret_cast<LPARAM>(&kHeapBlocksView));
+    if (heapId)
+        OpenView(host->dialog, IDD_HEAPBLOCKS, &kHeapBlocksView, &heapId);
 }
 
-bool HeapViewMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam, INT_PTR *result)
-{
-    if (message != WM_COMMAND || LOWORD(wParam) != IDC_HEAP_LIST || HIWORD(wParam) != LBN_DBLCLK)
-        return false;
-    ShowBlocksOfSelection(dialog, reinterpret_cast<HWND>(lParam));
-    *result = TRUE;
-    return true;
-}
-
-const ListViewSpec kHeapView = {
-    IDC_HEAP_LIST,
-    IDC_HEAP_HEADER,
-    IDS_HDR_HEAPS,
-    static_cast<int>(sizeof kHeapTabs / sizeof kHeapTabs[0]),
-    kHeapTabs,
-    nullptr, // no automatic refresh
-    false,   // fixed size
-    false,   // placed where the template says
-    true,    // caption from ViewTitle
-    FillHeapsView,
-    nullptr, // saved as shown
-    HeapViewMessage,
+const ViewSpec kHeapView = {
+    .listId = IDC_HEAP_LIST,
+    .headerId = IDC_HEAP_HEADER,
+    .headerString = IDS_HDR_HEAPS,
+    .tabCount = static_cast<int>(sizeof kHeapTabs / sizeof kHeapTabs[0]),
+    .tabs = kHeapTabs,
+    .setTitle = true,
+    .fill = FillHeapsView,
+    .open = ShowBlocksOfSelection,
 };
 
 } // namespace

@@ -9,7 +9,7 @@
 #include "resource.h"
 #include "settings/settings.h"
 #include "views/address.h"
-#include "views/common.h"
+#include "views/host.h"
 
 namespace {
 
@@ -209,25 +209,22 @@ ULONGLONG RoundUpToKilobytes(ULONGLONG bytes)
     return bytes / 1024 + (bytes % 1024 != 0);
 }
 
-// What the open view shows besides its lines.
+// What the open view shows besides its lines: its state while it is open.
 struct MemoryViewState {
     ULONGLONG shownKilobytes[3]; // private, mapped, image on the totals line
     int headerHeight;            // as the view opened
 };
 
-const char kMemoryStateProp[] = "KelvaneMemoryView";
-
-MemoryViewState *GetMemoryState(HWND dialog)
+MemoryViewState *GetMemoryState(const ViewHost *host)
 {
-    MemoryViewState *state = static_cast<MemoryViewState *>(GetPropA(dialog, kMemoryStateProp));
-    if (state)
-        return state;
-    state = new MemoryViewState();
+    return ViewExtra<MemoryViewState>(host);
+}
+
+void InitMemoryView(ViewHost *host)
+{
     RECT header = {};
-    GetWindowRect(GetDlgItem(dialog, IDC_MEMORY_HEADER), &header);
-    state->headerHeight = header.bottom - header.top;
-    SetPropA(dialog, kMemoryStateProp, state);
-    return state;
+    GetWindowRect(GetDlgItem(host->dialog, IDC_MEMORY_HEADER), &header);
+    GetMemoryState(host)->headerHeight = header.bottom - header.top;
 }
 
 // Writes the totals line when `force` is set or a rounded figure differs from the one shown;
@@ -252,42 +249,34 @@ bool ShowTotals(HWND dialog, MemoryViewState *state, const MemoryTotals &totals,
 
 // First fill and F5: every region and fresh totals. A process that cannot be opened leaves
 // the list empty and the totals line as it was.
-void FillMemoryView(HWND dialog, HWND list)
+void FillMemoryView(ViewHost *host)
 {
-    MemoryViewState *state = GetMemoryState(dialog);
     MemoryTotals totals;
-    if (WalkMemory(list, CurrentProcessId, &totals))
-        ShowTotals(dialog, state, totals, true);
+    if (WalkMemory(host->list, CurrentProcessId, &totals))
+        ShowTotals(host->dialog, GetMemoryState(host), totals, true);
 }
 
 // Timer tick: a walk that formats nothing, and the list rebuilt only when a rounded total moved.
 // Once the process has ended there is nothing left to show.
-void RefreshMemoryView(HWND dialog, HWND list)
+void RefreshMemoryView(ViewHost *host)
 {
-    MemoryViewState *state = GetMemoryState(dialog);
     MemoryTotals totals;
     if (!WalkMemory(nullptr, CurrentProcessId, &totals)) {
-        if (SendMessageA(list, LB_GETCOUNT, 0, 0) > 0)
-            WalkMemory(list, CurrentProcessId, &totals);
+        if (SendMessageA(host->list, LB_GETCOUNT, 0, 0) > 0)
+            WalkMemory(host->list, CurrentProcessId, &totals);
         return;
     }
-    if (ShowTotals(dialog, state, totals, false))
-        WalkMemory(list, CurrentProcessId, &totals);
+    if (ShowTotals(host->dialog, GetMemoryState(host), totals, false))
+        WalkMemory(host->list, CurrentProcessId, &totals);
 }
 
-// The list follows the dialog; when it did, the totals line sits on the bottom edge and the
-// header spans the width, both across the whole client area so their text stays in view.
-void ResizeMemoryView(HWND dialog, int width, int height)
+// Once the list has followed the dialog, the totals line sits on the bottom edge and the header
+// spans the width, both across the whole client area so their text stays in view.
+void ResizeMemoryView(ViewHost *host, bool listResized)
 {
-    ViewState *view = GetViewState(dialog);
-    RECT before, after;
-    GetWindowRect(view->list, &before);
-    FollowDialogSize(dialog, view->list, width, height, &view->savedClient);
-    GetWindowRect(view->list, &after);
-    if (after.right - after.left == before.right - before.left &&
-        after.bottom - after.top == before.bottom - before.top)
+    if (!listResized)
         return;
-
+    HWND dialog = host->dialog;
     RECT client;
     GetClientRect(dialog, &client);
     HWND totals = GetDlgItem(dialog, IDC_MEMORY_TOTALS);
@@ -303,7 +292,7 @@ void ResizeMemoryView(HWND dialog, int width, int height)
     MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT *>(&headerRect), 2);
     const int headerWidth = client.right - 2 * headerRect.left; // same margin on both sides
     if (headerWidth > 0)
-        SetWindowPos(header, nullptr, 0, 0, headerWidth, GetMemoryState(dialog)->headerHeight,
+        SetWindowPos(header, nullptr, 0, 0, headerWidth, GetMemoryState(host)->headerHeight,
                      SWP_NOMOVE | SWP_NOZORDER);
     // Moved into the area the growing dialog has yet to paint, the totals line would stay blank
     // behind it until something else repainted it; both lines are drawn again after it.
@@ -311,39 +300,19 @@ void ResizeMemoryView(HWND dialog, int width, int height)
     InvalidateRect(header, nullptr, TRUE);
 }
 
-bool MemoryViewMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam, INT_PTR *result)
-{
-    switch (message) {
-    case WM_TIMER:
-        if (wParam != ViewRefreshTimer)
-            return false;
-        RefreshMemoryView(dialog, GetViewState(dialog)->list);
-        *result = TRUE;
-        return true;
-    case WM_SIZE:
-        ResizeMemoryView(dialog, LOWORD(lParam), HIWORD(lParam));
-        *result = TRUE;
-        return true;
-    case WM_NCDESTROY:
-        delete static_cast<MemoryViewState *>(RemovePropA(dialog, kMemoryStateProp));
-        return false; // the shared state goes too
-    }
-    return false;
-}
-
-const ListViewSpec kMemoryView = {
-    IDC_MEMORY_LIST,
-    IDC_MEMORY_HEADER,
-    IDS_HDR_MEMORY,
-    static_cast<int>(sizeof kMemoryTabs / sizeof kMemoryTabs[0]),
-    kMemoryTabs,
-    &g_settings.memoryRefresh,
-    true,  // resizable
-    false, // placed where the template says
-    true,  // caption from ViewTitle
-    FillMemoryView,
-    nullptr, // saved as shown
-    MemoryViewMessage,
+const ViewSpec kMemoryView = {
+    .listId = IDC_MEMORY_LIST,
+    .headerId = IDC_MEMORY_HEADER,
+    .headerString = IDS_HDR_MEMORY,
+    .tabCount = static_cast<int>(sizeof kMemoryTabs / sizeof kMemoryTabs[0]),
+    .tabs = kMemoryTabs,
+    .refreshSeconds = &g_settings.memoryRefresh,
+    .resizable = true,
+    .setTitle = true,
+    .init = InitMemoryView,
+    .fill = FillMemoryView,
+    .tick = RefreshMemoryView,
+    .size = ResizeMemoryView,
 };
 
 } // namespace
@@ -393,6 +362,7 @@ void FreeModuleTally(ModuleTally *tally)
 
 LRESULT OnMemoryCommand(HWND, WPARAM, WORD, LPARAM)
 {
-    OpenProcessView(IDD_MEMORY, g_titleMemory, &kMemoryView);
+    MemoryViewState state = {};
+    OpenProcessView(IDD_MEMORY, g_titleMemory, &kMemoryView, &state);
     return 0;
 }

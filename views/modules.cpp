@@ -9,7 +9,7 @@
 #include "resource.h"
 #include "settings/settings.h"
 #include "views/address.h"
-#include "views/common.h"
+#include "views/host.h"
 #include "views/version.h"
 
 namespace {
@@ -29,8 +29,9 @@ const int kCreatedLimit = 100;
 const char *const kSavedVersionKeys[] = {"FileVersion", "FileDescription"};
 
 // Refills the list; the selected line stays selected when the module is still loaded.
-void FillModulesView(HWND, HWND list)
+void FillModulesView(ViewHost *host)
 {
+    HWND list = host->list;
     char *selected = nullptr;
     const LRESULT index = SendMessageA(list, LB_GETCURSEL, 0, 0);
     if (index != LB_ERR)
@@ -64,8 +65,9 @@ const char *PathOfLine(const char *line)
 }
 
 // Each line as shown, followed by the module's version values.
-void SaveModulesView(HWND dialog, HWND list)
+void SaveModulesView(ViewHost *host)
 {
+    HWND dialog = host->dialog, list = host->list;
     if (!OpenSaveFile(dialog))
         return;
     const int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
@@ -91,43 +93,18 @@ void SaveModulesView(HWND dialog, HWND list)
     CloseSaveFile(dialog);
 }
 
-// Double click on a line: the Version view of its module, owned by this view.
-void ShowVersionOfSelection(HWND dialog, HWND list)
-{
-    const LRESULT index = SendMessageA(list, LB_GETCURSEL, 0, 0);
-    if (index == LB_ERR)
-        return;
-    char *line = ReadListBoxLine(list, static_cast<int>(index));
-    const char *path = line ? PathOfLine(line) : nullptr;
-    if (path) {
-        lstrcpynA(ViewTitle, path, MAX_PATH);
-        OpenVersionView(dialog, ViewTitle);
-    }
-    std::free(line);
-}
-
-bool ModulesViewMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam, INT_PTR *result)
-{
-    if (message != WM_COMMAND || LOWORD(wParam) != IDC_MODULE_LIST || HIWORD(wParam) != LBN_DBLCLK)
-        return false;
-    ShowVersionOfSelection(dialog, reinterpret_cast<HWND>(lParam));
-    *result = TRUE;
-    return true;
-}
-
-const ListViewSpec kModulesView = {
-    IDC_MODULE_LIST,
-    IDC_MODULE_HEADER,
-    IDS_HDR_MODULES,
-    static_cast<int>(sizeof kModuleTabs / sizeof kModuleTabs[0]),
-    kModuleTabs,
-    &g_settings.moduleRefresh,
-    true,  // resizable
-    false, // placed where the template says
-    true,  // caption from ViewTitle
-    FillModulesView,
-    SaveModulesView,
-    ModulesViewMessage,
+const ViewSpec kModulesView = {
+    .listId = IDC_MODULE_LIST,
+    .headerId = IDC_MODULE_HEADER,
+    .headerString = IDS_HDR_MODULES,
+    .tabCount = static_cast<int>(sizeof kModuleTabs / sizeof kModuleTabs[0]),
+    .tabs = kModuleTabs,
+    .refreshSeconds = &g_settings.moduleRefresh,
+    .resizable = true,
+    .setTitle = true,
+    .fill = FillModulesView,
+    .save = SaveModulesView,
+    .open = ShowVersionOfSelectedLine,
 };
 
 } // namespace

@@ -4,30 +4,27 @@
 #include "providers/fill.h"
 #include "resource.h"
 #include "settings/settings.h"
-#include "views/common.h"
+#include "views/host.h"
 
 namespace {
 
 const int kThreadTabs[] = {40};
 
-void FillThreadsView(HWND, HWND list)
+void FillThreadsView(ViewHost *host)
 {
-    FillThreadList(list, CurrentProcessId);
+    FillThreadList(host->list, CurrentProcessId);
 }
 
-const ListViewSpec kThreadsView = {
-    IDC_THREAD_LIST,
-    IDC_THREAD_HEADER,
-    IDS_HDR_THREADS,
-    1,
-    kThreadTabs,
-    &g_settings.threadRefresh,
-    true,  // resizable: the list keeps its right and bottom margins
-    false, // placed where the template says
-    true,  // caption from ViewTitle
-    FillThreadsView,
-    nullptr, // saved as shown
-    nullptr,
+const ViewSpec kThreadsView = {
+    .listId = IDC_THREAD_LIST,
+    .headerId = IDC_THREAD_HEADER,
+    .headerString = IDS_HDR_THREADS,
+    .tabCount = 1,
+    .tabs = kThreadTabs,
+    .refreshSeconds = &g_settings.threadRefresh,
+    .resizable = true,
+    .setTitle = true,
+    .fill = FillThreadsView,
 };
 
 } // namespace

@@ -11,20 +11,18 @@
 #include "app/save.h"
 #include "resource.h"
 #include "settings/settings.h"
-#include "views/common.h"
+#include "views/host.h"
 
 namespace {
 
-// State of the open view, handed in as the dialog parameter and kept in DWLP_USER.
+// The view's own state while it is open.
 struct TreeView {
-    HWND tree;
-    RECT savedClient;
     int busy; // above 0 while the view fills the tree itself: selection changes are its own
 };
 
-TreeView *GetTreeView(HWND dialog)
+TreeView *GetTreeView(const ViewHost *host)
 {
-    return reinterpret_cast<TreeView *>(GetWindowLongPtrA(dialog, DWLP_USER));
+    return ViewExtra<TreeView>(host);
 }
 
 // "name (id)" in at most MAX_PATH - 1 characters. A long name is cut, never the identifier,
@@ -53,41 +51,57 @@ HTREEITEM PlaceRecord(ProcessRecord *record, HWND tree, HTREEITEM parent, DWORD 
 }
 
 // Refills the tree selecting `selectId`, with the view's own selection changes ignored.
-void RefillTree(TreeView *view, DWORD selectId)
+void RefillTree(ViewHost *host, DWORD selectId)
 {
+    TreeView *view = GetTreeView(host);
     ++view->busy;
-    FillProcessTree(view->tree, selectId);
+    FillProcessTree(host->list, selectId);
     --view->busy;
 }
 
-void SaveTree(HWND dialog, TreeView *view)
+// Opening: a frozen main list is brought up to date first, and then held still while the view
+// is open.
+void InitTreeView(ViewHost *host)
 {
-    if (!OpenSaveFile(dialog))
+    TreeView *view = GetTreeView(host);
+    ++view->busy;
+    if (g_listFrozen)
+        RefreshMain();
+    --view->busy;
+    g_listFrozen = true;
+}
+
+void FillTreeView(ViewHost *host)
+{
+    RefillTree(host, CurrentProcessId);
+}
+
+// F5: the main list is refreshed, then the tree is built from it again.
+void RefreshTreeView(ViewHost *host)
+{
+    TreeView *view = GetTreeView(host);
+    ++view->busy;
+    RefreshMainList();
+    CurrentProcessId = GetSelectedProcess(g_processList, nullptr, 0);
+    FillProcessTree(host->list, CurrentProcessId);
+    --view->busy;
+}
+
+void SaveTree(ViewHost *host)
+{
+    if (!OpenSaveFile(host->dialog))
         return;
     CurrentProcessId = GetSelectedProcess(g_processList, nullptr, 0);
-    RefillTree(view, CurrentProcessId); // every item inserted is also written to the file
-    CloseSaveFile(dialog);
+    RefillTree(host, CurrentProcessId); // every item inserted is also written to the file
+    CloseSaveFile(host->dialog);
 }
 
-void OnTreeKey(HWND dialog, TreeView *view, WORD key)
+void OnTreeSelection(const ViewHost *host, HTREEITEM item)
 {
-    if (key == VK_F5) {
-        ++view->busy;
-        RefreshMainList();
-        CurrentProcessId = GetSelectedProcess(g_processList, nullptr, 0);
-        FillProcessTree(view->tree, CurrentProcessId);
-        --view->busy;
-    } else if (key == VK_F2 || (key == 'S' && GetKeyState(VK_CONTROL) < 0)) {
-        SaveTree(dialog, view);
-    }
-}
-
-void OnTreeSelection(const TreeView *view, HTREEITEM item)
-{
-    if (view->busy > 0 || !item)
+    if (GetTreeView(host)->busy > 0 || !item)
         return;
     char text[MAX_PATH];
-    GetTreeItemText(view->tree, item, text, sizeof text);
+    GetTreeItemText(host->list, item, text, sizeof text);
     const char *open = FindLastChar(text, '(');
     if (!open || !open[1])
         return;
@@ -95,58 +109,35 @@ void OnTreeSelection(const TreeView *view, HTREEITEM item)
     SelectProcessById(static_cast<DWORD>(id));
 }
 
-void InitTreeView(HWND dialog, TreeView *view)
+bool OnTreeNotify(ViewHost *host, const NMHDR *header)
 {
-    SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(view));
-    ApplyDbcsFont(dialog);
-    PlaceBesideNameColumn(dialog);
-    GetClientRect(dialog, &view->savedClient);
-    view->tree = GetDlgItem(dialog, IDC_PROCESSTREE_TREE);
-    SetWindowTextA(dialog, ViewTitle);
-    ++view->busy;
-    if (g_listFrozen)
-        RefreshMain();
-    FillProcessTree(view->tree, CurrentProcessId);
-    --view->busy;
-    g_listFrozen = true;
+    if (header->hwndFrom != host->list)
+        return false;
+    if (header->code == TVN_SELCHANGEDA)
+        OnTreeSelection(host, reinterpret_cast<const NMTREEVIEWA *>(header)->itemNew.hItem);
+    else if (header->code == TVN_KEYDOWN)
+        HandleViewKey(host, reinterpret_cast<const NMTVKEYDOWN *>(header)->wVKey);
+    return true;
 }
 
-INT_PTR CALLBACK TreeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+void CloseTreeView(ViewHost *host)
 {
-    if (message == WM_INITDIALOG) {
-        InitTreeView(dialog, reinterpret_cast<TreeView *>(lParam));
-        return TRUE;
-    }
-    TreeView *view = GetTreeView(dialog);
-    if (!view)
-        return FALSE;
-    switch (message) {
-    case WM_NOTIFY: {
-        const NMHDR *header = reinterpret_cast<const NMHDR *>(lParam);
-        if (header->hwndFrom != view->tree)
-            return FALSE;
-        if (header->code == TVN_SELCHANGEDA)
-            OnTreeSelection(view, reinterpret_cast<const NMTREEVIEWA *>(lParam)->itemNew.hItem);
-        else if (header->code == TVN_KEYDOWN)
-            OnTreeKey(dialog, view, reinterpret_cast<const NMTVKEYDOWN *>(lParam)->wVKey);
-        return TRUE;
-    }
-    case WM_SIZE:
-        FollowDialogSize(dialog, view->tree, LOWORD(lParam), HIWORD(lParam), &view->savedClient);
-        return TRUE;
-    case WM_CLOSE:
-    case WM_COMMAND:
-        return EndViewOnClose(dialog, message, wParam);
-    case WM_DESTROY:
-        ++view->busy; // the items go with the tree; that is no choice of the user's
-        g_listFrozen = false;
-        return FALSE;
-    case WM_NCDESTROY:
-        SetWindowLongPtrA(dialog, DWLP_USER, 0);
-        return FALSE;
-    }
-    return FALSE;
+    ++GetTreeView(host)->busy; // the items go with the tree; that is no choice of the user's
+    g_listFrozen = false;
 }
+
+const ViewSpec kTreeView = {
+    .listId = IDC_PROCESSTREE_TREE,
+    .resizable = true,
+    .besideNameColumn = true,
+    .setTitle = true,
+    .init = InitTreeView,
+    .fill = FillTreeView,
+    .refresh = RefreshTreeView,
+    .save = SaveTree,
+    .notify = OnTreeNotify,
+    .destroy = CloseTreeView,
+};
 
 } // namespace
 
@@ -155,8 +146,7 @@ LRESULT OnProcessTreeCommand(HWND window, WPARAM, WORD, LPARAM)
     lstrcpynA(ViewTitle, g_titleProcessTree ? g_titleProcessTree : "", MAX_PATH);
     CurrentProcessId = GetSelectedProcess(g_processList, nullptr, 0);
     TreeView view = {};
-    DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_PROCESSTREE), window, TreeDialogProc,
-                    reinterpret_cast<LPARAM>(&view));
+    OpenView(window, IDD_PROCESSTREE, &kTreeView, &view);
     return 0;
 }
 

@@ -12,7 +12,7 @@
 #include "providers/fill.h"
 #include "resource.h"
 #include "views/address.h"
-#include "views/common.h"
+#include "views/host.h"
 #include "views/memory.h"
 #include "views/version.h"
 
@@ -74,11 +74,11 @@ void FillModuleUsage(HWND list)
 }
 
 // First fill and F5: the main list shows every process again, then the tally is taken over it.
-void FillUsageView(HWND, HWND list)
+void FillUsageView(ViewHost *host)
 {
     SendMessageA(g_processList, WM_SETREDRAW, FALSE, 0);
     RefreshMain();
-    FillModuleUsage(list);
+    FillModuleUsage(host->list);
     SendMessageA(g_processList, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(g_processList, nullptr, TRUE);
 }
@@ -99,10 +99,12 @@ void KeepModuleUsers(const char *path, ULONG_PTR base)
     RemoveStaleItems(g_processList);
 }
 
-// The selection timer's tick: filters the main list by the selected module. Every pass starts
-// from a fresh refresh, which brings back the processes an earlier filter removed.
-void FilterBySelection(HWND list)
+// The selection timer's tick, once: filters the main list by the selected module. Every pass
+// starts from a fresh refresh, which brings back the processes an earlier filter removed.
+void FilterBySelection(ViewHost *host)
 {
+    StopViewTimer(host);
+    HWND list = host->list;
     SendMessageA(g_processList, WM_SETREDRAW, FALSE, 0);
     SendMessageA(g_statusBar, WM_SETREDRAW, FALSE, 0);
     RefreshMainList();
@@ -133,70 +135,37 @@ void FilterBySelection(HWND list)
     std::free(line);
 }
 
-// Double click on a line: the Version view of its module's file, owned by this view.
-void ShowVersionOfSelection(HWND dialog, HWND list)
+// A new selection filters the main list once it has stayed for a moment.
+bool UsageViewMessage(ViewHost *host, UINT message, WPARAM wParam, LPARAM)
 {
-    const LRESULT index = SendMessageA(list, LB_GETCURSEL, 0, 0);
-    if (index == LB_ERR)
-        return;
-    char *line = ReadListBoxLine(list, static_cast<int>(index));
-    const char *tab = line ? FindLastChar(line, '\t') : nullptr;
-    if (tab) {
-        lstrcpynA(ViewTitle, tab + 1, MAX_PATH);
-        OpenVersionView(dialog, ViewTitle);
-    }
-    std::free(line);
-}
-
-bool UsageViewMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam, INT_PTR *result)
-{
-    ViewState *state = GetViewState(dialog);
-    if (message == WM_TIMER && wParam == ViewRefreshTimer) {
-        KillTimer(dialog, ViewRefreshTimer);
-        state->timerStarted = false;
-        FilterBySelection(state->list);
-        *result = TRUE;
-        return true;
-    }
-    if (message != WM_COMMAND || LOWORD(wParam) != IDC_USAGE_LIST)
+    if (message != WM_COMMAND || LOWORD(wParam) != IDC_USAGE_LIST ||
+        HIWORD(wParam) != LBN_SELCHANGE)
         return false;
-    switch (HIWORD(wParam)) {
-    case LBN_SELCHANGE:
-        KillTimer(dialog, ViewRefreshTimer);
-        state->timerStarted = SetTimer(dialog, ViewRefreshTimer, kSelectionDelayMs, nullptr) != 0;
-        break;
-    case LBN_DBLCLK:
-        ShowVersionOfSelection(dialog, reinterpret_cast<HWND>(lParam));
-        break;
-    default:
-        return false;
-    }
-    *result = TRUE;
+    StartViewTimer(host, kSelectionDelayMs);
     return true;
 }
 
-const ListViewSpec kUsageView = {
-    IDC_USAGE_LIST,
-    IDC_USAGE_HEADER,
-    IDS_HDR_MODULEUSAGE,
-    static_cast<int>(sizeof kUsageTabs / sizeof kUsageTabs[0]),
-    kUsageTabs,
-    nullptr, // no automatic refresh; its timer serves the selection
-    true,    // resizable
-    true,    // beside the main list's names
-    true,    // caption from ViewTitle
-    FillUsageView,
-    nullptr, // saved as shown
-    UsageViewMessage,
-};
-
-INT_PTR CALLBACK UsageDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+void InitUsageView(ViewHost *host)
 {
-    const INT_PTR result = ListViewDialogProc(dialog, message, wParam, lParam);
-    if (message == WM_INITDIALOG)
-        SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(g_usageIcon));
-    return result;
+    SendMessageA(host->dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(g_usageIcon));
 }
+
+// No automatic refresh: its timer serves the selection.
+const ViewSpec kUsageView = {
+    .listId = IDC_USAGE_LIST,
+    .headerId = IDC_USAGE_HEADER,
+    .headerString = IDS_HDR_MODULEUSAGE,
+    .tabCount = static_cast<int>(sizeof kUsageTabs / sizeof kUsageTabs[0]),
+    .tabs = kUsageTabs,
+    .resizable = true,
+    .besideNameColumn = true,
+    .setTitle = true,
+    .init = InitUsageView,
+    .fill = FillUsageView,
+    .tick = FilterBySelection,
+    .open = ShowVersionOfSelectedLine,
+    .message = UsageViewMessage,
+};
 
 } // namespace
 
@@ -208,7 +177,6 @@ LRESULT OnModuleUsageCommand(HWND, WPARAM, WORD, LPARAM)
     }
     CurrentProcessId = GetSelectedProcess(g_processList, nullptr, 0);
     lstrcpynA(ViewTitle, g_titleModuleUsage ? g_titleModuleUsage : "", MAX_PATH);
-    DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_MODULEUSAGE), g_mainWindow, UsageDialogProc,
-                    reinterpret_cast<LPARAM>(&kUsageView));
+    OpenView(g_mainWindow, IDD_MODULEUSAGE, &kUsageView);
     return 0;
 }

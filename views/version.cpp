@@ -6,8 +6,9 @@
 
 #include "app/appstate.h"
 #include "app/processlist.h"
+#include "app/save.h"
 #include "resource.h"
-#include "views/common.h"
+#include "views/host.h"
 #include "views/modules.h"
 #include "views/versionkeys.h"
 
@@ -90,23 +91,23 @@ void ShowFileTime(HWND dialog, int fieldId, const char *path, FileTimeKind which
     SetWindowTextA(field, text);
 }
 
-void InitVersionView(HWND dialog, const char *path)
+// The view's state: the file it shows.
+struct VersionView {
+    const char *path;
+};
+
+void FillVersionView(ViewHost *host)
 {
-    ApplyDbcsFont(dialog);
-    ShowFileTime(dialog, IDC_VER_CREATED, path, FileTimeCreated);
-    ShowFileTime(dialog, IDC_VER_MODIFIED, path, FileTimeModified);
-    ReadVersionStrings(path, dialog, g_versionViewFields, nullptr, 0);
+    const char *path = ViewExtra<VersionView>(host)->path;
+    ShowFileTime(host->dialog, IDC_VER_CREATED, path, FileTimeCreated);
+    ShowFileTime(host->dialog, IDC_VER_MODIFIED, path, FileTimeModified);
+    ReadVersionStrings(path, host->dialog, g_versionViewFields, nullptr, 0);
 }
 
-INT_PTR CALLBACK VersionDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    switch (message) {
-    case WM_INITDIALOG:
-        InitVersionView(dialog, reinterpret_cast<const char *>(lParam));
-        return TRUE;
-    }
-    return EndViewOnClose(dialog, message, wParam);
-}
+// No list: its fields, filled once, under the template's caption.
+const ViewSpec kVersionView = {
+    .fill = FillVersionView,
+};
 
 } // namespace
 
@@ -215,8 +216,23 @@ void FormatVersionSummary(const char *path, char *output, int limit)
 
 INT_PTR OpenVersionView(HWND owner, const char *path)
 {
-    return DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_VERSION), owner, VersionDialogProc,
-                           reinterpret_cast<LPARAM>(path));
+    VersionView view = {path};
+    return OpenView(owner, IDD_VERSION, &kVersionView, &view);
+}
+
+void ShowVersionOfSelectedLine(ViewHost *host)
+{
+    HWND list = host->list;
+    const LRESULT index = SendMessageA(list, LB_GETCURSEL, 0, 0);
+    if (index == LB_ERR)
+        return;
+    char *line = ReadListBoxLine(list, static_cast<int>(index));
+    const char *tab = line ? FindLastChar(line, '\t') : nullptr;
+    if (tab) {
+        lstrcpynA(ViewTitle, tab + 1, MAX_PATH);
+        OpenVersionView(host->dialog, ViewTitle);
+    }
+    std::free(line);
 }
 
 LRESULT OnInfoCommand(HWND window, WPARAM, WORD, LPARAM)

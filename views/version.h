@@ -5,6 +5,8 @@
 #pragma once
 #include <windows.h>
 
+struct ViewHost;
+
 // One row of a key table. A table ends with a row whose key is null.
 struct VersionKey {
     int controlId;      // field that shows the value in the view; negative: a fallback row, read
@@ -50,6 +52,9 @@ int ReadVersionValue(const VersionRecord *record, const char *key, char *output,
 
 // Shows the Version view of `path` (the callers pass ViewTitle), owned by `owner`.
 INT_PTR OpenVersionView(HWND owner, const char *path);
+// Double click on a line of a view's list box whose last column is a file's path: the Version
+// view of that file, owned by the view.
+void ShowVersionOfSelectedLine(ViewHost *host);
 
 // Command 40019 (also a double click in the main list): the Version view of the selected
 // process's executable, owned by the window that gave the command.

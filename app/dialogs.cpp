@@ -1,0 +1,31 @@
+#include "app/dialogs.h"
+
+#include <cstring>
+
+#include "app/appstate.h"
+#include "app/processlist.h"
+
+char ViewTitle[MAX_PATH];
+DWORD CurrentProcessId;
+
+void ApplyDbcsFont(HWND dialog)
+{
+    if (!GetSystemMetrics(SM_DBCSENABLED))
+        return;
+    WPARAM font = static_cast<WPARAM>(SendMessageA(g_processList, WM_GETFONT, 0, 0));
+    SendMessageA(dialog, WM_SETFONT, font, FALSE);
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        SendMessageA(child, WM_SETFONT, font, FALSE);
+}
+
+DWORD PrepareProcessView(const char *titlePrefix)
+{
+    lstrcpynA(ViewTitle, titlePrefix ? titlePrefix : "", MAX_PATH);
+    const int used = static_cast<int>(std::strlen(ViewTitle));
+    const int room = MAX_PATH - 1 - used; // name copied with its terminator: title <= 258
+    if (room > 0)
+        CurrentProcessId = GetSelectedProcess(g_processList, ViewTitle + used, -room);
+    else
+        CurrentProcessId = GetSelectedProcess(g_processList, nullptr, 0);
+    return CurrentProcessId;
+}

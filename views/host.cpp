@@ -1,0 +1,222 @@
+#include "views/host.h"
+
+#include "app/appstate.h"
+#include "app/mainwnd.h"
+#include "app/processlist.h"
+#include "app/save.h"
+
+namespace {
+
+ViewHost *GetViewHost(HWND dialog)
+{
+    return reinterpret_cast<ViewHost *>(GetWindowLongPtrA(dialog, DWLP_USER));
+}
+
+void SetupColumnHeader(HWND dialog, const ViewSpec &spec)
+{
+    const LPARAM tabs = reinterpret_cast<LPARAM>(spec.tabs);
+    SendDlgItemMessageA(dialog, spec.listId, LB_SETTABSTOPS, spec.tabCount, tabs);
+    SendDlgItemMessageA(dialog, spec.headerId, EM_SETTABSTOPS, spec.tabCount, tabs);
+    char *text = LoadResString(spec.headerString);
+    if (text)
+        SetDlgItemTextA(dialog, spec.headerId, text);
+    FreeResString(text);
+}
+
+void PlaceBesideNameColumn(HWND dialog)
+{
+    const int shift = static_cast<int>(SendMessageA(g_processList, LVM_GETCOLUMNWIDTH, 0, 0));
+    RECT rect;
+    GetWindowRect(dialog, &rect);
+    SetWindowPos(dialog, nullptr, rect.left + shift, rect.top, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOREDRAW);
+}
+
+// Grows or shrinks `control` by the change of the dialog's client size since `savedClient`,
+// which then takes the new size.
+void FollowDialogSize(HWND dialog, HWND control, int width, int height, RECT *savedClient)
+{
+    RECT rect;
+    if (!GetWindowRect(control, &rect))
+        return;
+    const int newWidth = rect.right - rect.left + width - (savedClient->right - savedClient->left);
+    const int newHeight = rect.bottom - rect.top + height - (savedClient->bottom - savedClient->top);
+    if (newWidth <= 0 || newHeight <= 0)
+        return;
+    SetWindowPos(control, nullptr, 0, 0, newWidth, newHeight, SWP_NOMOVE | SWP_NOZORDER);
+    GetClientRect(dialog, savedClient);
+}
+
+bool SameSize(const RECT &a, const RECT &b)
+{
+    return a.right - a.left == b.right - b.left && a.bottom - a.top == b.bottom - b.top;
+}
+
+void InitView(HWND dialog, ViewHost *host)
+{
+    const ViewSpec &spec = *host->spec;
+    host->dialog = dialog;
+    SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(host));
+    ApplyDbcsFont(dialog);
+    if (spec.besideNameColumn)
+        PlaceBesideNameColumn(dialog);
+    GetClientRect(dialog, &host->savedClient);
+    host->list = spec.listId ? GetDlgItem(dialog, spec.listId) : nullptr;
+    if (spec.setTitle)
+        SetWindowTextA(dialog, ViewTitle);
+    if (spec.headerId)
+        SetupColumnHeader(dialog, spec);
+    if (spec.init)
+        spec.init(host);
+    if (spec.fill)
+        spec.fill(host);
+    if (spec.refreshSeconds && *spec.refreshSeconds != 0)
+        StartViewTimer(host, static_cast<UINT>(*spec.refreshSeconds) * 1000);
+}
+
+void OnViewSize(ViewHost *host, int width, int height)
+{
+    bool listResized = false;
+    if (host->spec->resizable && host->list) {
+        RECT before = {}, after = {};
+        GetWindowRect(host->list, &before);
+        FollowDialogSize(host->dialog, host->list, width, height, &host->savedClient);
+        GetWindowRect(host->list, &after);
+        listResized = !SameSize(before, after);
+    }
+    if (host->spec->size)
+        host->spec->size(host, listResized);
+}
+
+void OnViewTimer(ViewHost *host)
+{
+    void (*tick)(ViewHost *) = host->spec->tick ? host->spec->tick : host->spec->fill;
+    if (tick)
+        tick(host);
+}
+
+void EndView(ViewHost *host, INT_PTR result)
+{
+    StopViewTimer(host);
+    if (host->ended)
+        return;
+    host->ended = true;
+    EndDialog(host->dialog, result);
+}
+
+// Escape, and a double click on a line of the list box; false for any other command.
+bool OnViewCommand(ViewHost *host, WORD id, WORD code)
+{
+    if (id == IDCANCEL) {
+        EndView(host, 2);
+        return true;
+    }
+    if (!host->spec->open || id != host->spec->listId || code != LBN_DBLCLK)
+        return false;
+    host->spec->open(host);
+    return true;
+}
+
+// The shared handling of every message but WM_INITDIALOG; false leaves it to the view.
+bool HandleViewMessage(ViewHost *host, UINT message, WPARAM wParam, LPARAM lParam, INT_PTR *result)
+{
+    *result = TRUE;
+    switch (message) {
+    case WM_SIZE:
+        OnViewSize(host, LOWORD(lParam), HIWORD(lParam));
+        return true;
+    case WM_VKEYTOITEM:
+        HandleViewKey(host, LOWORD(wParam));
+        *result = -1;
+        return true;
+    case WM_TIMER:
+        if (wParam == ViewRefreshTimer)
+            OnViewTimer(host);
+        return true;
+    case WM_NOTIFY:
+        *result = host->spec->notify &&
+                  host->spec->notify(host, reinterpret_cast<const NMHDR *>(lParam));
+        return true;
+    case WM_CLOSE:
+        EndView(host, 0);
+        return true;
+    case WM_COMMAND:
+        return OnViewCommand(host, LOWORD(wParam), HIWORD(wParam));
+    case WM_DESTROY:
+        if (host->spec->destroy)
+            host->spec->destroy(host);
+        *result = FALSE;
+        return true;
+    case WM_NCDESTROY:
+        SetWindowLongPtrA(host->dialog, DWLP_USER, 0);
+        *result = FALSE;
+        return true;
+    }
+    return false;
+}
+
+INT_PTR CALLBACK ViewDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_INITDIALOG) {
+        InitView(dialog, reinterpret_cast<ViewHost *>(lParam));
+        return TRUE;
+    }
+    ViewHost *host = GetViewHost(dialog);
+    if (!host)
+        return FALSE;
+    INT_PTR result;
+    if (HandleViewMessage(host, message, wParam, lParam, &result))
+        return result;
+    return host->spec->message && host->spec->message(host, message, wParam, lParam);
+}
+
+} // namespace
+
+INT_PTR OpenView(HWND owner, int templateId, const ViewSpec *spec, void *extra)
+{
+    ViewHost host = {};
+    host.spec = spec;
+    host.extra = extra;
+    return DialogBoxParamA(g_instance, MAKEINTRESOURCEA(templateId), owner, ViewDialogProc,
+                           reinterpret_cast<LPARAM>(&host));
+}
+
+INT_PTR OpenProcessView(int templateId, const char *titlePrefix, const ViewSpec *spec, void *extra)
+{
+    if (!PrepareProcessView(titlePrefix))
+        return 0;
+    return OpenView(g_mainWindow, templateId, spec, extra);
+}
+
+bool HandleViewKey(ViewHost *host, UINT key)
+{
+    const ViewSpec &spec = *host->spec;
+    if (key == VK_F5) {
+        void (*refresh)(ViewHost *) = spec.refresh ? spec.refresh : spec.fill;
+        if (refresh)
+            refresh(host);
+        return true;
+    }
+    if (key == VK_F2 || (key == 'S' && GetKeyState(VK_CONTROL) < 0)) {
+        if (spec.save)
+            spec.save(host);
+        else
+            SaveListBox(host->dialog, host->list);
+        return true;
+    }
+    return false;
+}
+
+void StartViewTimer(ViewHost *host, UINT milliseconds)
+{
+    KillTimer(host->dialog, ViewRefreshTimer);
+    host->timerStarted = SetTimer(host->dialog, ViewRefreshTimer, milliseconds, nullptr) != 0;
+}
+
+void StopViewTimer(ViewHost *host)
+{
+    if (!host->timerStarted)
+        return;
+    KillTimer(host->dialog, ViewRefreshTimer);
+    host->timerStarted = false;
+}

@@ -7,19 +7,17 @@
 #include "app/mainwnd.h"
 #include "resource.h"
 
+const int kAboutEnds[] = {IDOK, IDCANCEL, 0};
+
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {
     switch (message) {
     case WM_INITDIALOG:
         ApplyDbcsFont(dialog);
         return TRUE;
-    case WM_COMMAND:
-        // No buttons: Enter and Escape arrive as IDOK and IDCANCEL.
-        if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)
-            EndDialog(dialog, LOWORD(wParam));
-        return TRUE;
+    case WM_COMMAND: // no buttons: Enter and Escape arrive as IDOK and IDCANCEL
     case WM_CLOSE:
-        EndDialog(dialog, 0);
+        EndDialogOn(dialog, message, wParam, kAboutEnds);
         return TRUE;
     }
     return FALSE;

@@ -84,6 +84,8 @@ void FitWarning(HWND dialog)
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+const int kKillEnds[] = {IDOK, IDCANCEL, IDC_KILL_NOTIFY, 0};
+
 INT_PTR CALLBACK KillDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
@@ -97,16 +99,8 @@ INT_PTR CALLBACK KillDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         return TRUE;
     }
     case WM_COMMAND:
-        switch (LOWORD(wParam)) {
-        case IDOK:
-        case IDCANCEL:
-        case IDC_KILL_NOTIFY:
-            EndDialog(dialog, LOWORD(wParam));
-            break;
-        }
-        return TRUE;
     case WM_CLOSE:
-        EndDialog(dialog, 0);
+        EndDialogOn(dialog, message, wParam, kKillEnds);
         return TRUE;
     }
     return FALSE;

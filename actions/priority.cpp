@@ -85,6 +85,8 @@ void ApplyChosenPriority(HWND dialog)
 
 INT_PTR CALLBACK PriorityDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (EndDialogOn(dialog, message, wParam, kCancelEnds))
+        return TRUE;
     switch (message) {
     case WM_INITDIALOG:
         if (!InitPriorityDialog(dialog, static_cast<DWORD>(lParam)))
@@ -93,11 +95,6 @@ INT_PTR CALLBACK PriorityDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK)
             ApplyChosenPriority(dialog);
-        else if (LOWORD(wParam) == IDCANCEL)
-            EndDialog(dialog, IDCANCEL);
-        return TRUE;
-    case WM_CLOSE:
-        EndDialog(dialog, 0);
         return TRUE;
     }
     return FALSE;

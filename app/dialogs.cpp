@@ -29,3 +29,22 @@ DWORD PrepareProcessView(const char *titlePrefix)
         CurrentProcessId = GetSelectedProcess(g_processList, nullptr, 0);
     return CurrentProcessId;
 }
+
+const int kCancelEnds[] = {IDCANCEL, 0};
+
+bool EndDialogOn(HWND dialog, UINT message, WPARAM wParam, const int *endings)
+{
+    if (message == WM_CLOSE) {
+        EndDialog(dialog, 0);
+        return true;
+    }
+    if (message != WM_COMMAND)
+        return false;
+    for (const int *ending = endings; *ending; ++ending) {
+        if (LOWORD(wParam) == *ending) {
+            EndDialog(dialog, *ending);
+            return true;
+        }
+    }
+    return false;
+}

@@ -12,6 +12,8 @@ namespace {
 // The dialog's parameter: the mask it starts from, and what OK chose.
 INT_PTR CALLBACK SelectColumnsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (EndDialogOn(dialog, message, wParam, kCancelEnds))
+        return TRUE;
     switch (message) {
     case WM_INITDIALOG: {
         SetWindowLongPtrA(dialog, DWLP_USER, lParam);
@@ -21,25 +23,17 @@ INT_PTR CALLBACK SelectColumnsProc(HWND dialog, UINT message, WPARAM wParam, LPA
             CheckDlgButton(dialog, IDC_COLUMN_FIRST + i, (mask >> i) & 1 ? BST_CHECKED : BST_UNCHECKED);
         return TRUE;
     }
-    case WM_COMMAND:
-        switch (LOWORD(wParam)) {
-        case IDOK: {
-            unsigned mask = 0;
-            for (int i = 0; i < kExtraColumnCount; ++i)
-                if (IsDlgButtonChecked(dialog, IDC_COLUMN_FIRST + i) == BST_CHECKED)
-                    mask |= 1u << i;
-            *reinterpret_cast<unsigned *>(GetWindowLongPtrA(dialog, DWLP_USER)) = mask;
-            EndDialog(dialog, IDOK);
-            return TRUE;
-        }
-        case IDCANCEL:
-            EndDialog(dialog, IDCANCEL);
-            return TRUE;
-        }
-        return FALSE;
-    case WM_CLOSE:
-        EndDialog(dialog, 0);
+    case WM_COMMAND: {
+        if (LOWORD(wParam) != IDOK)
+            return FALSE;
+        unsigned mask = 0;
+        for (int i = 0; i < kExtraColumnCount; ++i)
+            if (IsDlgButtonChecked(dialog, IDC_COLUMN_FIRST + i) == BST_CHECKED)
+                mask |= 1u << i;
+        *reinterpret_cast<unsigned *>(GetWindowLongPtrA(dialog, DWLP_USER)) = mask;
+        EndDialog(dialog, IDOK);
         return TRUE;
+    }
     }
     return FALSE;
 }

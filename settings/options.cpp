@@ -143,6 +143,8 @@ int ParseSeconds(const char *text)
 
 INT_PTR CALLBACK RefreshTimesProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (EndDialogOn(dialog, message, wParam, kCancelEnds))
+        return TRUE;
     switch (message) {
     case WM_INITDIALOG:
         SetWindowLongPtrA(dialog, DWLP_USER, lParam);
@@ -156,26 +158,18 @@ INT_PTR CALLBACK RefreshTimesProc(HWND dialog, UINT message, WPARAM wParam, LPAR
             SetDlgItemTextA(dialog, kRefreshFields[i].control, text);
         }
         return TRUE;
-    case WM_COMMAND:
-        switch (LOWORD(wParam)) {
-        case IDOK: {
-            RefreshTimes *times = reinterpret_cast<RefreshTimes *>(GetWindowLongPtrA(dialog, DWLP_USER));
-            for (int i = 0; i < kRefreshFieldCount; ++i) {
-                char text[MAX_PATH] = "";
-                GetDlgItemTextA(dialog, kRefreshFields[i].control, text, sizeof text);
-                times->seconds[i] = ParseSeconds(text);
-            }
-            EndDialog(dialog, IDOK);
-            return TRUE;
+    case WM_COMMAND: {
+        if (LOWORD(wParam) != IDOK)
+            return FALSE;
+        RefreshTimes *times = reinterpret_cast<RefreshTimes *>(GetWindowLongPtrA(dialog, DWLP_USER));
+        for (int i = 0; i < kRefreshFieldCount; ++i) {
+            char text[MAX_PATH] = "";
+            GetDlgItemTextA(dialog, kRefreshFields[i].control, text, sizeof text);
+            times->seconds[i] = ParseSeconds(text);
         }
-        case IDCANCEL:
-            EndDialog(dialog, IDCANCEL);
-            return TRUE;
-        }
-        return FALSE;
-    case WM_CLOSE:
-        EndDialog(dialog, 0);
+        EndDialog(dialog, IDOK);
         return TRUE;
+    }
     }
     return FALSE;
 }

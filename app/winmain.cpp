@@ -3,7 +3,7 @@
 // How a message travels: WinMain runs start-up (app/startup.cpp) and the message loop, which
 // applies the main accelerators and dispatches to MainWndProc. MainWndProc is one lookup in the
 // main message table (app/mainwnd.cpp, app/msgmap.cpp); WM_COMMAND goes on to the command table,
-// whose handlers open views (each a ViewSpec run by the one dialog host, views/host.cpp), run
+// whose handlers open views (each a ViewLayout run by the one dialog host, views/host.cpp), run
 // actions (actions/) or refresh the list. A refresh asks the fill layer (providers/fill.cpp) to
 // run the active provider (9x or NT), which hands each process to AddOrUpdateProcess
 // (app/processlist.cpp), and answers whether the selection was lost, so that the main window

@@ -184,7 +184,7 @@ void DestroyImages(ViewHost *host)
         SendMessageA(host->list, LVM_SETIMAGELIST, LVSIL_SMALL, 0)));
 }
 
-const ViewSpec kAppsView = {
+const ViewLayout kAppsView = {
     .listId = IDC_APPS_LIST,
     .resizable = true,
     .besideNameColumn = true,

@@ -37,7 +37,7 @@ void FillBlocksView(ViewHost *host)
     FillHeapBlockList(host->list, CurrentProcessId, *ViewExtra<ULONG_PTR>(host));
 }
 
-const ViewSpec kHeapBlocksView = {
+const ViewLayout kHeapBlocksView = {
     .listId = IDC_HEAPBLOCK_LIST,
     .headerId = IDC_HEAPBLOCK_HEADER,
     .headerString = IDS_HDR_HEAPBLOCKS,
@@ -61,7 +61,7 @@ void ShowBlocksOfSelection(ViewHost *host)
         OpenView(host->dialog, IDD_HEAPBLOCKS, &kHeapBlocksView, &heapId);
 }
 
-const ViewSpec kHeapView = {
+const ViewLayout kHeapView = {
     .listId = IDC_HEAP_LIST,
     .headerId = IDC_HEAP_HEADER,
     .headerString = IDS_HDR_HEAPS,

@@ -12,14 +12,14 @@ ViewHost *GetViewHost(HWND dialog)
     return reinterpret_cast<ViewHost *>(GetWindowLongPtrA(dialog, DWLP_USER));
 }
 
-void SetupColumnHeader(HWND dialog, const ViewSpec &spec)
+void SetupColumnHeader(HWND dialog, const ViewLayout &layout)
 {
-    const LPARAM tabs = reinterpret_cast<LPARAM>(spec.tabs);
-    SendDlgItemMessageA(dialog, spec.listId, LB_SETTABSTOPS, spec.tabCount, tabs);
-    SendDlgItemMessageA(dialog, spec.headerId, EM_SETTABSTOPS, spec.tabCount, tabs);
-    char *text = LoadResString(spec.headerString);
+    const LPARAM tabs = reinterpret_cast<LPARAM>(layout.tabs);
+    SendDlgItemMessageA(dialog, layout.listId, LB_SETTABSTOPS, layout.tabCount, tabs);
+    SendDlgItemMessageA(dialog, layout.headerId, EM_SETTABSTOPS, layout.tabCount, tabs);
+    char *text = LoadResString(layout.headerString);
     if (text)
-        SetDlgItemTextA(dialog, spec.headerId, text);
+        SetDlgItemTextA(dialog, layout.headerId, text);
     FreeResString(text);
 }
 
@@ -54,43 +54,43 @@ bool SameSize(const RECT &a, const RECT &b)
 
 void InitView(HWND dialog, ViewHost *host)
 {
-    const ViewSpec &spec = *host->spec;
+    const ViewLayout &layout = *host->layout;
     host->dialog = dialog;
     SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(host));
     ApplyDbcsFont(dialog);
-    if (spec.besideNameColumn)
+    if (layout.besideNameColumn)
         PlaceBesideNameColumn(dialog);
     GetClientRect(dialog, &host->savedClient);
-    host->list = spec.listId ? GetDlgItem(dialog, spec.listId) : nullptr;
-    if (spec.setTitle)
+    host->list = layout.listId ? GetDlgItem(dialog, layout.listId) : nullptr;
+    if (layout.setTitle)
         SetWindowTextA(dialog, ViewTitle);
-    if (spec.headerId)
-        SetupColumnHeader(dialog, spec);
-    if (spec.init)
-        spec.init(host);
-    if (spec.fill)
-        spec.fill(host);
-    if (spec.refreshSeconds && *spec.refreshSeconds != 0)
-        StartViewTimer(host, static_cast<UINT>(*spec.refreshSeconds) * 1000);
+    if (layout.headerId)
+        SetupColumnHeader(dialog, layout);
+    if (layout.init)
+        layout.init(host);
+    if (layout.fill)
+        layout.fill(host);
+    if (layout.refreshSeconds && *layout.refreshSeconds != 0)
+        StartViewTimer(host, static_cast<UINT>(*layout.refreshSeconds) * 1000);
 }
 
 void OnViewSize(ViewHost *host, int width, int height)
 {
     bool listResized = false;
-    if (host->spec->resizable && host->list) {
+    if (host->layout->resizable && host->list) {
         RECT before = {}, after = {};
         GetWindowRect(host->list, &before);
         FollowDialogSize(host->dialog, host->list, width, height, &host->savedClient);
         GetWindowRect(host->list, &after);
         listResized = !SameSize(before, after);
     }
-    if (host->spec->size)
-        host->spec->size(host, listResized);
+    if (host->layout->size)
+        host->layout->size(host, listResized);
 }
 
 void OnViewTimer(ViewHost *host)
 {
-    void (*tick)(ViewHost *) = host->spec->tick ? host->spec->tick : host->spec->fill;
+    void (*tick)(ViewHost *) = host->layout->tick ? host->layout->tick : host->layout->fill;
     if (tick)
         tick(host);
 }
@@ -111,9 +111,9 @@ bool OnViewCommand(ViewHost *host, WORD id, WORD code)
         EndView(host, 2);
         return true;
     }
-    if (!host->spec->open || id != host->spec->listId || code != LBN_DBLCLK)
+    if (!host->layout->open || id != host->layout->listId || code != LBN_DBLCLK)
         return false;
-    host->spec->open(host);
+    host->layout->open(host);
     return true;
 }
 
@@ -134,8 +134,8 @@ bool HandleViewMessage(ViewHost *host, UINT message, WPARAM wParam, LPARAM lPara
             OnViewTimer(host);
         return true;
     case WM_NOTIFY:
-        *result = host->spec->notify &&
-                  host->spec->notify(host, reinterpret_cast<const NMHDR *>(lParam));
+        *result = host->layout->notify &&
+                  host->layout->notify(host, reinterpret_cast<const NMHDR *>(lParam));
         return true;
     case WM_CLOSE:
         EndView(host, 0);
@@ -143,8 +143,8 @@ bool HandleViewMessage(ViewHost *host, UINT message, WPARAM wParam, LPARAM lPara
     case WM_COMMAND:
         return OnViewCommand(host, LOWORD(wParam), HIWORD(wParam));
     case WM_DESTROY:
-        if (host->spec->destroy)
-            host->spec->destroy(host);
+        if (host->layout->destroy)
+            host->layout->destroy(host);
         *result = FALSE;
         return true;
     case WM_NCDESTROY:
@@ -167,39 +167,39 @@ INT_PTR CALLBACK ViewDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     INT_PTR result;
     if (HandleViewMessage(host, message, wParam, lParam, &result))
         return result;
-    return host->spec->message && host->spec->message(host, message, wParam, lParam);
+    return host->layout->message && host->layout->message(host, message, wParam, lParam);
 }
 
 } // namespace
 
-INT_PTR OpenView(HWND owner, int templateId, const ViewSpec *spec, void *extra)
+INT_PTR OpenView(HWND owner, int templateId, const ViewLayout *layout, void *extra)
 {
     ViewHost host = {};
-    host.spec = spec;
+    host.layout = layout;
     host.extra = extra;
     return DialogBoxParamA(g_instance, MAKEINTRESOURCEA(templateId), owner, ViewDialogProc,
                            reinterpret_cast<LPARAM>(&host));
 }
 
-INT_PTR OpenProcessView(int templateId, const char *titlePrefix, const ViewSpec *spec, void *extra)
+INT_PTR OpenProcessView(int templateId, const char *titlePrefix, const ViewLayout *layout, void *extra)
 {
     if (!PrepareProcessView(titlePrefix))
         return 0;
-    return OpenView(g_mainWindow, templateId, spec, extra);
+    return OpenView(g_mainWindow, templateId, layout, extra);
 }
 
 bool HandleViewKey(ViewHost *host, UINT key)
 {
-    const ViewSpec &spec = *host->spec;
+    const ViewLayout &layout = *host->layout;
     if (key == VK_F5) {
-        void (*refresh)(ViewHost *) = spec.refresh ? spec.refresh : spec.fill;
+        void (*refresh)(ViewHost *) = layout.refresh ? layout.refresh : layout.fill;
         if (refresh)
             refresh(host);
         return true;
     }
     if (key == VK_F2 || (key == 'S' && GetKeyState(VK_CONTROL) < 0)) {
-        if (spec.save)
-            spec.save(host);
+        if (layout.save)
+            layout.save(host);
         else
             SaveListBox(host->dialog, host->list);
         return true;

@@ -1,7 +1,7 @@
 // The one dialog host every detail view runs in. The host does what the views share: the font,
 // the place beside the main list's names, the caption, the column header, the list following
 // the dialog's size, F5, F2 and Ctrl+S, the automatic refresh and closing. A view is a constant
-// ViewSpec: its layout, the hooks for what is its own, and the state it keeps while it is open.
+// ViewLayout: where its controls are, the hooks for what is its own, and the state it keeps while it is open.
 #pragma once
 #include <windows.h>
 #include <commctrl.h>
@@ -10,11 +10,11 @@
 
 const UINT_PTR ViewRefreshTimer = 100;
 
-struct ViewSpec;
+struct ViewLayout;
 
 // One open view. It lives on the stack of OpenView for as long as the dialog does.
 struct ViewHost {
-    const ViewSpec *spec;
+    const ViewLayout *layout;
     void *extra;       // the view's own state, handed to OpenView; may be null
     HWND dialog;
     HWND list;         // the control that shows the view's lines; null when it has none
@@ -29,7 +29,7 @@ template <class T> T *ViewExtra(const ViewHost *host)
 }
 
 // A view: every member may be left out. Hooks run in the dialog's thread with the open view.
-struct ViewSpec {
+struct ViewLayout {
     int listId = 0;                      // the list control; 0 = none in the template
     int headerId = 0;                    // read-only edit above the list; 0 = none
     UINT headerString = 0;               // column titles
@@ -60,10 +60,10 @@ struct ViewSpec {
 };
 
 // Runs the view modally over `owner` with `extra` as its state; returns the dialog's result.
-INT_PTR OpenView(HWND owner, int templateId, const ViewSpec *spec, void *extra = nullptr);
+INT_PTR OpenView(HWND owner, int templateId, const ViewLayout *layout, void *extra = nullptr);
 // Opens a per-process view over the main window for the selected process, with ViewTitle set to
 // prefix + its name; nothing opens without one.
-INT_PTR OpenProcessView(int templateId, const char *titlePrefix, const ViewSpec *spec,
+INT_PTR OpenProcessView(int templateId, const char *titlePrefix, const ViewLayout *layout,
                         void *extra = nullptr);
 
 // Handles F5, F2 and Ctrl+S for a view; true when the key did something.

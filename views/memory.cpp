@@ -300,7 +300,7 @@ void ResizeMemoryView(ViewHost *host, bool listResized)
     InvalidateRect(header, nullptr, TRUE);
 }
 
-const ViewSpec kMemoryView = {
+const ViewLayout kMemoryView = {
     .listId = IDC_MEMORY_LIST,
     .headerId = IDC_MEMORY_HEADER,
     .headerString = IDS_HDR_MEMORY,

@@ -93,7 +93,7 @@ void SaveModulesView(ViewHost *host)
     CloseSaveFile(dialog);
 }
 
-const ViewSpec kModulesView = {
+const ViewLayout kModulesView = {
     .listId = IDC_MODULE_LIST,
     .headerId = IDC_MODULE_HEADER,
     .headerString = IDS_HDR_MODULES,

@@ -15,7 +15,7 @@ void FillThreadsView(ViewHost *host)
     FillThreadList(host->list, CurrentProcessId);
 }
 
-const ViewSpec kThreadsView = {
+const ViewLayout kThreadsView = {
     .listId = IDC_THREAD_LIST,
     .headerId = IDC_THREAD_HEADER,
     .headerString = IDS_HDR_THREADS,

@@ -126,7 +126,7 @@ void CloseTreeView(ViewHost *host)
     g_listFrozen = false;
 }
 
-const ViewSpec kTreeView = {
+const ViewLayout kTreeView = {
     .listId = IDC_PROCESSTREE_TREE,
     .resizable = true,
     .besideNameColumn = true,

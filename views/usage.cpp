@@ -151,7 +151,7 @@ void InitUsageView(ViewHost *host)
 }
 
 // No automatic refresh: its timer serves the selection.
-const ViewSpec kUsageView = {
+const ViewLayout kUsageView = {
     .listId = IDC_USAGE_LIST,
     .headerId = IDC_USAGE_HEADER,
     .headerString = IDS_HDR_MODULEUSAGE,

@@ -105,7 +105,7 @@ void FillVersionView(ViewHost *host)
 }
 
 // No list: its fields, filled once, under the template's caption.
-const ViewSpec kVersionView = {
+const ViewLayout kVersionView = {
     .fill = FillVersionView,
 };
 

@@ -10,6 +10,7 @@
 #include "app/appstate.h"
 #include "app/columns.h"
 #include "app/figurecells.h"
+#include "providers/exports.h"
 #include "app/prioritynames.h"
 #include "resource.h"
 #include "settings/settings.h"
@@ -35,10 +36,10 @@ bool HeaderDrawsSortArrows()
         struct VersionInfo { // DLLVERSIONINFO
             DWORD cbSize, dwMajorVersion, dwMinorVersion, dwBuildNumber, dwPlatformID;
         };
-        typedef HRESULT(CALLBACK * DllGetVersionFn)(VersionInfo *);
-        HMODULE controls = GetModuleHandleA("comctl32.dll");
-        const DllGetVersionFn getVersion = controls ? reinterpret_cast<DllGetVersionFn>(
-            reinterpret_cast<void *>(GetProcAddress(controls, "DllGetVersion"))) : nullptr;
+        HRESULT(CALLBACK * getVersion)(VersionInfo *) = nullptr;
+        const ExportSlot slots[] = {{"DllGetVersion", &getVersion}};
+        const ExportLibrary controls[] = {Library("COMCTL32.DLL", kLoadedOnly, kOptional, slots)};
+        BindLibraries(g_systemExports, controls);
         VersionInfo info = {sizeof info, 0, 0, 0, 0};
         major = getVersion && SUCCEEDED(getVersion(&info)) ? static_cast<int>(info.dwMajorVersion) : 0;
     }
@@ -186,10 +187,11 @@ int InsertRow(HWND list, ProcessRecord *record)
     return 1;
 }
 
-// A process first met without details (still starting, or not yet readable) that now has them:
-// the record takes the details and gets its row, keeping its place in the chain, so its age among
-// the others does not change.
-int PromoteRecord(HWND list, ProcessRecord *existing, const ProcessRecord *incoming)
+// A record without a row that gets one again: a process first met without details (still
+// starting, or not yet readable) that now has them, or one back from a module-usage filter. The
+// record takes what the pass read and keeps its place in the chain, so its age among the others
+// does not change.
+int ReviveRecord(HWND list, ProcessRecord *existing, const ProcessRecord *incoming)
 {
     ProcessRecord *next = existing->next, *prev = existing->prev;
     *existing = *incoming;
@@ -198,7 +200,7 @@ int PromoteRecord(HWND list, ProcessRecord *existing, const ProcessRecord *incom
     existing->name[MAX_PATH - 1] = '\0';
     existing->path[MAX_PATH - 1] = '\0';
     existing->flags |= RecordSeen;
-    return InsertRow(list, existing);
+    return (existing->flags & RecordNoDetails) ? 1 : InsertRow(list, existing);
 }
 
 } // namespace
@@ -240,19 +242,13 @@ int AddOrUpdateProcess(HWND list, const ProcessRecord *incoming)
 {
     ProcessRecord *existing = FindProcessRecord(incoming->id, incoming->kind);
     if (existing && (existing->flags & RecordExcluded)) {
-        if (SameProcess(*existing, *incoming)) {
-            // Back from a module-usage filter: the same record, so it keeps its age, in a new row.
-            existing->flags = (existing->flags & ~RecordExcluded) | RecordSeen;
-            existing->priorityClass = incoming->priorityClass;
-            existing->threadCount = incoming->threadCount;
-            existing->figures = incoming->figures;
-            return (existing->flags & RecordNoDetails) ? 1 : InsertRow(list, existing);
-        }
+        if (SameProcess(*existing, *incoming))
+            return ReviveRecord(list, existing, incoming);
         FreeRecord(existing); // its identifier now names another process
         existing = nullptr;
     }
     if (existing && (existing->flags & RecordNoDetails) && !(incoming->flags & RecordNoDetails))
-        return PromoteRecord(list, existing, incoming);
+        return ReviveRecord(list, existing, incoming);
     if (existing) {
         existing->flags |= RecordSeen;
         if (existing->flags & RecordNoDetails)

@@ -9,6 +9,7 @@
 
 #include "app/appstate.h"
 #include "app/processlist.h"
+#include "providers/exports.h"
 #include "resource.h"
 #include "settings/settings.h"
 
@@ -21,7 +22,6 @@ char *g_filter;             // 479, with every '|' turned into a zero byte
 char *g_defaultExtension;   // 482 "txt"
 char g_openPath[MAX_PATH];  // where g_saveFile goes once complete, for error messages too
 char g_openTemp[MAX_PATH];  // the file g_saveFile writes to; empty when it is g_openPath itself
-
 
 // Whether a save failed, and the first reason it met: the C library's errno or the system's
 // error code. A later step that fails too (Wine's fclose after a full disk, without errno) must
@@ -88,13 +88,17 @@ bool CreateTempBeside(const char *path, char *temp, SaveError *error)
     return false;
 }
 
-typedef BOOL(WINAPI *MoveFileExFn)(LPCSTR, LPCSTR, DWORD);
-
 // Windows 95 has no replacing rename; there the old file is deleted first.
 bool PutInPlace(const char *temp, const char *path, SaveError *error)
 {
-    static const MoveFileExFn moveFileEx = reinterpret_cast<MoveFileExFn>(reinterpret_cast<void *>(
-        GetProcAddress(GetModuleHandleA("KERNEL32.DLL"), "MoveFileExA")));
+    static BOOL(WINAPI * moveFileEx)(LPCSTR, LPCSTR, DWORD) = nullptr;
+    static bool bound = false;
+    if (!bound) {
+        const ExportSlot slots[] = {{"MoveFileExA", &moveFileEx}};
+        const ExportLibrary kernel[] = {Library("KERNEL32.DLL", kLoadedOnly, kOptional, slots)};
+        BindLibraries(g_systemExports, kernel);
+        bound = true;
+    }
     if (moveFileEx && moveFileEx(temp, path, MOVEFILE_REPLACE_EXISTING))
         return true;
     if (moveFileEx && GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) {

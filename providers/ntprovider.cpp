@@ -126,9 +126,12 @@ void ReadParent(HANDLE process, ProcessRecord *record)
 // Opens a process to read its priority class and its parent. Where the full query right is
 // refused, Vista and later still grant the limited one to protected and elevated processes; the
 // image-name query is the sign that the system knows it.
-HANDLE OpenForQuery(DWORD id, DWORD access)
+// `granted` (may be null) tells whether the asked access was granted rather than the limited one.
+HANDLE OpenForQuery(DWORD id, DWORD access, bool *granted = nullptr)
 {
     HANDLE process = OpenProcess(access, FALSE, id);
+    if (granted)
+        *granted = process != nullptr;
     if (!process && g_ntApi.QueryFullProcessImageNameA)
         process = OpenProcess(kLimitedQueryAccess, FALSE, id);
     return process;
@@ -207,10 +210,8 @@ void ReadNewProcess(DWORD id, ULONGLONG createTime, ProcessRecord *record)
     record->flags = RecordNoDetails;
     record->createTime = createTime;
 
-    HANDLE process = OpenProcess(kOpenAccess, FALSE, id);
-    const bool canReadMemory = process != nullptr;
-    if (!process)
-        process = OpenForQuery(id, kOpenAccess);
+    bool canReadMemory = false;
+    HANDLE process = OpenForQuery(id, kOpenAccess, &canReadMemory);
     if (!process) {
         CopyText(record->name, g_accessDeniedText, MAX_PATH);
         return;

@@ -2,30 +2,21 @@
 
 #include <cstring>
 
-#include "app/appstate.h"
-#include "app/dialogs.h"
-#include "app/mainwnd.h"
+#include "core/appstate.h"
+#include "core/dialoghost.h"
 #include "resource.h"
 
-const int kAboutEnds[] = {IDOK, IDCANCEL, 0};
+namespace {
 
-INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
-{
-    switch (message) {
-    case WM_INITDIALOG:
-        ApplyDbcsFont(dialog);
-        return TRUE;
-    case WM_COMMAND: // no buttons: Enter and Escape arrive as IDOK and IDCANCEL
-    case WM_CLOSE:
-        EndDialogOn(dialog, message, wParam, kAboutEnds);
-        return TRUE;
-    }
-    return FALSE;
-}
+// No buttons: Enter and Escape arrive as IDOK and IDCANCEL.
+const int kAboutEndings[] = {IDOK, 0};
+const DialogSpec kAboutDialog = {.endings = kAboutEndings};
+
+} // namespace
 
 LRESULT OnAboutCommand(HWND, WPARAM, WORD, LPARAM)
 {
-    DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_ABOUT), g_mainWindow, AboutDialogProc, 0);
+    OpenView(g_mainWindow, IDD_ABOUT, &kAboutDialog);
     return 0;
 }
 

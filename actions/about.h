@@ -4,13 +4,11 @@
 
 #include <cstddef>
 
-// Command 40004: shows the About box, owned by the main window.
+// Command 40004: shows the About box, owned by the main window; it ends with 1 (Enter),
+// 2 (Escape) or 0 (close box).
 LRESULT OnAboutCommand(HWND window, WPARAM wParam, WORD code, LPARAM lParam);
 // Command 40017: opens the index of the help file beside the program.
 LRESULT OnHelpCommand(HWND window, WPARAM wParam, WORD code, LPARAM lParam);
-
-// Dialog procedure of template 122; ends with 1 (Enter), 2 (Escape) or 0 (close box).
-INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 // The help file's path for a module path: the file name's extension (if any) replaced by ".hlp".
 // A "." in a folder name is not an extension. False, with `help` empty, when it does not fit.

@@ -2,9 +2,9 @@
 
 #include <commctrl.h>
 
-#include "app/appstate.h"
-#include "app/mainwnd.h"
-#include "app/processlist.h"
+#include "core/appstate.h"
+#include "core/mainwindow.h"
+#include "core/processlist.h"
 #include "resource.h"
 
 namespace {
@@ -76,6 +76,19 @@ HWND FinderHighlight()
     return g_highlightedWindow;
 }
 
+namespace {
+
+// The Finder's own cursor, loaded once; the arrow where the resource is missing.
+HCURSOR FinderCursor()
+{
+    static HCURSOR cursor;
+    if (!cursor)
+        cursor = LoadCursorA(g_instance, MAKEINTRESOURCEA(IDC_FINDER));
+    return cursor ? cursor : LoadCursorA(nullptr, IDC_ARROW);
+}
+
+} // namespace
+
 LRESULT OnFinderBeginDrag(HWND window, NMHDR *header)
 {
     if (g_finderActive || header->idFrom != static_cast<UINT_PTR>(kToolbarId) ||
@@ -85,13 +98,13 @@ LRESULT OnFinderBeginDrag(HWND window, NMHDR *header)
     POINT cursor;
     GetCursorPos(&cursor);
     RECT toolbar = {};
-    GetWindowRect(g_toolbar, &toolbar);
-    SendMessageA(g_toolbar, WM_LBUTTONUP, 0,
+    GetWindowRect(MainToolbar(), &toolbar);
+    SendMessageA(MainToolbar(), WM_LBUTTONUP, 0,
                  MAKELPARAM(cursor.x - toolbar.left, cursor.y - toolbar.top));
-    SendMessageA(g_toolbar, TB_PRESSBUTTON, IDM_FINDER, MAKELPARAM(TRUE, 0));
+    SendMessageA(MainToolbar(), TB_PRESSBUTTON, IDM_FINDER, MAKELPARAM(TRUE, 0));
     RefreshMain();
     g_savedCapture = SetCapture(window);
-    g_savedCursor = SetCursor(g_finderCursor ? g_finderCursor : LoadCursorA(nullptr, IDC_ARROW));
+    g_savedCursor = SetCursor(FinderCursor());
     g_finderActive = true;
     return 0;
 }
@@ -104,7 +117,7 @@ LRESULT OnFinderMouseMove(HWND, UINT, WPARAM, LPARAM)
     POINT cursor;
     GetCursorPos(&cursor);
     const HWND under = WindowFromPoint(cursor);
-    if (!g_highlightedWindow && under == g_toolbar)
+    if (!g_highlightedWindow && under == MainToolbar())
         return 0;
     SetFinderHighlight(under ? OutermostWindowOfProcess(under) : nullptr);
     return 0;
@@ -128,7 +141,7 @@ LRESULT OnFinderButtonUp(HWND, UINT, WPARAM, LPARAM)
         ReleaseCapture();
     g_savedCapture = nullptr;
     SetCursor(g_savedCursor);
-    SendMessageA(g_toolbar, TB_PRESSBUTTON, IDM_FINDER, MAKELPARAM(FALSE, 0));
+    SendMessageA(MainToolbar(), TB_PRESSBUTTON, IDM_FINDER, MAKELPARAM(FALSE, 0));
     g_finderActive = false;
     if (hadWindow && !found)
         ShowResMessage(g_processList, IDS_FINDER_NO_PROCESS, MB_OK | MB_ICONEXCLAMATION);

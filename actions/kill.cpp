@@ -2,10 +2,10 @@
 
 #include <cstring>
 
-#include "app/appstate.h"
-#include "app/dialogs.h"
-#include "app/mainwnd.h"
-#include "app/processlist.h"
+#include "core/appstate.h"
+#include "core/dialoghost.h"
+#include "core/mainwindow.h"
+#include "core/processlist.h"
 #include "providers/fill.h"
 #include "resource.h"
 
@@ -84,27 +84,17 @@ void FitWarning(HWND dialog)
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-const int kKillEnds[] = {IDOK, IDCANCEL, IDC_KILL_NOTIFY, 0};
-
-INT_PTR CALLBACK KillDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+// The dialog's state is the process name it asks about.
+void InitKillDialog(DialogHost *host)
 {
-    switch (message) {
-    case WM_INITDIALOG: {
-        ApplyDbcsFont(dialog);
-        FitWarning(dialog);
-        char question[MAX_PATH + 4];
-        FormatKillQuestion(reinterpret_cast<const char *>(lParam), CP_ACP, question,
-                           sizeof question);
-        SetDlgItemTextA(dialog, IDC_KILL_QUESTION, question);
-        return TRUE;
-    }
-    case WM_COMMAND:
-    case WM_CLOSE:
-        EndDialogOn(dialog, message, wParam, kKillEnds);
-        return TRUE;
-    }
-    return FALSE;
+    FitWarning(host->dialog);
+    char question[MAX_PATH + 4];
+    FormatKillQuestion(HostState<const char>(host), CP_ACP, question, sizeof question);
+    SetDlgItemTextA(host->dialog, IDC_KILL_QUESTION, question);
 }
+
+const int kKillEndings[] = {IDOK, IDC_KILL_NOTIFY, 0};
+const DialogSpec kKillDialog = {.endings = kKillEndings, .init = InitKillDialog};
 
 } // namespace
 
@@ -206,8 +196,7 @@ LRESULT OnKillCommand(HWND, WPARAM, WORD, LPARAM)
     const DWORD id = GetSelectedProcess(g_processList, ViewTitle, -MAX_PATH);
     if (!id)
         return 0;
-    const INT_PTR choice = DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_KILL), g_mainWindow,
-                                           KillDialogProc, reinterpret_cast<LPARAM>(ViewTitle));
+    const INT_PTR choice = OpenView(g_mainWindow, IDD_KILL, &kKillDialog, ViewTitle);
     if (choice == IDOK)
         KillProcess(id);
     else if (choice == IDC_KILL_NOTIFY)

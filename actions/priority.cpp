@@ -1,9 +1,9 @@
 #include "actions/priority.h"
 
-#include "app/appstate.h"
-#include "app/dialogs.h"
-#include "app/mainwnd.h"
-#include "app/prioritynames.h"
+#include "core/appstate.h"
+#include "core/dialoghost.h"
+#include "core/mainwindow.h"
+#include "core/prioritynames.h"
 #include "resource.h"
 
 namespace {
@@ -23,19 +23,10 @@ int ChoiceClass(LRESULT choice)
     return -1;
 }
 
-DWORD DialogProcessId(HWND dialog)
-{
-    return static_cast<DWORD>(GetWindowLongPtrA(dialog, DWLP_USER));
-}
-
 // Reads the process's class, fills the combo box and selects the current class. False when the
 // dialog has to end: the process cannot be opened (silently) or its class cannot be read.
-bool InitPriorityDialog(HWND dialog, DWORD processId)
+bool ShowCurrentClass(HWND dialog, DWORD processId)
 {
-    SetWindowLongPtrA(dialog, DWLP_USER, static_cast<LONG_PTR>(processId));
-    ApplyDbcsFont(dialog);
-    SetWindowTextA(dialog, ViewTitle);
-
     HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId);
     if (!process)
         return false;
@@ -61,16 +52,24 @@ bool InitPriorityDialog(HWND dialog, DWORD processId)
     return true;
 }
 
+// The dialog's state is the identifier of the process.
+void InitPriorityDialog(DialogHost *host)
+{
+    if (!ShowCurrentClass(host->dialog, *HostState<DWORD>(host)))
+        EndHostedDialog(host, 0);
+}
+
 // OK: sets the chosen class. With nothing chosen (the current class is none the table knows)
 // the press is ignored and the dialog stays open.
-void ApplyChosenPriority(HWND dialog)
+void ApplyChosenPriority(DialogHost *host)
 {
+    HWND dialog = host->dialog;
     const int chosen =
         ChoiceClass(SendDlgItemMessageA(dialog, IDC_PRIORITY_CLASS, CB_GETCURSEL, 0, 0));
     if (chosen < 0)
         return;
 
-    HANDLE process = OpenProcess(PROCESS_SET_INFORMATION, FALSE, DialogProcessId(dialog));
+    HANDLE process = OpenProcess(PROCESS_SET_INFORMATION, FALSE, *HostState<DWORD>(host));
     if (process) {
         if (!SetPriorityClass(process, kPriorityClasses[chosen].priorityClass))
             ShowResMessage(dialog, IDS_CANT_SET_PRIORITY, MB_OK | MB_ICONEXCLAMATION);
@@ -78,34 +77,31 @@ void ApplyChosenPriority(HWND dialog)
     } else {
         ShowResMessage(dialog, IDS_ACCESS_DENIED, MB_OK | MB_ICONEXCLAMATION);
     }
-    EndDialog(dialog, IDOK);
+    EndHostedDialog(host, IDOK);
 }
+
+bool PriorityDialogMessage(DialogHost *host, UINT message, WPARAM wParam, LPARAM)
+{
+    if (message != WM_COMMAND || LOWORD(wParam) != IDOK)
+        return false;
+    ApplyChosenPriority(host);
+    return true;
+}
+
+const DialogSpec kPriorityDialog = {
+    .setTitle = true,
+    .init = InitPriorityDialog,
+    .message = PriorityDialogMessage,
+};
 
 } // namespace
 
-INT_PTR CALLBACK PriorityDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (EndDialogOn(dialog, message, wParam, kCancelEnds))
-        return TRUE;
-    switch (message) {
-    case WM_INITDIALOG:
-        if (!InitPriorityDialog(dialog, static_cast<DWORD>(lParam)))
-            EndDialog(dialog, 0);
-        return TRUE;
-    case WM_COMMAND:
-        if (LOWORD(wParam) == IDOK)
-            ApplyChosenPriority(dialog);
-        return TRUE;
-    }
-    return FALSE;
-}
-
 LRESULT OnPriorityCommand(HWND, WPARAM, WORD, LPARAM)
 {
-    if (!PrepareProcessView(g_titlePriority))
+    if (!PrepareProcessView(ResText(IDS_TITLE_PRIORITY)))
         return 0;
-    if (DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_PRIORITY), g_mainWindow,
-                        PriorityDialogProc, static_cast<LPARAM>(CurrentProcessId)) == IDOK)
+    DWORD processId = CurrentProcessId;
+    if (OpenView(g_mainWindow, IDD_PRIORITY, &kPriorityDialog, &processId) == IDOK)
         RefreshMain();
     return 0;
 }

@@ -4,9 +4,7 @@
 #include <windows.h>
 
 // Command 40009: opens the priority dialog for the selected process and refreshes the main list
-// after OK. Nothing opens without a selection or when the process cannot be opened.
+// after OK. Nothing opens without a selection or when the process cannot be opened. The dialog
+// ends with 1 after OK (whatever came of it), 2 on Cancel, 0 when closed or when the class cannot
+// be read.
 LRESULT OnPriorityCommand(HWND window, WPARAM wParam, WORD code, LPARAM lParam);
-
-// Dialog procedure of template 110; the dialog parameter is the process identifier. Ends with 1
-// after OK (whatever came of it), 2 on Cancel, 0 when closed or when the class cannot be read.
-INT_PTR CALLBACK PriorityDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

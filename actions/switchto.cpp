@@ -1,10 +1,9 @@
 #include "actions/switchto.h"
 
 #include "actions/kill.h"
-#include "app/appstate.h"
-#include "app/dialogs.h"
-#include "app/mainwnd.h"
-#include "app/processlist.h"
+#include "core/appstate.h"
+#include "core/dialogs.h"
+#include "core/processlist.h"
 #include "resource.h"
 
 bool SwitchToProcess(DWORD id)

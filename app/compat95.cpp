@@ -6,7 +6,7 @@
 // the binding helper it uses is header-only for that reason.
 #include <windows.h>
 
-#include "providers/exports.h"
+#include "core/exports.h"
 
 #if !defined(_WIN64)
 

@@ -10,16 +10,16 @@
 #include "actions/kill.h"
 #include "actions/priority.h"
 #include "actions/switchto.h"
-#include "app/appstate.h"
-#include "app/columns.h"
-#include "app/processlist.h"
-#include "app/save.h"
 #include "app/tray.h"
+#include "core/appstate.h"
+#include "core/columns.h"
+#include "core/processlist.h"
+#include "core/save.h"
+#include "core/settings.h"
 #include "providers/fill.h"
 #include "resource.h"
 #include "settings/columnsdlg.h"
 #include "settings/options.h"
-#include "settings/settings.h"
 #include "views/apps.h"
 #include "views/heap.h"
 #include "views/memory.h"
@@ -32,7 +32,6 @@
 HWND g_toolbar = nullptr;
 HWND g_statusBar = nullptr;
 bool g_listFrozen = false;
-HCURSOR g_finderCursor = nullptr;
 
 namespace {
 
@@ -42,8 +41,6 @@ bool g_hasSelection;
 bool g_selectionIsProcess;
 long long g_statusKey = -1;
 int g_statusCount = -1;
-char *g_processesText;   // "Process(es)"
-char *g_processMenuText; // "&Process"
 
 // Toolbar buttons in order: command (0 for a separator), image, initially enabled, tooltip string.
 struct ToolbarButton {
@@ -132,10 +129,6 @@ LRESULT OnCreate(HWND window, UINT, WPARAM, LPARAM)
         WS_EX_CLIENTEDGE, g_columns, g_columnCount, kProcessListId);
     if (!g_processList)
         return -1;
-    g_finderCursor = LoadCursorA(g_instance, MAKEINTRESOURCEA(IDC_FINDER));
-    if (!g_finderCursor)
-        g_finderCursor = LoadCursorA(nullptr, IDC_ARROW);
-
     ShowWindow(g_processList, SW_SHOW);
     SendMessageA(window, WM_COMMAND, IDM_RELOAD, 0);
 
@@ -221,14 +214,12 @@ LRESULT OnListEvent(HWND window, UINT, WPARAM wParam, LPARAM lParam)
 {
     if (lParam != kProcessListId)
         return 0;
-    if (!g_processMenuText)
-        g_processMenuText = LoadResString(IDS_MENU_PROCESS);
     const int index = static_cast<int>(
         SendMessageA(g_processList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
     ShowSelection(RecordAt(index));
     const UINT code = static_cast<UINT>(wParam);
     if (code == static_cast<UINT>(NM_RCLICK))
-        PopupSubmenu(GetMenu(window), g_processMenuText);
+        PopupSubmenu(GetMenu(window), ResText(IDS_MENU_PROCESS));
     else if (code == static_cast<UINT>(NM_DBLCLK))
         SendMessageA(window, WM_COMMAND, IDM_INFO, 0);
     return 0;
@@ -293,7 +284,7 @@ LRESULT OnRefresh(HWND, WPARAM, WORD, LPARAM)
 LRESULT OnReload(HWND, WPARAM, WORD, LPARAM)
 {
     UpdateSortArrow(g_processList, false);
-    ClearProcessList(g_processList);
+    ForgetAllProcesses(g_processList);
     RefreshMain();
     return 0;
 }
@@ -334,18 +325,15 @@ LRESULT OnSysCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 LRESULT OnTrayNotify(HWND window, UINT, WPARAM, LPARAM lParam)
 {
     static HMENU trayMenu;
-    static char *trayTitle;
     switch (static_cast<UINT>(lParam)) {
     case WM_LBUTTONDBLCLK:
         RestoreMainWindow(window);
         SetForegroundWindow(window);
         break;
     case WM_RBUTTONUP:
-        if (!trayMenu) {
-            trayTitle = LoadResString(IDS_MENU_TRAY);
+        if (!trayMenu)
             trayMenu = LoadMenuA(g_instance, MAKEINTRESOURCEA(IDR_TRAYMENU));
-        }
-        PopupSubmenu(trayMenu, trayTitle);
+        PopupSubmenu(trayMenu, ResText(IDS_MENU_TRAY));
         break;
     }
     return 0;
@@ -427,13 +415,44 @@ void RefreshMain()
         SendMessageA(g_toolbar, TB_CHECKBUTTON, IDM_MODULEUSAGE, FALSE);
         g_listFrozen = false;
     }
-    RefreshMainList();
+    RefreshMainKeepingFilter();
 }
 
-void RefreshMainList()
+void RefreshMainKeepingFilter()
 {
     if (RefreshProcessList(g_processList))
         ShowSelection(nullptr);
+}
+
+bool MainListHeld()
+{
+    return g_listFrozen;
+}
+
+void HoldMainList(bool hold)
+{
+    g_listFrozen = hold;
+}
+
+void ShowModuleFilter(const char *moduleName)
+{
+    SendMessageA(g_toolbar, TB_CHECKBUTTON, IDM_MODULEUSAGE, MAKELPARAM(TRUE, 0));
+    if (moduleName) {
+        char title[2 * MAX_PATH];
+        std::snprintf(title, sizeof title, "%s -- %s", g_windowTitle, moduleName);
+        SetWindowTextA(g_mainWindow, title);
+    }
+    g_listFrozen = true;
+}
+
+void SetStatusRedraw(bool on)
+{
+    SendMessageA(g_statusBar, WM_SETREDRAW, on, 0);
+}
+
+HWND MainToolbar()
+{
+    return g_toolbar;
 }
 
 void UpdateCommandStates(const ProcessRecord *record)
@@ -456,8 +475,6 @@ void UpdateCommandStates(const ProcessRecord *record)
 
 void UpdateStatusText(const ProcessRecord *record)
 {
-    if (!g_processesText)
-        g_processesText = LoadResString(IDS_STATUS_PROCESSES);
     const long long key = record ? record->id : 0;
     if (key != g_statusKey) {
         g_statusKey = key;
@@ -476,7 +493,7 @@ void UpdateStatusText(const ProcessRecord *record)
         return;
     g_statusCount = count;
     char text[MAX_PATH];
-    std::snprintf(text, sizeof text, "%d %s", count, g_processesText ? g_processesText : "");
+    std::snprintf(text, sizeof text, "%d %s", count, ResText(IDS_STATUS_PROCESSES));
     SendMessageA(g_statusBar, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(text));
 }
 

@@ -1,12 +1,12 @@
 #include "app/startup.h"
 
-#include "app/appstate.h"
 #include "app/mainwnd.h"
 #include "app/tray.h"
+#include "core/appstate.h"
+#include "core/settings.h"
 #include "providers/debugpriv.h"
 #include "providers/provider.h"
 #include "resource.h"
-#include "settings/settings.h"
 
 namespace {
 
@@ -111,7 +111,6 @@ bool StartInstance(HINSTANCE instance, int showCommand)
 bool InitInstance(HINSTANCE instance, int showCommand)
 {
     DetectOs();
-    LoadLazyStrings(g_viewTitleTable);
     LoadSettings();
     LoadStringA(nullptr, IDS_APPTITLE, g_windowTitle, MAX_PATH);
     LoadStringA(nullptr, IDS_APPCLASS, g_className, MAX_PATH);

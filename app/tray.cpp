@@ -2,8 +2,8 @@
 
 #include <shellapi.h>
 
-#include "app/appstate.h"
-#include "settings/settings.h"
+#include "core/appstate.h"
+#include "core/settings.h"
 
 namespace {
 

@@ -4,11 +4,11 @@
 #pragma once
 #include <windows.h>
 
+#include "core/mainwindow.h" // SetTrayIcon, SetMainTimer
+
 const UINT_PTR kMainTimerId = 100;
 const UINT WM_TRAYEVENT = WM_USER + 2; // notification-area icon callback
 
-void SetTrayIcon(BOOL show);
-void SetMainTimer(BOOL start);
 bool TrayIconShown();
 bool MainTimerRunning();
 

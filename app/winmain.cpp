@@ -1,19 +1,24 @@
 // Kelvane: a process viewer for the Windows 9x and NT families.
 //
+// Floors: core/ is the ground floor (process record and list, state, strings, columns, the dialog
+// host, saving, settings, binding) and includes nothing above it; providers/ stands on core/
+// only; views/, actions/ and settings/ stand on core/ and providers/ and reach the main window
+// through core/mainwindow.h alone; app/ is the roof and the only folder that includes app/.
+//
 // How a message travels: WinMain runs start-up (app/startup.cpp) and the message loop, which
 // applies the main accelerators and dispatches to MainWndProc. MainWndProc is one lookup in the
-// main message table (app/mainwnd.cpp, app/msgmap.cpp); WM_COMMAND goes on to the command table,
-// whose handlers open views (each a ViewLayout run by the one dialog host, views/host.cpp), run
-// actions (actions/) or refresh the list. A refresh asks the fill layer (providers/fill.cpp) to
-// run the active provider (9x or NT), which hands each process to AddOrUpdateProcess
-// (app/processlist.cpp), and answers whether the selection was lost, so that the main window
-// updates its commands and status line; the list view then asks for each cell's text on demand
-// through WM_NOTIFY. Settings (settings/) are read before the window exists and written back
-// when it is destroyed or the session ends.
+// main message table (app/mainwnd.cpp, core/msgmap.cpp); WM_COMMAND goes on to the command table,
+// whose handlers open dialogs (views and small dialogs alike, each a constant DialogSpec run by
+// the one dialog host, core/dialoghost.cpp), run actions (actions/) or refresh the list. A
+// refresh asks the fill layer (providers/fill.cpp) to run the active provider (9x or NT), which
+// hands each process to AddOrUpdateProcess (core/processlist.cpp), and answers whether the
+// selection was lost, so that the main window updates its commands and status line; the list
+// view then asks for each cell's text on demand through WM_NOTIFY. Settings (core/settings.cpp)
+// are read before the window exists and written back when it is destroyed or the session ends.
 #include <windows.h>
 
-#include "app/appstate.h"
 #include "app/startup.h"
+#include "core/appstate.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 {

@@ -13,9 +13,9 @@
 #include <functional>
 #include <vector>
 
-#include "app/appstate.h"
-#include "app/columns.h"
-#include "app/processlist.h"
+#include "core/appstate.h"
+#include "core/columns.h"
+#include "core/processlist.h"
 #include "providers/fill.h"
 #include "providers/provider.h"
 #include "providers/sysinfo.h"
@@ -287,7 +287,7 @@ int main(int argc, char **argv)
     std::printf("%d children started; %d processes, %d rows\n", static_cast<int>(children.size()),
                 records, rows);
 
-    const auto clear = [list] { ClearProcessList(list); };
+    const auto clear = [list] { ForgetAllProcesses(list); };
     const unsigned allFigures = (1u << kExtraColumnCount) - 1;
     const auto figuresOff = [list] { ShowExtraColumns(list, 0); };
     const auto figuresOn = [list, allFigures] { ShowExtraColumns(list, allFigures); };
@@ -315,7 +315,7 @@ int main(int argc, char **argv)
     for (size_t i = 1; i < pass.size(); ++i)
         std::printf("%-36s%8.2f ms  %5.2fx floor\n", labels[i], pass[i], pass[i] / floor);
     figuresOff();
-    ClearProcessList(list);
+    ForgetAllProcesses(list);
     KillChildren(children);
 
     const std::vector<ProcessRecord> small = SyntheticProcesses(2048);
@@ -327,7 +327,7 @@ int main(int argc, char **argv)
         {clear, [list, &large] { FeedAll(list, large); }, {}},
     };
     const std::vector<double> reload = MeasureInterleaved(reloads, 3);
-    ClearProcessList(list);
+    ForgetAllProcesses(list);
     std::printf("synthetic reload, 2048 processes    %8.2f ms  %5.2fx bare list insertion\n",
                 reload[1], reload[1] / reload[0]);
     std::printf("synthetic reload, 10000 processes   %8.2f ms  %5.2fx bare list insertion\n",

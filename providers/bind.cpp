@@ -1,6 +1,6 @@
 // Run-time binding of both providers' entry points. Nothing here is imported directly, so the
 // same executable starts on Windows 95 and on NT.
-#include "app/appstate.h"
+#include "core/appstate.h"
 #include "providers/provider.h"
 
 NtApi g_ntApi;
@@ -21,9 +21,14 @@ const ExportSlot kNtdll[] = {
     {"NtQueryInformationProcess", &g_ntApi.NtQueryInformationProcess},
     {"NtQuerySystemInformation", &g_ntApi.NtQuerySystemInformation},
 };
+// NT 4 has no ToolHelp32; where it exists the thread walk feeds the thread-data substitute.
 const ExportSlot kNtKernel[] = {
     {"QueryFullProcessImageNameA", &g_ntApi.QueryFullProcessImageNameA},
     {"IsWow64Process", &g_ntApi.IsWow64Process},
+    {"OpenThread", &g_ntApi.OpenThread},
+    {"CreateToolhelp32Snapshot", &g_toolhelpApi.CreateToolhelp32Snapshot},
+    {"Thread32First", &g_toolhelpApi.Thread32First},
+    {"Thread32Next", &g_toolhelpApi.Thread32Next},
 };
 const ExportSlot kVdmdbg[] = {
     {"VDMTerminateTaskWOW", &g_ntApi.VDMTerminateTaskWOW},

@@ -1,7 +1,7 @@
 #pragma once
 #include <windows.h>
 
-#include "providers/exports.h"
+#include "core/exports.h"
 
 typedef BOOL(WINAPI *OpenProcessTokenFn)(HANDLE, DWORD, PHANDLE);
 typedef BOOL(WINAPI *LookupPrivilegeValueAFn)(LPCSTR, LPCSTR, PLUID);

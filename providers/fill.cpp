@@ -2,8 +2,8 @@
 
 #include <commctrl.h>
 
-#include "app/appstate.h"
-#include "app/processlist.h"
+#include "core/appstate.h"
+#include "core/processlist.h"
 #include "providers/ntprovider.h"
 #include "providers/provider9x.h"
 
@@ -38,7 +38,7 @@ void EndFill(HWND listBox, int top)
 // sweep over the rows; once a pass no longer meets their process they go too, or the chain would
 // grow with every process that was ever inaccessible, and a later process with a reused
 // identifier would inherit the hidden state.
-void PruneUnseenHiddenRecords()
+void ForgetUnseenHiddenRecords()
 {
     ProcessRecord *record = g_recordHead;
     while (record) {
@@ -50,7 +50,7 @@ void PruneUnseenHiddenRecords()
 }
 
 // Deletes a row but keeps its record in the chain.
-void DetachRow(HWND list, int index)
+void HideRow(HWND list, int index)
 {
     LVITEMA item = {};
     item.mask = LVIF_PARAM;
@@ -108,13 +108,13 @@ bool RefreshProcessList(HWND list)
         NtEnumerateProcesses(list);
     else
         W9xEnumerateProcesses(list);
-    RemoveStaleItems(list);
-    PruneUnseenHiddenRecords();
+    SweepRows(list);
+    ForgetUnseenHiddenRecords();
     RepaintChangedFigures(list);
     return SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0) == 0;
 }
 
-int RemoveStaleItems(HWND list)
+void SweepRows(HWND list)
 {
     const int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
     for (int index = count - 1; index >= 0; --index) {
@@ -127,12 +127,11 @@ int RemoveStaleItems(HWND list)
         if (!(record->flags & RecordSeen))
             SendMessageA(list, LVM_DELETEITEM, index, 0); // frees the record (OnDeleteItem)
         else if (record->flags & RecordExcluded)
-            DetachRow(list, index); // the process lives: its record keeps its age for the tree
+            HideRow(list, index); // the process lives: its record keeps its age for the tree
     }
-    return 0;
 }
 
-void ClearProcessList(HWND list)
+void ForgetAllProcesses(HWND list)
 {
     SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
     while (g_recordHead)

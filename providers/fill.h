@@ -16,7 +16,12 @@ bool ProcessWiderThanProgram(DWORD processId);
 // no row is selected afterwards (a selected process may have ended), so that the caller can bring
 // its commands and status line up to date.
 bool RefreshProcessList(HWND list);
-int RemoveStaleItems(HWND list);
-void ClearProcessList(HWND list);
+// Removing rows and records has three verbs: a row is hidden (its record stays in the chain), a
+// process is forgotten (its record goes, with its row), a record's memory is freed.
+// The sweep after a pass: the rows of processes the pass did not meet are forgotten, the rows of
+// records a module-usage filter excludes are hidden.
+void SweepRows(HWND list);
+// Empties the list and the chain.
+void ForgetAllProcesses(HWND list);
 // Ends a 16-bit task inside a virtual DOS machine; 1 on success.
 int TerminateWowTask(DWORD vdmProcessId, WORD task16);

@@ -5,18 +5,17 @@
 #include <cstring>
 #include <vector>
 
-#include "app/appstate.h"
-#include "app/processlist.h"
+#include "core/appstate.h"
+#include "core/processlist.h"
+#include "core/settings.h"
 #include "providers/perfdata.h"
 #include "providers/sysinfo.h"
 #include "resource.h"
-#include "settings/settings.h"
 
 namespace {
 
 // Enough to read the first module and to read memory of the process; never inherited.
 const DWORD kOpenAccess = PROCESS_QUERY_INFORMATION | PROCESS_VM_READ;
-const DWORD kLimitedQueryAccess = 0x1000; // PROCESS_QUERY_LIMITED_INFORMATION, Vista and later
 const DWORD kListModulesAll = 3;          // LIST_MODULES_ALL: 32- and 64-bit modules
 
 // Identifiers to start with, and where doubling stops (a source that always fills whatever it is
@@ -24,14 +23,6 @@ const DWORD kListModulesAll = 3;          // LIST_MODULES_ALL: 32- and 64-bit mo
 const DWORD kFirstIdCapacity = 2048;
 const DWORD kLastIdCapacity = 1u << 20;
 const DWORD kFirstModuleCapacity = 1024;
-
-char *g_unknownText;      // "[Unknown]"
-char *g_accessDeniedText; // "[Access denied]"
-const LazyStringTable kDisplayStrings[] = {
-    {&g_unknownText, IDS_NAME_UNKNOWN},
-    {&g_accessDeniedText, IDS_NAME_ACCESSDENIED},
-    {nullptr, 0},
-};
 
 // PROCESS_BASIC_INFORMATION in the width of the build: on 64-bit Windows every field is
 // pointer-sized, so a 32-bit layout would read the parent from the wrong place.
@@ -126,17 +117,6 @@ void ReadParent(HANDLE process, ProcessRecord *record)
 // Opens a process to read its priority class and its parent. Where the full query right is
 // refused, Vista and later still grant the limited one to protected and elevated processes; the
 // image-name query is the sign that the system knows it.
-// `granted` (may be null) tells whether the asked access was granted rather than the limited one.
-HANDLE OpenForQuery(DWORD id, DWORD access, bool *granted = nullptr)
-{
-    HANDLE process = OpenProcess(access, FALSE, id);
-    if (granted)
-        *granted = process != nullptr;
-    if (!process && g_ntApi.QueryFullProcessImageNameA)
-        process = OpenProcess(kLimitedQueryAccess, FALSE, id);
-    return process;
-}
-
 // Name and path from the first module, the executable.
 bool ReadFirstModule(HANDLE process, ProcessRecord *record)
 {
@@ -211,9 +191,9 @@ void ReadNewProcess(DWORD id, ULONGLONG createTime, ProcessRecord *record)
     record->createTime = createTime;
 
     bool canReadMemory = false;
-    HANDLE process = OpenForQuery(id, kOpenAccess, &canReadMemory);
+    HANDLE process = OpenProcessForQuery(id, kOpenAccess, &canReadMemory);
     if (!process) {
-        CopyText(record->name, g_accessDeniedText, MAX_PATH);
+        CopyText(record->name, ResText(IDS_NAME_ACCESSDENIED), MAX_PATH);
         return;
     }
     ReadParent(process, record);
@@ -221,7 +201,7 @@ void ReadNewProcess(DWORD id, ULONGLONG createTime, ProcessRecord *record)
         record->priorityClass = GetPriorityClass(process);
         record->flags = 0;
     } else {
-        CopyText(record->name, g_unknownText, MAX_PATH);
+        CopyText(record->name, ResText(IDS_NAME_UNKNOWN), MAX_PATH);
     }
     CloseHandle(process);
 }
@@ -236,7 +216,7 @@ void FeedKnownProcess(HWND list, const ProcessRecord &known, const SysProcessEnt
     record.next = nullptr;
     record.prev = nullptr;
     ApplyFigures(&record, &known.figures, entry, takenAt);
-    HANDLE process = OpenForQuery(known.id, PROCESS_QUERY_INFORMATION);
+    HANDLE process = OpenProcessForQuery(known.id, PROCESS_QUERY_INFORMATION);
     record.priorityClass = process ? GetPriorityClass(process) : 0;
     if (process)
         CloseHandle(process);
@@ -250,7 +230,7 @@ ProcessRecord *KnownRecord(HWND list, DWORD id, ULONGLONG createTime)
 {
     ProcessRecord *known = FindProcessRecord(id, KindProcess);
     if (known && known->createTime && createTime && known->createTime != createTime) {
-        DropProcessRecord(list, known);
+        ForgetProcess(list, known);
         return nullptr;
     }
     return known;
@@ -295,7 +275,6 @@ BOOL WINAPI OnWowMachine(DWORD processId, DWORD attributes, LPARAM user)
 
 int NtEnumerateProcesses(HWND list)
 {
-    LoadLazyStrings(kDisplayStrings);
     DWORD count = 0;
     DWORD *ids = ReadProcessIds(&count);
     if (!ids)
@@ -322,6 +301,17 @@ int NtEnumerateProcesses(HWND list)
     if (g_ntApi.VDMEnumProcessWOW)
         g_ntApi.VDMEnumProcessWOW(OnWowMachine, reinterpret_cast<LPARAM>(list));
     return 0;
+}
+
+HANDLE OpenProcessForQuery(DWORD id, DWORD access, bool *granted)
+{
+    const DWORD kLimitedQueryAccess = 0x1000; // PROCESS_QUERY_LIMITED_INFORMATION, Vista and later
+    HANDLE process = OpenProcess(access, FALSE, id);
+    if (granted)
+        *granted = process != nullptr;
+    if (!process && g_ntApi.QueryFullProcessImageNameA)
+        process = OpenProcess(kLimitedQueryAccess, FALSE, id);
+    return process;
 }
 
 BOOL NtEnumerateModules(HWND listBox, DWORD processId, ModuleCallback callback, void *user)
@@ -355,7 +345,7 @@ bool NtProcessWiderThanProgram(DWORD processId)
     if (sizeof(void *) > 4 || !g_ntApi.IsWow64Process ||
         !g_ntApi.IsWow64Process(GetCurrentProcess(), &selfWow64) || !selfWow64)
         return false;
-    HANDLE process = OpenForQuery(processId, PROCESS_QUERY_INFORMATION);
+    HANDLE process = OpenProcessForQuery(processId, PROCESS_QUERY_INFORMATION);
     if (!process)
         return false;
     const BOOL read = g_ntApi.IsWow64Process(process, &otherWow64);

@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/appstate.h"
-#include "app/prioritynames.h"
+#include "core/appstate.h"
+#include "core/prioritynames.h"
 #include "providers/threadblock.h"
 
 // The walker's mirrors must match the system's declarations on every architecture we build.

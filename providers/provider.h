@@ -6,7 +6,7 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
-#include "providers/exports.h"
+#include "core/exports.h"
 
 // Called once per module: (user data, list box or null, module name, base, image size, path).
 typedef void (*ModuleCallback)(void *user, HWND listBox, const char *name, ULONG_PTR base,
@@ -38,6 +38,7 @@ typedef BOOL(WINAPI *EnumProcessModulesExFn)(HANDLE process, HMODULE *modules, D
 typedef BOOL(WINAPI *QueryFullProcessImageNameAFn)(HANDLE process, DWORD flags, LPSTR name,
                                                    DWORD *size);
 typedef BOOL(WINAPI *IsWow64ProcessFn)(HANDLE process, BOOL *wow64);
+typedef HANDLE(WINAPI *OpenThreadFn)(DWORD access, BOOL inherit, DWORD threadId);
 typedef BOOL(WINAPI *ProcessEnumProc)(DWORD processId, DWORD attributes, LPARAM user);
 typedef BOOL(WINAPI *TaskEnumProcEx)(DWORD threadId, WORD module16, WORD task16, PSZ moduleName,
                                      PSZ fileName, LPARAM user);
@@ -57,6 +58,7 @@ struct NtApi {
     NtQuerySystemInformationFn NtQuerySystemInformation;   // optional
     QueryFullProcessImageNameAFn QueryFullProcessImageNameA; // optional (Vista and later)
     IsWow64ProcessFn IsWow64Process;                       // optional (XP SP2 and later)
+    OpenThreadFn OpenThread;                               // optional (2000 and later)
     VDMTerminateTaskWOWFn VDMTerminateTaskWOW;             // optional
     VDMEnumTaskWOWExFn VDMEnumTaskWOWEx;                   // optional
     VDMEnumProcessWOWFn VDMEnumProcessWOW;                 // optional
@@ -87,6 +89,12 @@ struct ToolhelpApi {
 
 extern NtApi g_ntApi;
 extern ToolhelpApi g_toolhelpApi;
+
+// Opens the process with `access`, or where that is refused with the limited query right (Vista
+// and later), which still gives its priority class, times and image name. `granted` (may be
+// null) tells whether the asked access was granted rather than the limited one. Null when
+// neither is granted.
+HANDLE OpenProcessForQuery(DWORD id, DWORD access, bool *granted = nullptr);
 
 // Binds the provider of the running family (IsNt); true when every required export was found.
 bool BindProvider();

@@ -9,12 +9,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/appstate.h"
-#include "app/prioritynames.h"
-#include "app/processlist.h"
+#include "core/appstate.h"
+#include "core/prioritynames.h"
+#include "core/processlist.h"
+#include "core/settings.h"
 #include "providers/neheader.h"
 #include "resource.h"
-#include "settings/settings.h"
 
 namespace {
 
@@ -23,23 +23,6 @@ const DWORD kProcessAllAccess = 0x1F0FFF;
 
 // Addresses take as many hexadecimal digits as a pointer: 8 on the 32-bit build, 16 on 64-bit.
 const int kAddressDigits = static_cast<int>(2 * sizeof(ULONG_PTR));
-
-char *g_heapDefault;
-char *g_heapShared;
-char *g_blockFree;
-
-const LazyStringTable kDisplayStrings[] = {
-    {&g_heapDefault, IDS_HEAP_DEFAULT},
-    {&g_heapShared, IDS_HEAP_SHARED},
-    {&g_blockFree, IDS_HEAP_FREE},
-    {nullptr, 0},
-};
-
-// A display string, or the empty string when it could not be loaded.
-const char *Text(const char *text)
-{
-    return text ? text : "";
-}
 
 void AddLine(HWND listBox, const char *line)
 {
@@ -198,7 +181,6 @@ BOOL W9xEnumerateProcesses(HWND list)
 
 BOOL W9xListThreads(HWND listBox, DWORD processId)
 {
-    LoadLazyStrings(kDisplayStrings);
     const char *format = g_settings.hexProcessId ? "%08lx\t%ld %s" : "%08lu\t%ld %s";
     return WalkSnapshot(TH32CS_SNAPTHREAD, 0, g_toolhelpApi.Thread32First,
                         g_toolhelpApi.Thread32Next, [&](const THREADENTRY32 &thread) {
@@ -226,7 +208,6 @@ BOOL W9xEnumerateModules(HWND listBox, DWORD processId, ModuleCallback callback,
 
 void W9xListHeaps(HWND listBox, DWORD processId)
 {
-    LoadLazyStrings(kDisplayStrings);
     WalkSnapshot(TH32CS_SNAPHEAPLIST, processId, g_toolhelpApi.Heap32ListFirst,
                  g_toolhelpApi.Heap32ListNext, [&](const HEAPLIST32 &heap) {
                      SIZE_T total = 0;
@@ -242,8 +223,8 @@ void W9xListHeaps(HWND listBox, DWORD processId)
                                    static_cast<size_t>(total),
                                    static_cast<size_t>(total - freeBytes),
                                    static_cast<size_t>(freeBytes),
-                                   (heap.dwFlags & HF32_DEFAULT) ? Text(g_heapDefault) : "",
-                                   (heap.dwFlags & HF32_SHARED) ? Text(g_heapShared) : "");
+                                   (heap.dwFlags & HF32_DEFAULT) ? ResText(IDS_HEAP_DEFAULT) : "",
+                                   (heap.dwFlags & HF32_SHARED) ? ResText(IDS_HEAP_SHARED) : "");
                      AddLine(listBox, line);
                      return true;
                  });
@@ -251,13 +232,12 @@ void W9xListHeaps(HWND listBox, DWORD processId)
 
 void W9xListHeapBlocks(HWND listBox, DWORD processId, ULONG_PTR heapId)
 {
-    LoadLazyStrings(kDisplayStrings);
     WalkHeapBlocks(processId, heapId, [listBox](const HEAPENTRY32 &block) {
         char line[128];
         std::snprintf(line, sizeof line, "%0*" PRIxPTR "\t%08zu\t%s", kAddressDigits,
                       static_cast<uintptr_t>(block.dwAddress),
                       static_cast<size_t>(block.dwBlockSize),
-                      (block.dwFlags & LF32_FREE) ? Text(g_blockFree) : "");
+                      (block.dwFlags & LF32_FREE) ? ResText(IDS_HEAP_FREE) : "");
         AddLine(listBox, line);
     });
 }

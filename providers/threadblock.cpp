@@ -10,57 +10,17 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/prioritynames.h"
+#include "core/prioritynames.h"
 #include "providers/provider.h"
 
 const PerfTitles g_threadBlockTitles = {230, 232, 784, 804, 694, 682};
 
 namespace {
 
-typedef HANDLE(WINAPI *OpenThreadFn)(DWORD access, BOOL inherit, DWORD threadId);
-
-struct ThreadApi {
-    CreateToolhelp32SnapshotFn createSnapshot;
-    Thread32Fn first;
-    Thread32Fn next;
-    OpenThreadFn openThread; // NT only; null elsewhere
-};
-
-ThreadApi s_own;
-const ExportSlot kThreadExports[] = {
-    {"CreateToolhelp32Snapshot", &s_own.createSnapshot},
-    {"Thread32First", &s_own.first},
-    {"Thread32Next", &s_own.next},
-    {"OpenThread", &s_own.openThread},
-};
-const ExportLibrary kThreadLibraries[] = {
-    Library("KERNEL32.DLL", kLoadedOnly, kOptional, kThreadExports),
-};
-
-// The ToolHelp32 functions of the provider's binding when it has them, else our own.
-ThreadApi BindThreadApi()
-{
-    static bool bound = false;
-    if (!bound) {
-        BindLibraries(g_systemExports, kThreadLibraries);
-        bound = true;
-    }
-    ThreadApi api = s_own;
-    if (g_toolhelpApi.CreateToolhelp32Snapshot && g_toolhelpApi.Thread32First &&
-        g_toolhelpApi.Thread32Next) {
-        api.createSnapshot = g_toolhelpApi.CreateToolhelp32Snapshot;
-        api.first = g_toolhelpApi.Thread32First;
-        api.next = g_toolhelpApi.Thread32Next;
-    }
-    return api;
-}
-
 // Base priority of the process's class; 0 when the process cannot be asked.
 LONG ClassBasePriority(DWORD processId)
 {
-    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId);
-    if (!process)
-        process = OpenProcess(0x1000 /* PROCESS_QUERY_LIMITED_INFORMATION */, FALSE, processId);
+    HANDLE process = OpenProcessForQuery(processId, PROCESS_QUERY_INFORMATION);
     if (!process)
         return 0;
     const DWORD priorityClass = GetPriorityClass(process);
@@ -80,13 +40,13 @@ LONG SchedulingPriority(LONG classBase, int setting)
     return priority < lowest ? lowest : priority > highest ? highest : priority;
 }
 
-LONG ThreadPriority(const ThreadApi &api, const THREADENTRY32 &entry, LONG classBase)
+LONG ThreadPriority(const THREADENTRY32 &entry, LONG classBase)
 {
-    if (!classBase || !api.openThread)
+    if (!classBase || !g_ntApi.OpenThread)
         return entry.tpBasePri;
-    HANDLE thread = api.openThread(THREAD_QUERY_INFORMATION, FALSE, entry.th32ThreadID);
+    HANDLE thread = g_ntApi.OpenThread(THREAD_QUERY_INFORMATION, FALSE, entry.th32ThreadID);
     if (!thread)
-        thread = api.openThread(0x0800 /* THREAD_QUERY_LIMITED_INFORMATION */, FALSE,
+        thread = g_ntApi.OpenThread(0x0800 /* THREAD_QUERY_LIMITED_INFORMATION */, FALSE,
                                 entry.th32ThreadID);
     if (!thread)
         return entry.tpBasePri;
@@ -264,11 +224,11 @@ void *LayOutBlock(DWORD processId, LONG classBase, const ThreadList &threads,
 void *BuildThreadBlock(DWORD processId, const PerfTitles &titles, size_t *size)
 {
     *size = 0;
-    const ThreadApi api = BindThreadApi();
-    if (!api.createSnapshot || !api.first || !api.next)
+    const ToolhelpApi &api = g_toolhelpApi;
+    if (!api.CreateToolhelp32Snapshot || !api.Thread32First || !api.Thread32Next)
         return nullptr;
     const LONG classBase = ClassBasePriority(processId);
-    HANDLE snapshot = api.createSnapshot(TH32CS_SNAPTHREAD, 0);
+    HANDLE snapshot = api.CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
     if (snapshot == INVALID_HANDLE_VALUE)
         return nullptr;
 
@@ -276,10 +236,10 @@ void *BuildThreadBlock(DWORD processId, const PerfTitles &titles, size_t *size)
     bool complete = true;
     THREADENTRY32 entry;
     entry.dwSize = sizeof entry;
-    for (BOOL more = api.first(snapshot, &entry); more && complete;
-         more = api.next(snapshot, &entry)) {
+    for (BOOL more = api.Thread32First(snapshot, &entry); more && complete;
+         more = api.Thread32Next(snapshot, &entry)) {
         if (entry.th32OwnerProcessID == processId)
-            complete = Append(&threads, {entry.th32ThreadID, ThreadPriority(api, entry, classBase)});
+            complete = Append(&threads, {entry.th32ThreadID, ThreadPriority(entry, classBase)});
         entry.dwSize = sizeof entry;
     }
     CloseHandle(snapshot);

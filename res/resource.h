@@ -210,15 +210,15 @@
 #define IDC_VER_DESCRIPTION         1041
 
 /* The action and option dialogs keep their identifiers beside their templates. */
-#include "dialogs/kill.h"
-#include "dialogs/priority.h"
 #include "dialogs/about.h"
-#include "dialogs/options.h"
-#include "dialogs/tree.h"
 #include "dialogs/apps.h"
-#include "dialogs/usage.h"
-#include "dialogs/heap.h"
 #include "dialogs/columns.h"
+#include "dialogs/heap.h"
+#include "dialogs/kill.h"
+#include "dialogs/options.h"
+#include "dialogs/priority.h"
+#include "dialogs/tree.h"
+#include "dialogs/usage.h"
 
 /* ------------------------------------------------------------------------
  * Commands (40001-40099): menu items, accelerators, toolbar buttons

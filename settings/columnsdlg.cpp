@@ -1,50 +1,43 @@
 #include "settings/columnsdlg.h"
 
-#include "app/appstate.h"
-#include "app/columns.h"
-#include "app/dialogs.h"
-#include "app/processlist.h"
+#include "core/columns.h"
+#include "core/dialoghost.h"
+#include "core/processlist.h"
+#include "core/settings.h"
 #include "resource.h"
-#include "settings/settings.h"
 
 namespace {
 
-// The dialog's parameter: the mask it starts from, and what OK chose.
-INT_PTR CALLBACK SelectColumnsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+// The dialog's state: the mask it starts from, and what OK chose.
+void InitColumnsDialog(DialogHost *host)
 {
-    if (EndDialogOn(dialog, message, wParam, kCancelEnds))
-        return TRUE;
-    switch (message) {
-    case WM_INITDIALOG: {
-        SetWindowLongPtrA(dialog, DWLP_USER, lParam);
-        ApplyDbcsFont(dialog);
-        const unsigned mask = *reinterpret_cast<unsigned *>(lParam);
-        for (int i = 0; i < kExtraColumnCount; ++i)
-            CheckDlgButton(dialog, IDC_COLUMN_FIRST + i, (mask >> i) & 1 ? BST_CHECKED : BST_UNCHECKED);
-        return TRUE;
-    }
-    case WM_COMMAND: {
-        if (LOWORD(wParam) != IDOK)
-            return FALSE;
-        unsigned mask = 0;
-        for (int i = 0; i < kExtraColumnCount; ++i)
-            if (IsDlgButtonChecked(dialog, IDC_COLUMN_FIRST + i) == BST_CHECKED)
-                mask |= 1u << i;
-        *reinterpret_cast<unsigned *>(GetWindowLongPtrA(dialog, DWLP_USER)) = mask;
-        EndDialog(dialog, IDOK);
-        return TRUE;
-    }
-    }
-    return FALSE;
+    const unsigned mask = *HostState<unsigned>(host);
+    for (int i = 0; i < kExtraColumnCount; ++i)
+        CheckDlgButton(host->dialog, IDC_COLUMN_FIRST + i,
+                       (mask >> i) & 1 ? BST_CHECKED : BST_UNCHECKED);
 }
+
+bool ColumnsDialogMessage(DialogHost *host, UINT message, WPARAM wParam, LPARAM)
+{
+    if (message != WM_COMMAND || LOWORD(wParam) != IDOK)
+        return false;
+    unsigned mask = 0;
+    for (int i = 0; i < kExtraColumnCount; ++i)
+        if (IsDlgButtonChecked(host->dialog, IDC_COLUMN_FIRST + i) == BST_CHECKED)
+            mask |= 1u << i;
+    *HostState<unsigned>(host) = mask;
+    EndHostedDialog(host, IDOK);
+    return true;
+}
+
+const DialogSpec kColumnsDialog = {.init = InitColumnsDialog, .message = ColumnsDialogMessage};
 
 } // namespace
 
 LRESULT OnSelectColumns(HWND window, WPARAM, WORD, LPARAM)
 {
     unsigned mask = g_extraColumns;
-    if (DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_COLUMNS), window, SelectColumnsProc,
-                        reinterpret_cast<LPARAM>(&mask)) != IDOK)
+    if (OpenView(window, IDD_COLUMNS, &kColumnsDialog, &mask) != IDOK)
         return 0;
     if (g_processList)
         ShowExtraColumns(g_processList, mask);

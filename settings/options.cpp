@@ -8,14 +8,13 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/appstate.h"
-#include "app/columns.h"
-#include "app/dialogs.h"
-#include "app/mainwnd.h"
-#include "app/processlist.h"
-#include "app/tray.h"
+#include "core/appstate.h"
+#include "core/columns.h"
+#include "core/dialoghost.h"
+#include "core/mainwindow.h"
+#include "core/processlist.h"
+#include "core/settings.h"
 #include "resource.h"
-#include "settings/settings.h"
 
 namespace {
 
@@ -141,38 +140,35 @@ int ParseSeconds(const char *text)
     return static_cast<int>(std::strtol(text, nullptr, 10));
 }
 
-INT_PTR CALLBACK RefreshTimesProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+// The dialog's state is the RefreshTimes that OK fills.
+void InitRefreshTimesDialog(DialogHost *host)
 {
-    if (EndDialogOn(dialog, message, wParam, kCancelEnds))
-        return TRUE;
-    switch (message) {
-    case WM_INITDIALOG:
-        SetWindowLongPtrA(dialog, DWLP_USER, lParam);
-        ApplyDbcsFont(dialog);
-        for (int i = 0; i < kRefreshFieldCount; ++i) {
-            // Up means longer: the control's own default range runs from 100 down to 0.
-            SendDlgItemMessageA(dialog, kRefreshFields[i].spin, UDM_SETRANGE, 0,
-                                MAKELPARAM(UD_MAXVAL, 0));
-            char text[16];
-            std::snprintf(text, sizeof text, "%d", g_settings.*kRefreshFields[i].setting);
-            SetDlgItemTextA(dialog, kRefreshFields[i].control, text);
-        }
-        return TRUE;
-    case WM_COMMAND: {
-        if (LOWORD(wParam) != IDOK)
-            return FALSE;
-        RefreshTimes *times = reinterpret_cast<RefreshTimes *>(GetWindowLongPtrA(dialog, DWLP_USER));
-        for (int i = 0; i < kRefreshFieldCount; ++i) {
-            char text[MAX_PATH] = "";
-            GetDlgItemTextA(dialog, kRefreshFields[i].control, text, sizeof text);
-            times->seconds[i] = ParseSeconds(text);
-        }
-        EndDialog(dialog, IDOK);
-        return TRUE;
+    for (int i = 0; i < kRefreshFieldCount; ++i) {
+        // Up means longer: the control's own default range runs from 100 down to 0.
+        SendDlgItemMessageA(host->dialog, kRefreshFields[i].spin, UDM_SETRANGE, 0,
+                            MAKELPARAM(UD_MAXVAL, 0));
+        char text[16];
+        std::snprintf(text, sizeof text, "%d", g_settings.*kRefreshFields[i].setting);
+        SetDlgItemTextA(host->dialog, kRefreshFields[i].control, text);
     }
-    }
-    return FALSE;
 }
+
+bool RefreshTimesMessage(DialogHost *host, UINT message, WPARAM wParam, LPARAM)
+{
+    if (message != WM_COMMAND || LOWORD(wParam) != IDOK)
+        return false;
+    RefreshTimes *times = HostState<RefreshTimes>(host);
+    for (int i = 0; i < kRefreshFieldCount; ++i) {
+        char text[MAX_PATH] = "";
+        GetDlgItemTextA(host->dialog, kRefreshFields[i].control, text, sizeof text);
+        times->seconds[i] = ParseSeconds(text);
+    }
+    EndHostedDialog(host, IDOK);
+    return true;
+}
+
+const DialogSpec kRefreshTimesDialog = {.init = InitRefreshTimesDialog,
+                                        .message = RefreshTimesMessage};
 
 } // namespace
 
@@ -234,8 +230,7 @@ LRESULT OnLoadAtStartup(HWND, WPARAM, WORD, LPARAM)
 LRESULT OnRefreshTimes(HWND window, WPARAM, WORD, LPARAM)
 {
     RefreshTimes times = {};
-    if (DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_REFRESHTIMES), window, RefreshTimesProc,
-                        reinterpret_cast<LPARAM>(&times)) != IDOK)
+    if (OpenView(window, IDD_REFRESHTIMES, &kRefreshTimesDialog, &times) != IDOK)
         return 0;
     for (int i = 0; i < kRefreshFieldCount; ++i)
         g_settings.*kRefreshFields[i].setting = times.seconds[i];

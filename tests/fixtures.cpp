@@ -4,11 +4,11 @@
 
 #include <cstdio>
 
-#include "app/appstate.h"
-#include "app/columns.h"
 #include "app/mainwnd.h"
-#include "app/processlist.h"
 #include "app/startup.h"
+#include "core/appstate.h"
+#include "core/columns.h"
+#include "core/processlist.h"
 #include "providers/fill.h"
 
 namespace kvtest {
@@ -312,7 +312,7 @@ ListHost::ListHost()
 ListHost::~ListHost()
 {
     if (list_)
-        ClearProcessList(list_);
+        ForgetAllProcesses(list_);
     g_processList = previousList_;
     if (window_)
         DestroyWindow(window_);
@@ -494,7 +494,6 @@ bool PrepareViews()
 {
     DetectOs();
     SelectColumnSet(IsNt);
-    LoadLazyStrings(g_viewTitleTable);
     RegisterDialogClass(g_instance); // fails harmlessly once registered
     return BindProvider();
 }

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "app/appstate.h"
+#include "core/appstate.h"
+#include "core/settings.h"
 #include "providers/provider.h"
-#include "settings/settings.h"
 
 struct ProcessRecord;
 

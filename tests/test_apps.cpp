@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/save.h"
+#include "core/save.h"
 #include "fixtures.h"
 #include "resource.h"
 #include "views/apps.h"

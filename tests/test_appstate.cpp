@@ -2,7 +2,8 @@
 
 #include <cstring>
 
-#include "app/appstate.h"
+#include "core/appstate.h"
+#include "resource.h"
 #include "testres.h"
 
 TEST(ResourceStrings, AbsentEmptyAndOverLongCutAt259)
@@ -23,28 +24,13 @@ TEST(ResourceStrings, AbsentEmptyAndOverLongCutAt259)
     FreeResString(title);
 }
 
-TEST(ResourceStrings, LazyTableLoadsOnceAndStopsAtFilledSlot)
+TEST(ResourceStrings, LoadedOnFirstUseAndKept)
 {
-    char *first = nullptr;
-    char *second = nullptr;
-    const LazyStringTable table[] = {{&first, 458}, {&second, 463}, {nullptr, 0}};
-    LoadLazyStrings(table);
-    ASSERT_NE(first, nullptr);
-    ASSERT_NE(second, nullptr);
+    const char *first = ResText(IDS_TITLE_MODULES);
     EXPECT_STREQ(first, "Modules -- ");
-    EXPECT_STREQ(second, "Threads -- ");
-    char *keptFirst = first;
-    char *keptSecond = second;
-    LoadLazyStrings(table);
-    EXPECT_EQ(first, keptFirst);
-    EXPECT_EQ(second, keptSecond);
-
-    // Loading stops at the first slot already filled, even if later ones are empty.
-    FreeResString(second);
-    second = nullptr;
-    LoadLazyStrings(table);
-    EXPECT_EQ(second, nullptr);
-    FreeResString(first);
+    EXPECT_STREQ(ResText(IDS_TITLE_THREADS), "Threads -- ");
+    EXPECT_EQ(ResText(IDS_TITLE_MODULES), first) << "the same text is not loaded twice";
+    EXPECT_STREQ(ResText(IDS_TEST_ABSENT), "");
 }
 
 TEST(OsDetection, FamilyFromVersionValue)

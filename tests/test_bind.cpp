@@ -4,7 +4,7 @@
 #include <set>
 #include <string>
 
-#include "app/appstate.h"
+#include "core/appstate.h"
 #include "providers/debugpriv.h"
 #include "providers/provider.h"
 

@@ -7,7 +7,7 @@
 
 #include "actions/finder.h"
 #include "app/mainwnd.h"
-#include "app/processlist.h"
+#include "core/processlist.h"
 #include "fixtures.h"
 #include "resource.h"
 

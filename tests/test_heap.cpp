@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/processlist.h"
+#include "core/processlist.h"
 #include "fixtures.h"
 #include "resource.h"
 #include "views/heap.h"

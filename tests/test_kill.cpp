@@ -8,7 +8,7 @@
 
 #include "actions/kill.h"
 #include "actions/switchto.h"
-#include "app/processlist.h"
+#include "core/processlist.h"
 #include "fixtures.h"
 #include "resource.h"
 

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "app/appstate.h"
 #include "app/startup.h"
+#include "core/appstate.h"
 
 int main(int argc, char **argv)
 {

@@ -6,15 +6,15 @@
 
 #include <string>
 
-#include "app/appstate.h"
-#include "app/columns.h"
 #include "app/mainwnd.h"
-#include "app/processlist.h"
 #include "app/tray.h"
+#include "core/appstate.h"
+#include "core/columns.h"
+#include "core/processlist.h"
+#include "core/settings.h"
 #include "fixtures.h"
 #include "providers/provider.h"
 #include "resource.h"
-#include "settings/settings.h"
 
 namespace {
 

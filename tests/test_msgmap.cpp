@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/msgmap.h"
+#include "core/msgmap.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "app/mainwnd.h"
-#include "app/processlist.h"
 #include "app/tray.h"
+#include "core/processlist.h"
 #include "fixtures.h"
 #include "providers/fill.h"
 #include "resource.h"

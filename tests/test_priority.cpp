@@ -8,7 +8,7 @@
 
 #include "actions/priority.h"
 #include "app/mainwnd.h"
-#include "app/processlist.h"
+#include "core/processlist.h"
 #include "fixtures.h"
 #include "resource.h"
 

@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "core/processlist.h"
 #include "fixtures.h"
+#include "resource.h"
 
 namespace {
 
@@ -185,7 +187,7 @@ void ClickFirstRow(HWND window)
 {
     SetForegroundWindow(window);
     Sleep(300);
-    HWND list = GetDlgItem(window, 101);
+    HWND list = GetDlgItem(window, kProcessListId);
     RECT header;
     GetWindowRect(reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0)), &header);
     SetCursorPos(header.left + 20, header.bottom + 8);
@@ -199,7 +201,7 @@ void ClickFirstRow(HWND window)
 
 int RowCount(HWND window)
 {
-    return static_cast<int>(SendMessageA(GetDlgItem(window, 101), LVM_GETITEMCOUNT, 0, 0));
+    return static_cast<int>(SendMessageA(GetDlgItem(window, kProcessListId), LVM_GETITEMCOUNT, 0, 0));
 }
 
 class ProgramRun : public testing::Test {
@@ -247,7 +249,7 @@ TEST_F(ProgramRun, SimultaneousStartsLeaveOneWindowWhichALaterStartRestores)
     EXPECT_EQ(second.WaitExit(20000), 0u);
     EXPECT_EQ(CountMainWindows(), 1);
     EXPECT_FALSE(IsIconic(window));
-    PostMessageA(window, WM_COMMAND, 40001, 0);
+    PostMessageA(window, WM_COMMAND, IDM_EXIT, 0);
     EXPECT_EQ(first->WaitExit(20000), 0u);
 }
 
@@ -260,9 +262,9 @@ TEST_F(ProgramRun, MultipleInstancesRunSideBySideWhenAllowed)
     HWND secondWindow = second.MainWindow();
     ASSERT_NE(secondWindow, nullptr);
     EXPECT_EQ(CountMainWindows(), 2);
-    PostMessageA(secondWindow, WM_COMMAND, 40001, 0);
+    PostMessageA(secondWindow, WM_COMMAND, IDM_EXIT, 0);
     EXPECT_EQ(second.WaitExit(20000), 0u);
-    PostMessageA(first.MainWindow(), WM_COMMAND, 40001, 0);
+    PostMessageA(first.MainWindow(), WM_COMMAND, IDM_EXIT, 0);
     EXPECT_EQ(first.WaitExit(20000), 0u);
 }
 
@@ -300,11 +302,11 @@ TEST_F(ProgramRun, StartsWithNinetyFiveFamilyProvider)
     HWND window = program.MainWindow();
     ASSERT_NE(window, nullptr);
     // The list of the Windows 9x family has six columns (Threads and Type added).
-    HWND list = GetDlgItem(window, 101);
+    HWND list = GetDlgItem(window, kProcessListId);
     ASSERT_NE(list, nullptr);
     HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
     EXPECT_EQ(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0), 6);
-    PostMessageA(window, WM_COMMAND, 40001, 0);
+    PostMessageA(window, WM_COMMAND, IDM_EXIT, 0);
     EXPECT_EQ(program.WaitExit(20000), 0u);
     DeleteFileA(copy.c_str());
 }

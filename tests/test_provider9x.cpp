@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "app/processlist.h"
+#include "core/processlist.h"
+#include "core/settings.h"
 #include "providers/neheader.h"
 #include "providers/provider9x.h"
-#include "settings/settings.h"
 
 namespace {
 

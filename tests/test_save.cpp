@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "app/appstate.h"
-#include "app/processlist.h"
-#include "app/save.h"
+#include "core/appstate.h"
+#include "core/processlist.h"
+#include "core/save.h"
+#include "core/settings.h"
 #include "fixtures.h"
 #include "providers/fill.h"
-#include "settings/settings.h"
 
 namespace {
 

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "app/appstate.h"
-#include "app/columns.h"
-#include "app/processlist.h"
+#include "core/appstate.h"
+#include "core/columns.h"
+#include "core/numlist.h"
+#include "core/processlist.h"
+#include "core/settings.h"
 #include "fixtures.h"
-#include "settings/numlist.h"
-#include "settings/settings.h"
 
 using namespace std::string_literals;
 using V = std::vector<int32_t>;

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "app/mainwnd.h"
-#include "app/processlist.h"
-#include "app/save.h"
+#include "core/processlist.h"
+#include "core/save.h"
 #include "fixtures.h"
 #include "providers/fill.h"
 #include "resource.h"
@@ -80,7 +80,7 @@ TEST_F(TreeFill, PlacesEveryRecordOnceUnderItsOlderParentAndSavesIndentedLines)
     for (ProcessRecord *record = g_recordHead; record; record = record->next)
         if (record->id == 10 || record->id == 20)
             record->flags |= RecordExcluded;
-    RemoveStaleItems(host_->List());
+    SweepRows(host_->List());
     const struct { DWORD id, parentId; const char *name; } comeback[] = {{20, 10, "b"}, {10, 0, "a2"}};
     for (const auto &r : comeback) {
         ProcessRecord record = {};
@@ -109,7 +109,7 @@ TEST_F(TreeView, ShowsAChildUnderThisProcessAfterAFilterAndSelectsTheChosenItems
     for (ProcessRecord *record = g_recordHead; record; record = record->next)
         if (record->id != child_.Id())
             record->flags |= RecordExcluded;
-    RemoveStaleItems(host_->List());
+    SweepRows(host_->List());
     ASSERT_EQ(1, host_->RowCount());
     for (bool hex : {false, true}) {
         g_settings.hexProcessId = hex;

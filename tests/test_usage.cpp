@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/mainwnd.h"
-#include "app/processlist.h"
+#include "core/processlist.h"
 #include "fixtures.h"
 #include "resource.h"
 #include "views/usage.h"

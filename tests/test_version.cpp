@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/processlist.h"
+#include "core/processlist.h"
 #include "fixtures.h"
 #include "resource.h"
 #include "version.h"

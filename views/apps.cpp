@@ -5,12 +5,12 @@
 #include <cstdio>
 
 #include "actions/switchto.h"
-#include "app/appstate.h"
-#include "app/mainwnd.h"
-#include "app/processlist.h"
-#include "app/save.h"
+#include "core/appstate.h"
+#include "core/dialoghost.h"
+#include "core/mainwindow.h"
+#include "core/processlist.h"
+#include "core/save.h"
 #include "resource.h"
-#include "views/host.h"
 
 namespace {
 
@@ -25,12 +25,6 @@ struct AppsFill {
     DWORD selectedId;
     int count;
 };
-
-const char *UntitledText()
-{
-    static char *text = LoadResString(IDS_APPS_UNTITLED);
-    return text ? text : "";
-}
 
 int AddWindowIcon(HIMAGELIST images, HWND window)
 {
@@ -55,7 +49,7 @@ BOOL CALLBACK AddApplication(HWND window, LPARAM param)
     LVITEMA item = {};
     item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM | LVIF_STATE;
     item.iItem = fill->count++;
-    item.pszText = const_cast<char *>(title[0] ? title : UntitledText());
+    item.pszText = const_cast<char *>(title[0] ? title : ResText(IDS_APPS_UNTITLED));
     item.iImage = AddWindowIcon(fill->images, window);
     item.lParam = static_cast<LPARAM>(processId);
     item.stateMask = LVIS_SELECTED;
@@ -87,17 +81,15 @@ HWND CreateWindowList(HWND dialog, const RECT &client)
                                 g_instance, nullptr);
     if (!list)
         return nullptr;
-    char *heading = LoadResString(IDS_COL_WINDOWTITLE);
     LVCOLUMNA column = {};
     column.mask = LVCF_TEXT | LVCF_WIDTH;
-    column.pszText = heading ? heading : const_cast<char *>("");
+    column.pszText = const_cast<char *>(ResText(IDS_COL_WINDOWTITLE));
     SendMessageA(list, LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&column));
-    FreeResString(heading);
     return list;
 }
 
 // The template has no controls: the list is made here, over the whole client area.
-void InitApps(ViewHost *host)
+void InitApps(DialogHost *host)
 {
     host->list = CreateWindowList(host->dialog, host->savedClient);
     if (host->list)
@@ -105,7 +97,7 @@ void InitApps(ViewHost *host)
 }
 
 // First fill: the list shows once it holds the windows.
-void ShowApplications(ViewHost *host)
+void ShowApplications(DialogHost *host)
 {
     if (!host->list)
         return;
@@ -115,7 +107,7 @@ void ShowApplications(ViewHost *host)
 
 // The view's F5: the main list first, so that the selection it reports is current. A save file
 // open at this point has taken the lines and is finished.
-void RefillView(ViewHost *host)
+void RefillView(DialogHost *host)
 {
     RefreshMain();
     FillApplications(host->list);
@@ -123,18 +115,18 @@ void RefillView(ViewHost *host)
 }
 
 // The view's F2 and Ctrl+S: refill while the save file takes the lines.
-void SaveView(ViewHost *host)
+void SaveView(DialogHost *host)
 {
     OpenSaveFile(host->dialog);
     RefillView(host);
 }
 
-void FitColumnToView(ViewHost *host, bool)
+void FitColumnToView(DialogHost *host, bool)
 {
     FitColumn(host->list);
 }
 
-bool OnListNotify(ViewHost *host, const NMHDR *header)
+bool OnListNotify(DialogHost *host, const NMHDR *header)
 {
     if (header->idFrom != IDC_APPS_LIST)
         return true;
@@ -169,7 +161,7 @@ void OnListEvent(HWND list, UINT code)
         OnSwitchToCommand(g_mainWindow, IDM_BRINGTOFRONT, 0, 0);
 }
 
-bool AppsViewMessage(ViewHost *host, UINT message, WPARAM wParam, LPARAM lParam)
+bool AppsViewMessage(DialogHost *host, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message != WM_LISTEVENT)
         return false;
@@ -178,13 +170,13 @@ bool AppsViewMessage(ViewHost *host, UINT message, WPARAM wParam, LPARAM lParam)
     return true;
 }
 
-void DestroyImages(ViewHost *host)
+void DestroyImages(DialogHost *host)
 {
     ImageList_Destroy(reinterpret_cast<HIMAGELIST>(
         SendMessageA(host->list, LVM_SETIMAGELIST, LVSIL_SMALL, 0)));
 }
 
-const ViewLayout kAppsView = {
+const DialogSpec kAppsView = {
     .listId = IDC_APPS_LIST,
     .resizable = true,
     .besideNameColumn = true,
@@ -228,7 +220,7 @@ void FillApplications(HWND list)
 
 LRESULT OnApplicationsCommand(HWND, WPARAM, WORD, LPARAM)
 {
-    if (g_listFrozen)
+    if (MainListHeld())
         RefreshMain();
     CurrentProcessId = GetSelectedProcess(g_processList, nullptr, 0);
     OpenView(g_mainWindow, IDD_APPS, &kAppsView);

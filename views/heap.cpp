@@ -2,11 +2,11 @@
 
 #include <cstdlib>
 
-#include "app/appstate.h"
-#include "app/save.h"
+#include "core/appstate.h"
+#include "core/dialoghost.h"
+#include "core/save.h"
 #include "providers/fill.h"
 #include "resource.h"
-#include "views/host.h"
 
 namespace {
 
@@ -26,18 +26,18 @@ const int kBlockTabs[] = {
 #endif
 };
 
-void FillHeapsView(ViewHost *host)
+void FillHeapsView(DialogHost *host)
 {
     FillHeapList(host->list, CurrentProcessId);
 }
 
 // The blocks view's state is the identifier of the heap it shows.
-void FillBlocksView(ViewHost *host)
+void FillBlocksView(DialogHost *host)
 {
-    FillHeapBlockList(host->list, CurrentProcessId, *ViewExtra<ULONG_PTR>(host));
+    FillHeapBlockList(host->list, CurrentProcessId, *HostState<ULONG_PTR>(host));
 }
 
-const ViewLayout kHeapBlocksView = {
+const DialogSpec kHeapBlocksView = {
     .listId = IDC_HEAPBLOCK_LIST,
     .headerId = IDC_HEAPBLOCK_HEADER,
     .headerString = IDS_HDR_HEAPBLOCKS,
@@ -47,7 +47,7 @@ const ViewLayout kHeapBlocksView = {
 };
 
 // Double click on a heap: the heap's identifier starts its line.
-void ShowBlocksOfSelection(ViewHost *host)
+void ShowBlocksOfSelection(DialogHost *host)
 {
     const LRESULT index = SendMessageA(host->list, LB_GETCURSEL, 0, 0);
     if (index == LB_ERR)
@@ -61,7 +61,7 @@ void ShowBlocksOfSelection(ViewHost *host)
         OpenView(host->dialog, IDD_HEAPBLOCKS, &kHeapBlocksView, &heapId);
 }
 
-const ViewLayout kHeapView = {
+const DialogSpec kHeapView = {
     .listId = IDC_HEAP_LIST,
     .headerId = IDC_HEAP_HEADER,
     .headerString = IDS_HDR_HEAPS,
@@ -76,6 +76,6 @@ const ViewLayout kHeapView = {
 
 LRESULT OnHeapCommand(HWND, WPARAM, WORD, LPARAM)
 {
-    OpenProcessView(IDD_HEAP, g_titleHeap, &kHeapView);
+    OpenProcessView(IDD_HEAP, ResText(IDS_TITLE_HEAP), &kHeapView);
     return 0;
 }

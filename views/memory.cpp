@@ -4,51 +4,50 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/appstate.h"
+#include "core/appstate.h"
+#include "core/dialoghost.h"
+#include "core/settings.h"
 #include "providers/fill.h"
 #include "resource.h"
-#include "settings/settings.h"
 #include "views/address.h"
-#include "views/host.h"
 
 namespace {
 
-// A value and the name the string table gives it, loaded on first use and kept for the run.
+// A value and the string that names it.
 struct NameRow {
     DWORD value;
     UINT stringId;
-    char *text;
 };
 
-NameRow g_protectionNames[] = {
-    {PAGE_NOACCESS, IDS_PROT_NOACCESS, nullptr},
-    {PAGE_READONLY, IDS_PROT_READONLY, nullptr},
-    {PAGE_READWRITE, IDS_PROT_READWRITE, nullptr},
-    {PAGE_WRITECOPY, IDS_PROT_WRITECOPY, nullptr},
-    {PAGE_EXECUTE, IDS_PROT_EXECUTE, nullptr},
-    {PAGE_EXECUTE_READ, IDS_PROT_EXECREAD, nullptr},
-    {PAGE_EXECUTE_READWRITE, IDS_PROT_EXECRDWR, nullptr},
-    {PAGE_EXECUTE_WRITECOPY, IDS_PROT_EXECWRCOPY, nullptr},
-    {PAGE_GUARD, IDS_PROT_GUARD, nullptr},
-    {PAGE_GUARD | PAGE_READONLY, IDS_PROT_ROGUARD, nullptr},
-    {PAGE_GUARD | PAGE_READWRITE, IDS_PROT_RWGUARD, nullptr},
-    {PAGE_NOCACHE, IDS_PROT_NOCACHE, nullptr},
-    {0, 0, nullptr},
+const NameRow kProtectionNames[] = {
+    {PAGE_NOACCESS, IDS_PROT_NOACCESS},
+    {PAGE_READONLY, IDS_PROT_READONLY},
+    {PAGE_READWRITE, IDS_PROT_READWRITE},
+    {PAGE_WRITECOPY, IDS_PROT_WRITECOPY},
+    {PAGE_EXECUTE, IDS_PROT_EXECUTE},
+    {PAGE_EXECUTE_READ, IDS_PROT_EXECREAD},
+    {PAGE_EXECUTE_READWRITE, IDS_PROT_EXECRDWR},
+    {PAGE_EXECUTE_WRITECOPY, IDS_PROT_EXECWRCOPY},
+    {PAGE_GUARD, IDS_PROT_GUARD},
+    {PAGE_GUARD | PAGE_READONLY, IDS_PROT_ROGUARD},
+    {PAGE_GUARD | PAGE_READWRITE, IDS_PROT_RWGUARD},
+    {PAGE_NOCACHE, IDS_PROT_NOCACHE},
+    {0, 0},
 };
 
 // Region states and types share one table.
-NameRow g_stateTypeNames[] = {
-    {MEM_COMMIT, IDS_MEM_COMMIT, nullptr},
-    {MEM_RESERVE, IDS_MEM_RESERVE, nullptr},
-    {MEM_DECOMMIT, IDS_MEM_DECOMMIT, nullptr},
-    {MEM_RELEASE, IDS_MEM_RELEASE, nullptr},
-    {MEM_FREE, IDS_MEM_FREE, nullptr},
-    {MEM_PRIVATE, IDS_MEM_PRIVATE, nullptr},
-    {MEM_MAPPED, IDS_MEM_MAPPED, nullptr},
-    {MEM_RESET, IDS_MEM_RESET, nullptr},
-    {MEM_TOP_DOWN, IDS_MEM_TOPDOWN, nullptr},
-    {MEM_IMAGE, IDS_MEM_IMAGE, nullptr},
-    {0, 0, nullptr},
+const NameRow kStateTypeNames[] = {
+    {MEM_COMMIT, IDS_MEM_COMMIT},
+    {MEM_RESERVE, IDS_MEM_RESERVE},
+    {MEM_DECOMMIT, IDS_MEM_DECOMMIT},
+    {MEM_RELEASE, IDS_MEM_RELEASE},
+    {MEM_FREE, IDS_MEM_FREE},
+    {MEM_PRIVATE, IDS_MEM_PRIVATE},
+    {MEM_MAPPED, IDS_MEM_MAPPED},
+    {MEM_RESET, IDS_MEM_RESET},
+    {MEM_TOP_DOWN, IDS_MEM_TOPDOWN},
+    {MEM_IMAGE, IDS_MEM_IMAGE},
+    {0, 0},
 };
 
 const int kMemoryTabs[] = {
@@ -69,24 +68,15 @@ const int kNameScratch = 16;
 
 // The name of `value`, or the value in hexadecimal within parentheses when no row has it
 // exactly (combined flags, 0). `scratch` holds that fallback text.
-const char *LookupName(NameRow *table, DWORD value, char (&scratch)[kNameScratch])
+const char *LookupName(const NameRow *table, DWORD value, char (&scratch)[kNameScratch])
 {
-    for (NameRow *row = table; row->value; ++row) {
-        if (row->value != value)
-            continue;
-        if (!row->text)
-            row->text = LoadResString(row->stringId);
-        return row->text ? row->text : "";
-    }
+    for (const NameRow *row = table; row->value; ++row)
+        if (row->value == value)
+            return ResText(row->stringId);
     std::snprintf(scratch, sizeof scratch, "(%lx)", static_cast<unsigned long>(value));
     return scratch;
 }
 
-const char *NotApplicable()
-{
-    static char *text = LoadResString(IDS_NOT_APPLICABLE);
-    return text ? text : "";
-}
 
 const ModuleTallyEntry *FindModuleAt(const ModuleTally &tally, ULONG_PTR base)
 {
@@ -118,13 +108,13 @@ void DescribeRegion(const MEMORY_BASIC_INFORMATION &region, const ModuleTally &t
     int length = std::snprintf(
         line, size, ADDRESS_FORMAT "\t%s\t%s\t" REGION_SIZE_FORMAT "\t%s\t%s\t%s",
         reinterpret_cast<ULONG_PTR>(region.BaseAddress),
-        free ? NotApplicable() : allocBase,
-        free ? NotApplicable() : LookupName(g_protectionNames, region.AllocationProtect, allocProtect),
+        free ? ResText(IDS_NOT_APPLICABLE) : allocBase,
+        free ? ResText(IDS_NOT_APPLICABLE) : LookupName(kProtectionNames, region.AllocationProtect, allocProtect),
         static_cast<unsigned long long>(region.RegionSize),
-        LookupName(g_stateTypeNames, region.State, state),
-        free || region.State == MEM_RESERVE ? NotApplicable()
-                                            : LookupName(g_protectionNames, region.Protect, protect),
-        free ? NotApplicable() : LookupName(g_stateTypeNames, region.Type, type));
+        LookupName(kStateTypeNames, region.State, state),
+        free || region.State == MEM_RESERVE ? ResText(IDS_NOT_APPLICABLE)
+                                            : LookupName(kProtectionNames, region.Protect, protect),
+        free ? ResText(IDS_NOT_APPLICABLE) : LookupName(kStateTypeNames, region.Type, type));
     if (length < 0 || static_cast<size_t>(length) >= size)
         return;
 
@@ -215,12 +205,12 @@ struct MemoryViewState {
     int headerHeight;            // as the view opened
 };
 
-MemoryViewState *GetMemoryState(const ViewHost *host)
+MemoryViewState *GetMemoryState(const DialogHost *host)
 {
-    return ViewExtra<MemoryViewState>(host);
+    return HostState<MemoryViewState>(host);
 }
 
-void InitMemoryView(ViewHost *host)
+void InitMemoryView(DialogHost *host)
 {
     RECT header = {};
     GetWindowRect(GetDlgItem(host->dialog, IDC_MEMORY_HEADER), &header);
@@ -240,16 +230,16 @@ bool ShowTotals(HWND dialog, MemoryViewState *state, const MemoryTotals &totals,
     char scratch[3][kNameScratch];
     char text[MAX_PATH];
     std::snprintf(text, sizeof text, "%s: %llu K, %s: %llu K, %s: %llu K",
-                  LookupName(g_stateTypeNames, MEM_PRIVATE, scratch[0]), kilobytes[0],
-                  LookupName(g_stateTypeNames, MEM_MAPPED, scratch[1]), kilobytes[1],
-                  LookupName(g_stateTypeNames, MEM_IMAGE, scratch[2]), kilobytes[2]);
+                  LookupName(kStateTypeNames, MEM_PRIVATE, scratch[0]), kilobytes[0],
+                  LookupName(kStateTypeNames, MEM_MAPPED, scratch[1]), kilobytes[1],
+                  LookupName(kStateTypeNames, MEM_IMAGE, scratch[2]), kilobytes[2]);
     SetDlgItemTextA(dialog, IDC_MEMORY_TOTALS, text);
     return true;
 }
 
 // First fill and F5: every region and fresh totals. A process that cannot be opened leaves
 // the list empty and the totals line as it was.
-void FillMemoryView(ViewHost *host)
+void FillMemoryView(DialogHost *host)
 {
     MemoryTotals totals;
     if (WalkMemory(host->list, CurrentProcessId, &totals))
@@ -258,7 +248,7 @@ void FillMemoryView(ViewHost *host)
 
 // Timer tick: a walk that formats nothing, and the list rebuilt only when a rounded total moved.
 // Once the process has ended there is nothing left to show.
-void RefreshMemoryView(ViewHost *host)
+void RefreshMemoryView(DialogHost *host)
 {
     MemoryTotals totals;
     if (!WalkMemory(nullptr, CurrentProcessId, &totals)) {
@@ -272,7 +262,7 @@ void RefreshMemoryView(ViewHost *host)
 
 // Once the list has followed the dialog, the totals line sits on the bottom edge and the header
 // spans the width, both across the whole client area so their text stays in view.
-void ResizeMemoryView(ViewHost *host, bool listResized)
+void ResizeMemoryView(DialogHost *host, bool listResized)
 {
     if (!listResized)
         return;
@@ -300,7 +290,7 @@ void ResizeMemoryView(ViewHost *host, bool listResized)
     InvalidateRect(header, nullptr, TRUE);
 }
 
-const ViewLayout kMemoryView = {
+const DialogSpec kMemoryView = {
     .listId = IDC_MEMORY_LIST,
     .headerId = IDC_MEMORY_HEADER,
     .headerString = IDS_HDR_MEMORY,
@@ -363,6 +353,6 @@ void FreeModuleTally(ModuleTally *tally)
 LRESULT OnMemoryCommand(HWND, WPARAM, WORD, LPARAM)
 {
     MemoryViewState state = {};
-    OpenProcessView(IDD_MEMORY, g_titleMemory, &kMemoryView, &state);
+    OpenProcessView(IDD_MEMORY, ResText(IDS_TITLE_MEMORY), &kMemoryView, &state);
     return 0;
 }

@@ -3,13 +3,13 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/appstate.h"
-#include "app/save.h"
+#include "core/appstate.h"
+#include "core/dialoghost.h"
+#include "core/save.h"
+#include "core/settings.h"
 #include "providers/fill.h"
 #include "resource.h"
-#include "settings/settings.h"
 #include "views/address.h"
-#include "views/host.h"
 #include "views/version.h"
 
 namespace {
@@ -29,7 +29,7 @@ const int kCreatedLimit = 100;
 const char *const kSavedVersionKeys[] = {"FileVersion", "FileDescription"};
 
 // Refills the list; the selected line stays selected when the module is still loaded.
-void FillModulesView(ViewHost *host)
+void FillModulesView(DialogHost *host)
 {
     HWND list = host->list;
     char *selected = nullptr;
@@ -65,7 +65,7 @@ const char *PathOfLine(const char *line)
 }
 
 // Each line as shown, followed by the module's version values.
-void SaveModulesView(ViewHost *host)
+void SaveModulesView(DialogHost *host)
 {
     HWND dialog = host->dialog, list = host->list;
     if (!OpenSaveFile(dialog))
@@ -93,7 +93,7 @@ void SaveModulesView(ViewHost *host)
     CloseSaveFile(dialog);
 }
 
-const ViewLayout kModulesView = {
+const DialogSpec kModulesView = {
     .listId = IDC_MODULE_LIST,
     .headerId = IDC_MODULE_HEADER,
     .headerString = IDS_HDR_MODULES,
@@ -155,6 +155,6 @@ void AddModuleLine(void *, HWND listBox, const char *name, ULONG_PTR base, SIZE_
 
 LRESULT OnModulesCommand(HWND, WPARAM, WORD, LPARAM)
 {
-    OpenProcessView(IDD_MODULES, g_titleModules, &kModulesView);
+    OpenProcessView(IDD_MODULES, ResText(IDS_TITLE_MODULES), &kModulesView);
     return 0;
 }

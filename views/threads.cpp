@@ -1,21 +1,21 @@
 #include "views/threads.h"
 
-#include "app/appstate.h"
+#include "core/appstate.h"
+#include "core/dialoghost.h"
+#include "core/settings.h"
 #include "providers/fill.h"
 #include "resource.h"
-#include "settings/settings.h"
-#include "views/host.h"
 
 namespace {
 
 const int kThreadTabs[] = {40};
 
-void FillThreadsView(ViewHost *host)
+void FillThreadsView(DialogHost *host)
 {
     FillThreadList(host->list, CurrentProcessId);
 }
 
-const ViewLayout kThreadsView = {
+const DialogSpec kThreadsView = {
     .listId = IDC_THREAD_LIST,
     .headerId = IDC_THREAD_HEADER,
     .headerString = IDS_HDR_THREADS,
@@ -31,6 +31,6 @@ const ViewLayout kThreadsView = {
 
 LRESULT OnThreadsCommand(HWND, WPARAM, WORD, LPARAM)
 {
-    OpenProcessView(IDD_THREADS, g_titleThreads, &kThreadsView);
+    OpenProcessView(IDD_THREADS, ResText(IDS_TITLE_THREADS), &kThreadsView);
     return 0;
 }

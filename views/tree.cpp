@@ -5,13 +5,13 @@
 #include <cstring>
 #include <vector>
 
-#include "app/appstate.h"
-#include "app/mainwnd.h"
-#include "app/processlist.h"
-#include "app/save.h"
+#include "core/appstate.h"
+#include "core/dialoghost.h"
+#include "core/mainwindow.h"
+#include "core/processlist.h"
+#include "core/save.h"
+#include "core/settings.h"
 #include "resource.h"
-#include "settings/settings.h"
-#include "views/host.h"
 
 namespace {
 
@@ -20,9 +20,9 @@ struct TreeView {
     int busy; // above 0 while the view fills the tree itself: selection changes are its own
 };
 
-TreeView *GetTreeView(const ViewHost *host)
+TreeView *GetTreeView(const DialogHost *host)
 {
-    return ViewExtra<TreeView>(host);
+    return HostState<TreeView>(host);
 }
 
 // "name (id)" in at most MAX_PATH - 1 characters. A long name is cut, never the identifier,
@@ -51,7 +51,7 @@ HTREEITEM PlaceRecord(ProcessRecord *record, HWND tree, HTREEITEM parent, DWORD 
 }
 
 // Refills the tree selecting `selectId`, with the view's own selection changes ignored.
-void RefillTree(ViewHost *host, DWORD selectId)
+void RefillTree(DialogHost *host, DWORD selectId)
 {
     TreeView *view = GetTreeView(host);
     ++view->busy;
@@ -61,33 +61,33 @@ void RefillTree(ViewHost *host, DWORD selectId)
 
 // Opening: a frozen main list is brought up to date first, and then held still while the view
 // is open.
-void InitTreeView(ViewHost *host)
+void InitTreeView(DialogHost *host)
 {
     TreeView *view = GetTreeView(host);
     ++view->busy;
-    if (g_listFrozen)
+    if (MainListHeld())
         RefreshMain();
     --view->busy;
-    g_listFrozen = true;
+    HoldMainList(true);
 }
 
-void FillTreeView(ViewHost *host)
+void FillTreeView(DialogHost *host)
 {
     RefillTree(host, CurrentProcessId);
 }
 
 // F5: the main list is refreshed, then the tree is built from it again.
-void RefreshTreeView(ViewHost *host)
+void RefreshTreeView(DialogHost *host)
 {
     TreeView *view = GetTreeView(host);
     ++view->busy;
-    RefreshMainList();
+    RefreshMainKeepingFilter();
     CurrentProcessId = GetSelectedProcess(g_processList, nullptr, 0);
     FillProcessTree(host->list, CurrentProcessId);
     --view->busy;
 }
 
-void SaveTree(ViewHost *host)
+void SaveTree(DialogHost *host)
 {
     if (!OpenSaveFile(host->dialog))
         return;
@@ -96,7 +96,7 @@ void SaveTree(ViewHost *host)
     CloseSaveFile(host->dialog);
 }
 
-void OnTreeSelection(const ViewHost *host, HTREEITEM item)
+void OnTreeSelection(const DialogHost *host, HTREEITEM item)
 {
     if (GetTreeView(host)->busy > 0 || !item)
         return;
@@ -109,7 +109,7 @@ void OnTreeSelection(const ViewHost *host, HTREEITEM item)
     SelectProcessById(static_cast<DWORD>(id));
 }
 
-bool OnTreeNotify(ViewHost *host, const NMHDR *header)
+bool OnTreeNotify(DialogHost *host, const NMHDR *header)
 {
     if (header->hwndFrom != host->list)
         return false;
@@ -120,13 +120,13 @@ bool OnTreeNotify(ViewHost *host, const NMHDR *header)
     return true;
 }
 
-void CloseTreeView(ViewHost *host)
+void CloseTreeView(DialogHost *host)
 {
     ++GetTreeView(host)->busy; // the items go with the tree; that is no choice of the user's
-    g_listFrozen = false;
+    HoldMainList(false);
 }
 
-const ViewLayout kTreeView = {
+const DialogSpec kTreeView = {
     .listId = IDC_PROCESSTREE_TREE,
     .resizable = true,
     .besideNameColumn = true,
@@ -143,7 +143,7 @@ const ViewLayout kTreeView = {
 
 LRESULT OnProcessTreeCommand(HWND window, WPARAM, WORD, LPARAM)
 {
-    lstrcpynA(ViewTitle, g_titleProcessTree ? g_titleProcessTree : "", MAX_PATH);
+    lstrcpynA(ViewTitle, ResText(IDS_TITLE_PROCESSTREE), MAX_PATH);
     CurrentProcessId = GetSelectedProcess(g_processList, nullptr, 0);
     TreeView view = {};
     OpenView(window, IDD_PROCESSTREE, &kTreeView, &view);

@@ -5,14 +5,14 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/appstate.h"
-#include "app/mainwnd.h"
-#include "app/processlist.h"
-#include "app/save.h"
+#include "core/appstate.h"
+#include "core/dialoghost.h"
+#include "core/mainwindow.h"
+#include "core/processlist.h"
+#include "core/save.h"
 #include "providers/fill.h"
 #include "resource.h"
 #include "views/address.h"
-#include "views/host.h"
 #include "views/memory.h"
 #include "views/version.h"
 
@@ -74,7 +74,7 @@ void FillModuleUsage(HWND list)
 }
 
 // First fill and F5: the main list shows every process again, then the tally is taken over it.
-void FillUsageView(ViewHost *host)
+void FillUsageView(DialogHost *host)
 {
     SendMessageA(g_processList, WM_SETREDRAW, FALSE, 0);
     RefreshMain();
@@ -96,18 +96,18 @@ void KeepModuleUsers(const char *path, ULONG_PTR base)
     }
     for (ProcessRecord *record = g_recordHead; record; record = record->next)
         record->flags ^= RecordExcluded; // now set on the processes without the module
-    RemoveStaleItems(g_processList);
+    SweepRows(g_processList);
 }
 
 // The selection timer's tick, once: filters the main list by the selected module. Every pass
 // starts from a fresh refresh, which brings back the processes an earlier filter removed.
-void FilterBySelection(ViewHost *host)
+void FilterBySelection(DialogHost *host)
 {
     StopViewTimer(host);
     HWND list = host->list;
     SendMessageA(g_processList, WM_SETREDRAW, FALSE, 0);
-    SendMessageA(g_statusBar, WM_SETREDRAW, FALSE, 0);
-    RefreshMainList();
+    SetStatusRedraw(false);
+    RefreshMainKeepingFilter();
 
     char *line = nullptr;
     const LRESULT index = SendMessageA(list, LB_GETCURSEL, 0, 0);
@@ -121,22 +121,17 @@ void FilterBySelection(ViewHost *host)
         KeepModuleUsers(lastTab + 1, base);
 
     SendMessageA(g_processList, WM_SETREDRAW, TRUE, 0);
-    SendMessageA(g_statusBar, WM_SETREDRAW, TRUE, 0);
+    SetStatusRedraw(true);
     UpdateStatusText(nullptr);
     InvalidateRect(g_processList, nullptr, TRUE);
-    SendMessageA(g_toolbar, TB_CHECKBUTTON, IDM_MODULEUSAGE, MAKELPARAM(TRUE, 0));
-    if (nameEnd) {
+    if (nameEnd)
         *nameEnd = '\0';
-        char title[2 * MAX_PATH];
-        std::snprintf(title, sizeof title, "%s -- %s", g_windowTitle, line);
-        SetWindowTextA(g_mainWindow, title);
-    }
-    g_listFrozen = true;
+    ShowModuleFilter(nameEnd ? line : nullptr);
     std::free(line);
 }
 
 // A new selection filters the main list once it has stayed for a moment.
-bool UsageViewMessage(ViewHost *host, UINT message, WPARAM wParam, LPARAM)
+bool UsageViewMessage(DialogHost *host, UINT message, WPARAM wParam, LPARAM)
 {
     if (message != WM_COMMAND || LOWORD(wParam) != IDC_USAGE_LIST ||
         HIWORD(wParam) != LBN_SELCHANGE)
@@ -145,13 +140,13 @@ bool UsageViewMessage(ViewHost *host, UINT message, WPARAM wParam, LPARAM)
     return true;
 }
 
-void InitUsageView(ViewHost *host)
+void InitUsageView(DialogHost *host)
 {
     SendMessageA(host->dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(g_usageIcon));
 }
 
 // No automatic refresh: its timer serves the selection.
-const ViewLayout kUsageView = {
+const DialogSpec kUsageView = {
     .listId = IDC_USAGE_LIST,
     .headerId = IDC_USAGE_HEADER,
     .headerString = IDS_HDR_MODULEUSAGE,
@@ -171,12 +166,12 @@ const ViewLayout kUsageView = {
 
 LRESULT OnModuleUsageCommand(HWND, WPARAM, WORD, LPARAM)
 {
-    if (g_listFrozen) {
+    if (MainListHeld()) {
         RefreshMain();
         return 0;
     }
     CurrentProcessId = GetSelectedProcess(g_processList, nullptr, 0);
-    lstrcpynA(ViewTitle, g_titleModuleUsage ? g_titleModuleUsage : "", MAX_PATH);
+    lstrcpynA(ViewTitle, ResText(IDS_TITLE_MODULEUSAGE), MAX_PATH);
     OpenView(g_mainWindow, IDD_MODULEUSAGE, &kUsageView);
     return 0;
 }

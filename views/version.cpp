@@ -4,11 +4,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/appstate.h"
-#include "app/processlist.h"
-#include "app/save.h"
+#include "core/appstate.h"
+#include "core/dialoghost.h"
+#include "core/processlist.h"
+#include "core/save.h"
 #include "resource.h"
-#include "views/host.h"
 #include "views/modules.h"
 #include "views/versionkeys.h"
 
@@ -96,16 +96,16 @@ struct VersionView {
     const char *path;
 };
 
-void FillVersionView(ViewHost *host)
+void FillVersionView(DialogHost *host)
 {
-    const char *path = ViewExtra<VersionView>(host)->path;
+    const char *path = HostState<VersionView>(host)->path;
     ShowFileTime(host->dialog, IDC_VER_CREATED, path, FileTimeCreated);
     ShowFileTime(host->dialog, IDC_VER_MODIFIED, path, FileTimeModified);
     ReadVersionStrings(path, host->dialog, g_versionViewFields, nullptr, 0);
 }
 
 // No list: its fields, filled once, under the template's caption.
-const ViewLayout kVersionView = {
+const DialogSpec kVersionView = {
     .fill = FillVersionView,
 };
 
@@ -220,7 +220,7 @@ INT_PTR OpenVersionView(HWND owner, const char *path)
     return OpenView(owner, IDD_VERSION, &kVersionView, &view);
 }
 
-void ShowVersionOfSelectedLine(ViewHost *host)
+void ShowVersionOfSelectedLine(DialogHost *host)
 {
     HWND list = host->list;
     const LRESULT index = SendMessageA(list, LB_GETCURSEL, 0, 0);

@@ -5,7 +5,7 @@
 #pragma once
 #include <windows.h>
 
-struct ViewHost;
+struct DialogHost;
 
 // One row of a key table. A table ends with a row whose key is null.
 struct VersionKey {
@@ -54,7 +54,7 @@ int ReadVersionValue(const VersionRecord *record, const char *key, char *output,
 INT_PTR OpenVersionView(HWND owner, const char *path);
 // Double click on a line of a view's list box whose last column is a file's path: the Version
 // view of that file, owned by the view.
-void ShowVersionOfSelectedLine(ViewHost *host);
+void ShowVersionOfSelectedLine(DialogHost *host);
 
 // Command 40019 (also a double click in the main list): the Version view of the selected
 // process's executable, owned by the window that gave the command.

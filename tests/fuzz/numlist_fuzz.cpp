@@ -1,5 +1,5 @@
 // Fuzzing the number lists of the settings' text values.
-// Parser under test: settings/numlist.cpp
+// Parser under test: core/numlist.cpp
 //
 // Each number NextNumber reads is compared with what the C library's strtoll reads at the same
 // place in a terminated copy (clamped to 32 bits), including where the list goes on afterwards.
@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "settings/numlist.h"
+#include "core/numlist.h"
 #include "tests/fuzz/fuzz.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "app/msgmap.h"
+#include "core/msgmap.h"
 
 LRESULT CallDefaultProc(int defaultKind, HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {

@@ -12,9 +12,3 @@ void ApplyDbcsFont(HWND dialog);
 // Fills ViewTitle with prefix + the selected process's name (at most 258 characters) and
 // CurrentProcessId with its identifier; returns the identifier (0 = nothing selected).
 DWORD PrepareProcessView(const char *titlePrefix);
-
-// Ends a modal dialog on a command in `endings` (with that command as result) or on its close box
-// (result 0); true when the message was one of those. `endings` ends with 0.
-bool EndDialogOn(HWND dialog, UINT message, WPARAM wParam, const int *endings);
-// The commands that end a dialog with OK and Cancel buttons without reading anything.
-extern const int kCancelEnds[]; // IDCANCEL

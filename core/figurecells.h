@@ -3,7 +3,7 @@
 #pragma once
 #include <cstddef>
 
-#include "app/columns.h"
+#include "core/columns.h"
 
 struct ProcessRecord;
 

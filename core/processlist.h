@@ -3,7 +3,7 @@
 #pragma once
 #include <windows.h>
 
-#include "app/processrecord.h"
+#include "core/processrecord.h"
 
 const int kProcessListId = 101;
 
@@ -30,7 +30,7 @@ int AddOrUpdateProcess(HWND list, const ProcessRecord *record);
 void RepaintChangedFigures(HWND list);
 // Removes the record and its row, if it has one: the process it described is gone, even if a new
 // one now has its identifier.
-void DropProcessRecord(HWND list, ProcessRecord *record);
+void ForgetProcess(HWND list, ProcessRecord *record);
 ProcessRecord *RecordAt(int index);
 DWORD GetSelectedProcess(HWND list, char *buffer, int length);
 int CompareText(const char *a, const char *b);

@@ -1,6 +1,6 @@
-#include "app/prioritynames.h"
+#include "core/prioritynames.h"
 
-#include "app/appstate.h"
+#include "core/appstate.h"
 #include "resource.h"
 
 const PriorityClassEntry kPriorityClasses[] = {
@@ -32,17 +32,6 @@ const ThreadPriorityEntry kThreadPriorities[] = {
 };
 const int kThreadPriorityCount = sizeof kThreadPriorities / sizeof kThreadPriorities[0];
 
-char *g_classNames[kPriorityClassCount];
-char *g_threadNames[kThreadPriorityCount];
-
-// The string `id` in `slot`, loaded on first use; "" when it cannot be loaded.
-const char *LoadedName(char **slot, UINT id)
-{
-    if (!*slot)
-        *slot = LoadResString(id);
-    return *slot ? *slot : "";
-}
-
 int ClassIndex(DWORD priorityClass)
 {
     for (int i = 0; i < kPriorityClassCount; ++i)
@@ -57,7 +46,7 @@ const char *PriorityClassNameAt(int index)
 {
     if (index < 0 || index >= kPriorityClassCount)
         return "";
-    return LoadedName(&g_classNames[index], kPriorityClasses[index].textId);
+    return ResText(kPriorityClasses[index].textId);
 }
 
 const char *PriorityClassName(DWORD priorityClass)
@@ -75,7 +64,7 @@ const char *ThreadPriorityNameAt(int index)
 {
     if (index < 0 || index >= kThreadPriorityCount)
         return "";
-    return LoadedName(&g_threadNames[index], kThreadPriorities[index].textId);
+    return ResText(kThreadPriorities[index].textId);
 }
 
 const char *ThreadPriorityName(LONG setting)

@@ -1,25 +1,24 @@
-#include "views/host.h"
+#include "core/dialoghost.h"
 
-#include "app/appstate.h"
-#include "app/mainwnd.h"
-#include "app/processlist.h"
-#include "app/save.h"
+#include "core/appstate.h"
+#include "core/processlist.h"
+#include "core/save.h"
 
 namespace {
 
-ViewHost *GetViewHost(HWND dialog)
+DialogHost *GetViewHost(HWND dialog)
 {
-    return reinterpret_cast<ViewHost *>(GetWindowLongPtrA(dialog, DWLP_USER));
+    return reinterpret_cast<DialogHost *>(GetWindowLongPtrA(dialog, DWLP_USER));
 }
 
-void SetupColumnHeader(HWND dialog, const ViewLayout &layout)
+void SetupColumnHeader(HWND dialog, const DialogSpec &spec)
 {
-    const LPARAM tabs = reinterpret_cast<LPARAM>(layout.tabs);
-    SendDlgItemMessageA(dialog, layout.listId, LB_SETTABSTOPS, layout.tabCount, tabs);
-    SendDlgItemMessageA(dialog, layout.headerId, EM_SETTABSTOPS, layout.tabCount, tabs);
-    char *text = LoadResString(layout.headerString);
+    const LPARAM tabs = reinterpret_cast<LPARAM>(spec.tabs);
+    SendDlgItemMessageA(dialog, spec.listId, LB_SETTABSTOPS, spec.tabCount, tabs);
+    SendDlgItemMessageA(dialog, spec.headerId, EM_SETTABSTOPS, spec.tabCount, tabs);
+    char *text = LoadResString(spec.headerString);
     if (text)
-        SetDlgItemTextA(dialog, layout.headerId, text);
+        SetDlgItemTextA(dialog, spec.headerId, text);
     FreeResString(text);
 }
 
@@ -52,73 +51,74 @@ bool SameSize(const RECT &a, const RECT &b)
     return a.right - a.left == b.right - b.left && a.bottom - a.top == b.bottom - b.top;
 }
 
-void InitView(HWND dialog, ViewHost *host)
+void InitView(HWND dialog, DialogHost *host)
 {
-    const ViewLayout &layout = *host->layout;
+    const DialogSpec &spec = *host->spec;
     host->dialog = dialog;
     SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(host));
     ApplyDbcsFont(dialog);
-    if (layout.besideNameColumn)
+    if (spec.besideNameColumn)
         PlaceBesideNameColumn(dialog);
     GetClientRect(dialog, &host->savedClient);
-    host->list = layout.listId ? GetDlgItem(dialog, layout.listId) : nullptr;
-    if (layout.setTitle)
+    host->list = spec.listId ? GetDlgItem(dialog, spec.listId) : nullptr;
+    if (spec.setTitle)
         SetWindowTextA(dialog, ViewTitle);
-    if (layout.headerId)
-        SetupColumnHeader(dialog, layout);
-    if (layout.init)
-        layout.init(host);
-    if (layout.fill)
-        layout.fill(host);
-    if (layout.refreshSeconds && *layout.refreshSeconds != 0)
-        StartViewTimer(host, static_cast<UINT>(*layout.refreshSeconds) * 1000);
+    if (spec.headerId)
+        SetupColumnHeader(dialog, spec);
+    if (spec.init)
+        spec.init(host);
+    if (spec.fill)
+        spec.fill(host);
+    if (spec.refreshSeconds && *spec.refreshSeconds != 0)
+        StartViewTimer(host, static_cast<UINT>(*spec.refreshSeconds) * 1000);
 }
 
-void OnViewSize(ViewHost *host, int width, int height)
+void OnViewSize(DialogHost *host, int width, int height)
 {
     bool listResized = false;
-    if (host->layout->resizable && host->list) {
+    if (host->spec->resizable && host->list) {
         RECT before = {}, after = {};
         GetWindowRect(host->list, &before);
         FollowDialogSize(host->dialog, host->list, width, height, &host->savedClient);
         GetWindowRect(host->list, &after);
         listResized = !SameSize(before, after);
     }
-    if (host->layout->size)
-        host->layout->size(host, listResized);
+    if (host->spec->size)
+        host->spec->size(host, listResized);
 }
 
-void OnViewTimer(ViewHost *host)
+void OnViewTimer(DialogHost *host)
 {
-    void (*tick)(ViewHost *) = host->layout->tick ? host->layout->tick : host->layout->fill;
+    void (*tick)(DialogHost *) = host->spec->tick ? host->spec->tick : host->spec->fill;
     if (tick)
         tick(host);
 }
 
-void EndView(ViewHost *host, INT_PTR result)
+// True when `id` is one of the dialog's own ending commands.
+bool IsEnding(const DialogSpec &spec, WORD id)
 {
-    StopViewTimer(host);
-    if (host->ended)
-        return;
-    host->ended = true;
-    EndDialog(host->dialog, result);
+    for (const int *ending = spec.endings; ending && *ending; ++ending)
+        if (id == *ending)
+            return true;
+    return false;
 }
 
-// Escape, and a double click on a line of the list box; false for any other command.
-bool OnViewCommand(ViewHost *host, WORD id, WORD code)
+// Escape, an ending command, and a double click on a line of the list box; false for any other
+// command.
+bool OnViewCommand(DialogHost *host, WORD id, WORD code)
 {
-    if (id == IDCANCEL) {
-        EndView(host, 2);
+    if (id == IDCANCEL || IsEnding(*host->spec, id)) {
+        EndHostedDialog(host, id);
         return true;
     }
-    if (!host->layout->open || id != host->layout->listId || code != LBN_DBLCLK)
+    if (!host->spec->open || id != host->spec->listId || code != LBN_DBLCLK)
         return false;
-    host->layout->open(host);
+    host->spec->open(host);
     return true;
 }
 
 // The shared handling of every message but WM_INITDIALOG; false leaves it to the view.
-bool HandleViewMessage(ViewHost *host, UINT message, WPARAM wParam, LPARAM lParam, INT_PTR *result)
+bool HandleViewMessage(DialogHost *host, UINT message, WPARAM wParam, LPARAM lParam, INT_PTR *result)
 {
     *result = TRUE;
     switch (message) {
@@ -134,17 +134,17 @@ bool HandleViewMessage(ViewHost *host, UINT message, WPARAM wParam, LPARAM lPara
             OnViewTimer(host);
         return true;
     case WM_NOTIFY:
-        *result = host->layout->notify &&
-                  host->layout->notify(host, reinterpret_cast<const NMHDR *>(lParam));
+        *result = host->spec->notify &&
+                  host->spec->notify(host, reinterpret_cast<const NMHDR *>(lParam));
         return true;
     case WM_CLOSE:
-        EndView(host, 0);
+        EndHostedDialog(host, 0);
         return true;
     case WM_COMMAND:
         return OnViewCommand(host, LOWORD(wParam), HIWORD(wParam));
     case WM_DESTROY:
-        if (host->layout->destroy)
-            host->layout->destroy(host);
+        if (host->spec->destroy)
+            host->spec->destroy(host);
         *result = FALSE;
         return true;
     case WM_NCDESTROY:
@@ -158,48 +158,58 @@ bool HandleViewMessage(ViewHost *host, UINT message, WPARAM wParam, LPARAM lPara
 INT_PTR CALLBACK ViewDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_INITDIALOG) {
-        InitView(dialog, reinterpret_cast<ViewHost *>(lParam));
+        InitView(dialog, reinterpret_cast<DialogHost *>(lParam));
         return TRUE;
     }
-    ViewHost *host = GetViewHost(dialog);
+    DialogHost *host = GetViewHost(dialog);
     if (!host)
         return FALSE;
     INT_PTR result;
     if (HandleViewMessage(host, message, wParam, lParam, &result))
         return result;
-    return host->layout->message && host->layout->message(host, message, wParam, lParam);
+    return host->spec->message && host->spec->message(host, message, wParam, lParam);
 }
 
 } // namespace
 
-INT_PTR OpenView(HWND owner, int templateId, const ViewLayout *layout, void *extra)
+INT_PTR OpenView(HWND owner, int templateId, const DialogSpec *spec, void *state)
 {
-    ViewHost host = {};
-    host.layout = layout;
-    host.extra = extra;
+    DialogHost host = {};
+    host.spec = spec;
+    host.state = state;
     return DialogBoxParamA(g_instance, MAKEINTRESOURCEA(templateId), owner, ViewDialogProc,
                            reinterpret_cast<LPARAM>(&host));
 }
 
-INT_PTR OpenProcessView(int templateId, const char *titlePrefix, const ViewLayout *layout, void *extra)
+INT_PTR OpenProcessView(int templateId, const char *titlePrefix, const DialogSpec *spec,
+                        void *state)
 {
     if (!PrepareProcessView(titlePrefix))
         return 0;
-    return OpenView(g_mainWindow, templateId, layout, extra);
+    return OpenView(g_mainWindow, templateId, spec, state);
 }
 
-bool HandleViewKey(ViewHost *host, UINT key)
+void EndHostedDialog(DialogHost *host, INT_PTR result)
 {
-    const ViewLayout &layout = *host->layout;
+    StopViewTimer(host);
+    if (host->ended)
+        return;
+    host->ended = true;
+    EndDialog(host->dialog, result);
+}
+
+bool HandleViewKey(DialogHost *host, UINT key)
+{
+    const DialogSpec &spec = *host->spec;
     if (key == VK_F5) {
-        void (*refresh)(ViewHost *) = layout.refresh ? layout.refresh : layout.fill;
+        void (*refresh)(DialogHost *) = spec.refresh ? spec.refresh : spec.fill;
         if (refresh)
             refresh(host);
         return true;
     }
     if (key == VK_F2 || (key == 'S' && GetKeyState(VK_CONTROL) < 0)) {
-        if (layout.save)
-            layout.save(host);
+        if (spec.save)
+            spec.save(host);
         else
             SaveListBox(host->dialog, host->list);
         return true;
@@ -207,13 +217,13 @@ bool HandleViewKey(ViewHost *host, UINT key)
     return false;
 }
 
-void StartViewTimer(ViewHost *host, UINT milliseconds)
+void StartViewTimer(DialogHost *host, UINT milliseconds)
 {
     KillTimer(host->dialog, ViewRefreshTimer);
     host->timerStarted = SetTimer(host->dialog, ViewRefreshTimer, milliseconds, nullptr) != 0;
 }
 
-void StopViewTimer(ViewHost *host)
+void StopViewTimer(DialogHost *host)
 {
     if (!host->timerStarted)
         return;

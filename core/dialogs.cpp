@@ -1,9 +1,9 @@
-#include "app/dialogs.h"
+#include "core/dialogs.h"
 
 #include <cstring>
 
-#include "app/appstate.h"
-#include "app/processlist.h"
+#include "core/appstate.h"
+#include "core/processlist.h"
 
 char ViewTitle[MAX_PATH];
 DWORD CurrentProcessId;
@@ -28,23 +28,4 @@ DWORD PrepareProcessView(const char *titlePrefix)
     else
         CurrentProcessId = GetSelectedProcess(g_processList, nullptr, 0);
     return CurrentProcessId;
-}
-
-const int kCancelEnds[] = {IDCANCEL, 0};
-
-bool EndDialogOn(HWND dialog, UINT message, WPARAM wParam, const int *endings)
-{
-    if (message == WM_CLOSE) {
-        EndDialog(dialog, 0);
-        return true;
-    }
-    if (message != WM_COMMAND)
-        return false;
-    for (const int *ending = endings; *ending; ++ending) {
-        if (LOWORD(wParam) == *ending) {
-            EndDialog(dialog, *ending);
-            return true;
-        }
-    }
-    return false;
 }

@@ -1,10 +1,10 @@
-#include "app/figurecells.h"
+#include "core/figurecells.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "app/appstate.h"
-#include "app/processrecord.h"
+#include "core/appstate.h"
+#include "core/processrecord.h"
 
 namespace {
 

@@ -14,24 +14,6 @@ extern HICON g_smallIcon;            // icon 101 at small-icon size
 extern HICON g_usageIcon;            // icon 120 at small-icon size
 extern HWND g_mainWindow;            // the main window once it is created
 
-// A zero-terminated table of (slot, string id): each slot receives a heap copy of its string.
-struct LazyStringTable {
-    char **slot;
-    UINT id;
-};
-
-// Titles handed to the detail views, loaded once at start-up.
-extern char *g_titleModules;      // 458 "Modules -- "
-extern char *g_titleModuleUsage;  // 459 "Module usage"
-extern char *g_titleBadVersion;   // 460 "Incorrect Version"
-extern char *g_titleProcessTree;  // 461 "Process Tree"
-extern char *g_titleStartupInfo;  // 462 "Startup Information -- "
-extern char *g_titleThreads;      // 463 "Threads -- "
-extern char *g_titlePriority;     // 464 "Priority -- "
-extern char *g_titleMemory;       // 465 "Memory -- "
-extern char *g_titleHeap;         // 466 "Heap -- "
-extern const LazyStringTable g_viewTitleTable[];
-
 // Sets IsNt and IsNt5 from a GetVersion() value; returns IsNt.
 bool DetectOsFromVersion(DWORD version);
 bool DetectOs();
@@ -40,7 +22,9 @@ bool DetectOs();
 // absent); null only when memory runs out. Free with FreeResString.
 char *LoadResString(UINT id);
 void FreeResString(char *text);
-void LoadLazyStrings(const LazyStringTable *table);
+// String-table entry `id`, loaded on its first use and kept for the run: the one way a text that
+// is shown again and again is loaded. "" when absent or when memory runs out; never null.
+const char *ResText(UINT id);
 
 // MessageBoxA with string `id` as text and the class name as caption.
 int ShowResMessage(HWND owner, UINT id, UINT type);

@@ -1,13 +1,13 @@
-#include "settings/settings.h"
+#include "core/settings.h"
 
 #include <commctrl.h>
 #include <cstdio>
 #include <cstring>
 
-#include "app/appstate.h"
-#include "app/columns.h"
-#include "app/processlist.h"
-#include "settings/numlist.h"
+#include "core/appstate.h"
+#include "core/columns.h"
+#include "core/numlist.h"
+#include "core/processlist.h"
 
 Settings g_settings;
 const char *g_settingsKeyPath = "Software\\Orvik\\kelvane";

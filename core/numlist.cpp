@@ -1,4 +1,4 @@
-#include "settings/numlist.h"
+#include "core/numlist.h"
 
 static bool IsBlank(char c)
 {

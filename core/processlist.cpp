@@ -1,4 +1,4 @@
-#include "app/processlist.h"
+#include "core/processlist.h"
 
 #include <commctrl.h>
 
@@ -7,13 +7,13 @@
 #include <cstring>
 #include <unordered_map>
 
-#include "app/appstate.h"
-#include "app/columns.h"
-#include "app/figurecells.h"
-#include "providers/exports.h"
-#include "app/prioritynames.h"
+#include "core/appstate.h"
+#include "core/columns.h"
+#include "core/figurecells.h"
+#include "core/prioritynames.h"
+#include "core/settings.h"
+#include "core/sysapi.h"
 #include "resource.h"
-#include "settings/settings.h"
 
 HWND g_processList = nullptr;
 ProcessRecord *g_recordHead = nullptr;
@@ -33,14 +33,8 @@ bool HeaderDrawsSortArrows()
 {
     static int major = -1;
     if (major < 0) {
-        struct VersionInfo { // DLLVERSIONINFO
-            DWORD cbSize, dwMajorVersion, dwMinorVersion, dwBuildNumber, dwPlatformID;
-        };
-        HRESULT(CALLBACK * getVersion)(VersionInfo *) = nullptr;
-        const ExportSlot slots[] = {{"DllGetVersion", &getVersion}};
-        const ExportLibrary controls[] = {Library("COMCTL32.DLL", kLoadedOnly, kOptional, slots)};
-        BindLibraries(g_systemExports, controls);
-        VersionInfo info = {sizeof info, 0, 0, 0, 0};
+        HRESULT(CALLBACK *getVersion)(DllVersion *) = SysApi().ComctlDllGetVersion;
+        DllVersion info = {sizeof info, 0, 0, 0, 0};
         major = getVersion && SUCCEEDED(getVersion(&info)) ? static_cast<int>(info.dwMajorVersion) : 0;
     }
     return major >= 6;
@@ -126,13 +120,11 @@ int InsertionIndex(HWND list, const ProcessRecord *record)
 
 bool InsertListColumn(HWND list, int index, const ColumnEntry &entry)
 {
-    char title[MAX_PATH] = "";
-    LoadStringA(g_instance, entry.stringId, title, sizeof title);
     LVCOLUMNA column = {};
     column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
     column.fmt = LVCFMT_LEFT;
     column.cx = entry.width;
-    column.pszText = title;
+    column.pszText = const_cast<char *>(ResText(entry.stringId));
     column.iSubItem = index;
     return SendMessageA(list, LVM_INSERTCOLUMNA, index, reinterpret_cast<LPARAM>(&column)) >= 0;
 }
@@ -300,7 +292,7 @@ void RepaintChangedFigures(HWND list)
     g_figuresRepaint = false;
 }
 
-void DropProcessRecord(HWND list, ProcessRecord *record)
+void ForgetProcess(HWND list, ProcessRecord *record)
 {
     const DWORD id = record->id, kind = record->kind;
     const int index = FindRowOf(list, record);

@@ -1,4 +1,4 @@
-#include "app/save.h"
+#include "core/save.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
@@ -7,19 +7,17 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/appstate.h"
-#include "app/processlist.h"
-#include "providers/exports.h"
+#include "core/appstate.h"
+#include "core/processlist.h"
+#include "core/settings.h"
+#include "core/sysapi.h"
 #include "resource.h"
-#include "settings/settings.h"
 
 FILE *g_saveFile = nullptr;
 
 namespace {
 
 char g_savePath[MAX_PATH];  // proposed again by every save dialog
-char *g_filter;             // 479, with every '|' turned into a zero byte
-char *g_defaultExtension;   // 482 "txt"
 char g_openPath[MAX_PATH];  // where g_saveFile goes once complete, for error messages too
 char g_openTemp[MAX_PATH];  // the file g_saveFile writes to; empty when it is g_openPath itself
 
@@ -41,16 +39,19 @@ void NoteFailure(SaveError *error, int crt, DWORD system)
     }
 }
 
-void PrepareDialogTexts()
+// The filter list of the save dialog: string 479 with every '|' turned into a zero byte, and
+// ending in two of them.
+void MakeSaveFilter(char (&filter)[MAX_PATH + 2])
 {
-    if (!g_filter) {
-        g_filter = LoadResString(IDS_SAVE_FILTER);
-        for (char *p = g_filter; p && *p; p = const_cast<char *>(NextChar(p)))
-            if (*p == '|')
-                *p = '\0';
+    std::memset(filter, 0, sizeof filter);
+    lstrcpynA(filter, ResText(IDS_SAVE_FILTER), MAX_PATH);
+    // Step past a character before cutting at it: stepping from a zero byte goes nowhere.
+    for (char *p = filter; *p;) {
+        char *next = const_cast<char *>(NextChar(p));
+        if (*p == '|')
+            *p = '\0';
+        p = next;
     }
-    if (!g_defaultExtension)
-        g_defaultExtension = LoadResString(IDS_SAVE_DEFEXT);
 }
 
 // Tells the user which file could not be written and the system's reason.
@@ -91,14 +92,7 @@ bool CreateTempBeside(const char *path, char *temp, SaveError *error)
 // Windows 95 has no replacing rename; there the old file is deleted first.
 bool PutInPlace(const char *temp, const char *path, SaveError *error)
 {
-    static BOOL(WINAPI * moveFileEx)(LPCSTR, LPCSTR, DWORD) = nullptr;
-    static bool bound = false;
-    if (!bound) {
-        const ExportSlot slots[] = {{"MoveFileExA", &moveFileEx}};
-        const ExportLibrary kernel[] = {Library("KERNEL32.DLL", kLoadedOnly, kOptional, slots)};
-        BindLibraries(g_systemExports, kernel);
-        bound = true;
-    }
+    BOOL(WINAPI *moveFileEx)(LPCSTR, LPCSTR, DWORD) = SysApi().MoveFileExA;
     if (moveFileEx && moveFileEx(temp, path, MOVEFILE_REPLACE_EXISTING))
         return true;
     if (moveFileEx && GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) {
@@ -156,15 +150,16 @@ bool FinishFile(HWND owner, FILE *file, const char *path, const char *temp)
 
 const char *ChooseSaveFile(HWND owner)
 {
-    PrepareDialogTexts();
+    char filter[MAX_PATH + 2];
+    MakeSaveFilter(filter);
     OPENFILENAMEA dialog = {};
     dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
     dialog.hwndOwner = owner;
-    dialog.lpstrFilter = g_filter;
+    dialog.lpstrFilter = filter;
     dialog.nFilterIndex = 1;
     dialog.lpstrFile = g_savePath;
     dialog.nMaxFile = MAX_PATH;
-    dialog.lpstrDefExt = g_defaultExtension;
+    dialog.lpstrDefExt = ResText(IDS_SAVE_DEFEXT);
     dialog.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_EXTENSIONDIFFERENT | OFN_PATHMUSTEXIST;
     return GetSaveFileNameA(&dialog) ? g_savePath : nullptr;
 }

@@ -1,4 +1,4 @@
-#include "app/appstate.h"
+#include "core/appstate.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -13,29 +13,6 @@ char g_className[MAX_PATH];
 HICON g_smallIcon = nullptr;
 HICON g_usageIcon = nullptr;
 HWND g_mainWindow = nullptr;
-
-char *g_titleModules;
-char *g_titleModuleUsage;
-char *g_titleBadVersion;
-char *g_titleProcessTree;
-char *g_titleStartupInfo;
-char *g_titleThreads;
-char *g_titlePriority;
-char *g_titleMemory;
-char *g_titleHeap;
-
-const LazyStringTable g_viewTitleTable[] = {
-    {&g_titleModules, IDS_TITLE_MODULES},
-    {&g_titleModuleUsage, IDS_TITLE_MODULEUSAGE},
-    {&g_titleBadVersion, IDS_TITLE_BADVERSION},
-    {&g_titleProcessTree, IDS_TITLE_PROCESSTREE},
-    {&g_titleStartupInfo, IDS_TITLE_STARTUPINFO},
-    {&g_titleThreads, IDS_TITLE_THREADS},
-    {&g_titlePriority, IDS_TITLE_PRIORITY},
-    {&g_titleMemory, IDS_TITLE_MEMORY},
-    {&g_titleHeap, IDS_TITLE_HEAP},
-    {nullptr, 0},
-};
 
 bool DetectOsFromVersion(DWORD version)
 {
@@ -67,10 +44,30 @@ void FreeResString(char *text)
     std::free(text);
 }
 
-void LoadLazyStrings(const LazyStringTable *table)
+const char *ResText(UINT id)
 {
-    for (; table->slot && !*table->slot; ++table)
-        *table->slot = LoadResString(table->id);
+    struct Loaded {
+        UINT id;
+        char *text;
+    };
+    static Loaded *loaded;
+    static size_t count, capacity;
+    for (size_t i = 0; i < count; ++i)
+        if (loaded[i].id == id)
+            return loaded[i].text;
+    if (count == capacity) {
+        const size_t grown = capacity ? 2 * capacity : 64;
+        void *more = std::realloc(loaded, grown * sizeof *loaded);
+        if (!more)
+            return "";
+        loaded = static_cast<Loaded *>(more);
+        capacity = grown;
+    }
+    char *text = LoadResString(id);
+    if (!text)
+        return "";
+    loaded[count++] = {id, text};
+    return text;
 }
 
 int ShowResMessage(HWND owner, UINT id, UINT type)

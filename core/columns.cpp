@@ -1,4 +1,4 @@
-#include "app/columns.h"
+#include "core/columns.h"
 
 #include <commctrl.h>
 

@@ -1,0 +1,18 @@
+// The optional system functions the program calls outside the providers, bound once, on first
+// use, from one table per library. A function that an older system lacks is null here, and its
+// caller takes the older way. The providers bind their own libraries in providers/bind.cpp.
+#pragma once
+#include <windows.h>
+
+struct DllVersion { // DLLVERSIONINFO
+    DWORD cbSize, dwMajorVersion, dwMinorVersion, dwBuildNumber, dwPlatformID;
+};
+
+struct SystemApi {
+    // KERNEL32
+    BOOL(WINAPI *MoveFileExA)(LPCSTR from, LPCSTR to, DWORD flags); // not on Windows 95
+    // COMCTL32
+    HRESULT(CALLBACK *ComctlDllGetVersion)(DllVersion *info);
+};
+
+const SystemApi &SysApi();

@@ -11,14 +11,14 @@ DialogHost *GetViewHost(HWND dialog)
     return reinterpret_cast<DialogHost *>(GetWindowLongPtrA(dialog, DWLP_USER));
 }
 
-void SetupColumnHeader(HWND dialog, const DialogSpec &spec)
+void SetupColumnHeader(HWND dialog, const DialogSpec &desc)
 {
-    const LPARAM tabs = reinterpret_cast<LPARAM>(spec.tabs);
-    SendDlgItemMessageA(dialog, spec.listId, LB_SETTABSTOPS, spec.tabCount, tabs);
-    SendDlgItemMessageA(dialog, spec.headerId, EM_SETTABSTOPS, spec.tabCount, tabs);
-    char *text = LoadResString(spec.headerString);
+    const LPARAM tabs = reinterpret_cast<LPARAM>(desc.tabs);
+    SendDlgItemMessageA(dialog, desc.listId, LB_SETTABSTOPS, desc.tabCount, tabs);
+    SendDlgItemMessageA(dialog, desc.headerId, EM_SETTABSTOPS, desc.tabCount, tabs);
+    char *text = LoadResString(desc.headerString);
     if (text)
-        SetDlgItemTextA(dialog, spec.headerId, text);
+        SetDlgItemTextA(dialog, desc.headerId, text);
     FreeResString(text);
 }
 
@@ -53,51 +53,51 @@ bool SameSize(const RECT &a, const RECT &b)
 
 void InitView(HWND dialog, DialogHost *host)
 {
-    const DialogSpec &spec = *host->spec;
+    const DialogSpec &desc = *host->desc;
     host->dialog = dialog;
     SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(host));
     ApplyDbcsFont(dialog);
-    if (spec.besideNameColumn)
+    if (desc.besideNameColumn)
         PlaceBesideNameColumn(dialog);
     GetClientRect(dialog, &host->savedClient);
-    host->list = spec.listId ? GetDlgItem(dialog, spec.listId) : nullptr;
-    if (spec.setTitle)
+    host->list = desc.listId ? GetDlgItem(dialog, desc.listId) : nullptr;
+    if (desc.setTitle)
         SetWindowTextA(dialog, ViewTitle);
-    if (spec.headerId)
-        SetupColumnHeader(dialog, spec);
-    if (spec.init)
-        spec.init(host);
-    if (spec.fill)
-        spec.fill(host);
-    if (spec.refreshSeconds && *spec.refreshSeconds != 0)
-        StartViewTimer(host, static_cast<UINT>(*spec.refreshSeconds) * 1000);
+    if (desc.headerId)
+        SetupColumnHeader(dialog, desc);
+    if (desc.init)
+        desc.init(host);
+    if (desc.fill)
+        desc.fill(host);
+    if (desc.refreshSeconds && *desc.refreshSeconds != 0)
+        StartViewTimer(host, static_cast<UINT>(*desc.refreshSeconds) * 1000);
 }
 
 void OnViewSize(DialogHost *host, int width, int height)
 {
     bool listResized = false;
-    if (host->spec->resizable && host->list) {
+    if (host->desc->resizable && host->list) {
         RECT before = {}, after = {};
         GetWindowRect(host->list, &before);
         FollowDialogSize(host->dialog, host->list, width, height, &host->savedClient);
         GetWindowRect(host->list, &after);
         listResized = !SameSize(before, after);
     }
-    if (host->spec->size)
-        host->spec->size(host, listResized);
+    if (host->desc->size)
+        host->desc->size(host, listResized);
 }
 
 void OnViewTimer(DialogHost *host)
 {
-    void (*tick)(DialogHost *) = host->spec->tick ? host->spec->tick : host->spec->fill;
+    void (*tick)(DialogHost *) = host->desc->tick ? host->desc->tick : host->desc->fill;
     if (tick)
         tick(host);
 }
 
 // True when `id` is one of the dialog's own ending commands.
-bool IsEnding(const DialogSpec &spec, WORD id)
+bool IsEnding(const DialogSpec &desc, WORD id)
 {
-    for (const int *ending = spec.endings; ending && *ending; ++ending)
+    for (const int *ending = desc.endings; ending && *ending; ++ending)
         if (id == *ending)
             return true;
     return false;
@@ -107,13 +107,13 @@ bool IsEnding(const DialogSpec &spec, WORD id)
 // command.
 bool OnViewCommand(DialogHost *host, WORD id, WORD code)
 {
-    if (id == IDCANCEL || IsEnding(*host->spec, id)) {
+    if (id == IDCANCEL || IsEnding(*host->desc, id)) {
         EndHostedDialog(host, id);
         return true;
     }
-    if (!host->spec->open || id != host->spec->listId || code != LBN_DBLCLK)
+    if (!host->desc->open || id != host->desc->listId || code != LBN_DBLCLK)
         return false;
-    host->spec->open(host);
+    host->desc->open(host);
     return true;
 }
 
@@ -134,8 +134,8 @@ bool HandleViewMessage(DialogHost *host, UINT message, WPARAM wParam, LPARAM lPa
             OnViewTimer(host);
         return true;
     case WM_NOTIFY:
-        *result = host->spec->notify &&
-                  host->spec->notify(host, reinterpret_cast<const NMHDR *>(lParam));
+        *result = host->desc->notify &&
+                  host->desc->notify(host, reinterpret_cast<const NMHDR *>(lParam));
         return true;
     case WM_CLOSE:
         EndHostedDialog(host, 0);
@@ -143,8 +143,8 @@ bool HandleViewMessage(DialogHost *host, UINT message, WPARAM wParam, LPARAM lPa
     case WM_COMMAND:
         return OnViewCommand(host, LOWORD(wParam), HIWORD(wParam));
     case WM_DESTROY:
-        if (host->spec->destroy)
-            host->spec->destroy(host);
+        if (host->desc->destroy)
+            host->desc->destroy(host);
         *result = FALSE;
         return true;
     case WM_NCDESTROY:
@@ -167,26 +167,26 @@ INT_PTR CALLBACK ViewDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     INT_PTR result;
     if (HandleViewMessage(host, message, wParam, lParam, &result))
         return result;
-    return host->spec->message && host->spec->message(host, message, wParam, lParam);
+    return host->desc->message && host->desc->message(host, message, wParam, lParam);
 }
 
 } // namespace
 
-INT_PTR OpenView(HWND owner, int templateId, const DialogSpec *spec, void *state)
+INT_PTR OpenView(HWND owner, int templateId, const DialogSpec *desc, void *state)
 {
     DialogHost host = {};
-    host.spec = spec;
+    host.desc = desc;
     host.state = state;
     return DialogBoxParamA(g_instance, MAKEINTRESOURCEA(templateId), owner, ViewDialogProc,
                            reinterpret_cast<LPARAM>(&host));
 }
 
-INT_PTR OpenProcessView(int templateId, const char *titlePrefix, const DialogSpec *spec,
+INT_PTR OpenProcessView(int templateId, const char *titlePrefix, const DialogSpec *desc,
                         void *state)
 {
     if (!PrepareProcessView(titlePrefix))
         return 0;
-    return OpenView(g_mainWindow, templateId, spec, state);
+    return OpenView(g_mainWindow, templateId, desc, state);
 }
 
 void EndHostedDialog(DialogHost *host, INT_PTR result)
@@ -200,16 +200,16 @@ void EndHostedDialog(DialogHost *host, INT_PTR result)
 
 bool HandleViewKey(DialogHost *host, UINT key)
 {
-    const DialogSpec &spec = *host->spec;
+    const DialogSpec &desc = *host->desc;
     if (key == VK_F5) {
-        void (*refresh)(DialogHost *) = spec.refresh ? spec.refresh : spec.fill;
+        void (*refresh)(DialogHost *) = desc.refresh ? desc.refresh : desc.fill;
         if (refresh)
             refresh(host);
         return true;
     }
     if (key == VK_F2 || (key == 'S' && GetKeyState(VK_CONTROL) < 0)) {
-        if (spec.save)
-            spec.save(host);
+        if (desc.save)
+            desc.save(host);
         else
             SaveListBox(host->dialog, host->list);
         return true;

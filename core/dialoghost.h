@@ -16,7 +16,7 @@ struct DialogSpec;
 
 // One open dialog. It lives on the stack of OpenView for as long as the dialog does.
 struct DialogHost {
-    const DialogSpec *spec;
+    const DialogSpec *desc; // what the dialog is and does
     void *state;       // the dialog's own state, handed to OpenView; may be null
     HWND dialog;
     HWND list;         // the control that shows the view's lines; null when it has none
@@ -66,10 +66,10 @@ struct DialogSpec {
 
 // Runs the dialog modally over `owner` with `state` as its state; returns the dialog's result
 // (0 for the close box, IDCANCEL for Escape, else the result it was ended with).
-INT_PTR OpenView(HWND owner, int templateId, const DialogSpec *spec, void *state = nullptr);
+INT_PTR OpenView(HWND owner, int templateId, const DialogSpec *desc, void *state = nullptr);
 // Opens a per-process view over the main window for the selected process, with ViewTitle set to
 // prefix + its name; nothing opens without one.
-INT_PTR OpenProcessView(int templateId, const char *titlePrefix, const DialogSpec *spec,
+INT_PTR OpenProcessView(int templateId, const char *titlePrefix, const DialogSpec *desc,
                         void *state = nullptr);
 // Ends the dialog with `result` (once: later calls do nothing) and stops its refresh timer.
 void EndHostedDialog(DialogHost *host, INT_PTR result);

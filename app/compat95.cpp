@@ -1,4 +1,4 @@
-// The C++ runtime of the 32-bit build brings in a thread library that imports three kernel
+// The C++ runtime of the 32-bit build brings in a thread library that imports four kernel
 // functions Windows 95 does not have; an executable importing them would not even start there.
 // This file supplies those import slots itself, bound at run time: the real function where the
 // system has it, a plain fallback where it does not. It is linked straight into each 32-bit
@@ -15,11 +15,13 @@ namespace {
 typedef ULONGLONG(WINAPI *TickCount64Fn)();
 typedef PVOID(WINAPI *AddVectoredFn)(ULONG, PVECTORED_EXCEPTION_HANDLER);
 typedef ULONG(WINAPI *RemoveVectoredFn)(PVOID);
+typedef BOOL(WINAPI *DebuggerPresentFn)();
 
 struct NewerKernelApi {
     TickCount64Fn GetTickCount64;
     AddVectoredFn AddVectoredExceptionHandler;
     RemoveVectoredFn RemoveVectoredExceptionHandler;
+    DebuggerPresentFn IsDebuggerPresent; // from Windows 98 and NT 4 on
 };
 NewerKernelApi s_kernel;
 
@@ -27,6 +29,7 @@ const ExportSlot kNewerKernel[] = {
     {"GetTickCount64", &s_kernel.GetTickCount64},
     {"AddVectoredExceptionHandler", &s_kernel.AddVectoredExceptionHandler},
     {"RemoveVectoredExceptionHandler", &s_kernel.RemoveVectoredExceptionHandler},
+    {"IsDebuggerPresent", &s_kernel.IsDebuggerPresent},
 };
 const ExportLibrary kNewerKernelLibraries[] = {
     Library("KERNEL32.DLL", kLoadedOnly, kOptional, kNewerKernel),
@@ -66,6 +69,12 @@ ULONG WINAPI RemoveVectoredHandler(PVOID handle)
     return real && handle ? real(handle) : 0;
 }
 
+BOOL WINAPI DebuggerPresent()
+{
+    const DebuggerPresentFn real = Kernel().IsDebuggerPresent;
+    return real ? real() : FALSE;
+}
+
 } // namespace
 
 // The import slots the runtime's references resolve to.
@@ -76,6 +85,8 @@ extern void *const kImportAddVectored __asm__("__imp__AddVectoredExceptionHandle
 void *const kImportAddVectored = reinterpret_cast<void *>(AddVectoredHandler);
 extern void *const kImportRemoveVectored __asm__("__imp__RemoveVectoredExceptionHandler@4");
 void *const kImportRemoveVectored = reinterpret_cast<void *>(RemoveVectoredHandler);
+extern void *const kImportDebuggerPresent __asm__("__imp__IsDebuggerPresent@0");
+void *const kImportDebuggerPresent = reinterpret_cast<void *>(DebuggerPresent);
 }
 
 #endif

@@ -12,8 +12,10 @@
 // the one dialog host, core/dialoghost.cpp), run actions (actions/) or refresh the list. A
 // refresh asks the fill layer (providers/fill.cpp) to run the active provider (9x or NT), which
 // hands each process to AddOrUpdateProcess (core/processlist.cpp), and answers whether the
-// selection was lost, so that the main window updates its commands and status line; the list
-// view then asks for each cell's text on demand through WM_NOTIFY. Settings (core/settings.cpp)
+// selection was lost, so that the main window updates its commands and status line. The pass
+// ends by putting rows sorted by a figure column back in order, or by repainting only the
+// figure cells whose texts changed; the list view then asks for each cell's text on demand
+// through WM_NOTIFY. Settings (core/settings.cpp)
 // are read before the window exists and written back when it is destroyed or the session ends.
 #include <windows.h>
 

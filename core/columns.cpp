@@ -25,6 +25,14 @@ const ColumnKind kExtraKinds[kExtraColumnCount] = {
     ColumnCpu, ColumnCpuTime, ColumnWorkingSet, ColumnPrivateBytes,
     ColumnThreads, ColumnHandles, ColumnStarted};
 
+// Default widths by kind, in the order of ColumnKind.
+const WORD kDefaultWidths[] = {100, 75, 75, 55, 50, 250, 45, 65, 80, 85, 55, 110};
+static_assert(sizeof kDefaultWidths / sizeof kDefaultWidths[0] == ColumnStarted + 1,
+              "a default width for every kind");
+// Narrower columns cannot be found to widen again; wider ones come only from bad settings.
+const int kMinColumnWidth = 8;
+const int kMaxColumnWidth = 4000;
+
 const int kBaseNtCount = 4;
 const int kMaxColumns = kBaseNtCount + kExtraColumnCount;
 
@@ -97,15 +105,32 @@ ColumnEntry *BaseColumns(int *count)
     return base;
 }
 
+WORD BoundedColumnWidth(int width, ColumnKind kind)
+{
+    if (width >= kMinColumnWidth && width <= kMaxColumnWidth)
+        return static_cast<WORD>(width);
+    return kDefaultWidths[kind];
+}
+
+void BoundStoredWidths()
+{
+    for (int i = 0; g_columnsNt[i].stringId; ++i)
+        g_columnsNt[i].width = BoundedColumnWidth(g_columnsNt[i].width, kKindsNt[i]);
+    for (int i = 0; g_columns9x[i].stringId; ++i)
+        g_columns9x[i].width = BoundedColumnWidth(g_columns9x[i].width, kKinds9x[i]);
+    for (int i = 0; i < kExtraColumnCount; ++i)
+        g_extraColumnWidths[i] = BoundedColumnWidth(g_extraColumnWidths[i], kExtraKinds[i]);
+}
+
 void CaptureColumnWidths(HWND list)
 {
     for (int i = 0; list && i < g_columnCount; ++i) {
-        const LRESULT width = SendMessageA(list, LVM_GETCOLUMNWIDTH, i, 0);
-        if (width < 0 || width > 0xFFFF)
-            continue;
-        g_columns[i].width = static_cast<WORD>(width);
+        const LRESULT shown = SendMessageA(list, LVM_GETCOLUMNWIDTH, i, 0);
+        const WORD width =
+            BoundedColumnWidth(shown > kMaxColumnWidth ? -1 : static_cast<int>(shown), g_columnKinds[i]);
+        g_columns[i].width = width;
         if (g_columns == g_builtColumns)
-            *g_widthHomes[i] = static_cast<WORD>(width);
+            *g_widthHomes[i] = width;
     }
 }
 

@@ -47,5 +47,10 @@ void SetExtraColumns(unsigned mask);
 ColumnEntry *BaseColumns(int *count);
 // Takes the widths the list shows now as the widths of their columns, base or extra.
 void CaptureColumnWidths(HWND list);
+// The width a column of this kind is shown at, in 96-dpi pixels: `width` within sane bounds,
+// the column's default width outside them.
+WORD BoundedColumnWidth(int width, ColumnKind kind);
+// Gives every stored width of every set (base and extra) outside the bounds its default.
+void BoundStoredWidths();
 // Index of the first column of this kind in the active set, or -1.
 int FindColumn(ColumnKind kind);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/appstate.h"
+#include "core/localtime.h"
 #include "core/processrecord.h"
 
 namespace {
@@ -24,9 +25,9 @@ long long FigureValue(ColumnKind kind, const ProcessRecord &record)
     case ColumnCpuTime:
         return static_cast<long long>(f.cpuTime);
     case ColumnWorkingSet:
-        return static_cast<long long>(f.workingSet);
+        return f.workingSet == kFigureUnknown ? -1 : static_cast<long long>(f.workingSet);
     case ColumnPrivateBytes:
-        return static_cast<long long>(f.privateBytes);
+        return f.privateBytes == kFigureUnknown ? -1 : static_cast<long long>(f.privateBytes);
     case ColumnThreads:
         return record.threadCount;
     case ColumnHandles:
@@ -47,14 +48,8 @@ const NUMBERFMTA &WholeNumberFormat()
         char grouping[16] = "";
         GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, decimal, sizeof decimal);
         GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, thousands, sizeof thousands);
-        // "3;0" groups by three, "3;2;0" by three then two: the digits before a final 0.
-        if (GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SGROUPING, grouping, sizeof grouping)) {
-            UINT value = 0;
-            for (const char *p = grouping; *p; ++p)
-                if (*p >= '1' && *p <= '9')
-                    value = value * 10 + static_cast<UINT>(*p - '0');
-            format.Grouping = value;
-        }
+        if (GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SGROUPING, grouping, sizeof grouping))
+            format.Grouping = GroupingFromLocale(grouping);
     }
     return format;
 }
@@ -75,11 +70,11 @@ void FormatKilobytes(ULONGLONG bytes, char *text, size_t size)
 // The start time in the user's short date and time formats.
 void FormatStart(ULONGLONG start, char *text, size_t size)
 {
-    FILETIME utc, local;
+    FILETIME utc;
     utc.dwLowDateTime = static_cast<DWORD>(start);
     utc.dwHighDateTime = static_cast<DWORD>(start >> 32);
     SYSTEMTIME fields;
-    if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToSystemTime(&local, &fields))
+    if (!UtcToLocalFields(utc, nullptr, &fields))
         return;
     const int date = GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &fields, nullptr, text,
                                     static_cast<int>(size));
@@ -94,6 +89,23 @@ void FormatStart(ULONGLONG start, char *text, size_t size)
 }
 
 } // namespace
+
+UINT GroupingFromLocale(const char *text)
+{
+    // The locale writes the group sizes from the decimal point leftwards, "3;2;0"; a final 0
+    // repeats the group before it, without one the digits beyond the last group stay together.
+    // The number format takes the same digits the other way: a final 0 there stops repeating.
+    UINT value = 0;
+    char last = '\0';
+    for (const char *p = text; *p; ++p)
+        if (*p >= '0' && *p <= '9' && value < 100000000) {
+            value = value * 10 + static_cast<UINT>(*p - '0');
+            last = *p;
+        }
+    if (last == '0')
+        return value / 10; // repeats
+    return value * 10;     // stops after the last group
+}
 
 bool IsFigureColumn(ColumnKind kind)
 {
@@ -127,6 +139,18 @@ void FormatFigureCell(ColumnKind kind, const ProcessRecord &record, char *text, 
         std::snprintf(text, size, "%lld", value);
         break;
     }
+}
+
+bool FigureTextsDiffer(ColumnKind kind, const ProcessRecord &a, const ProcessRecord &b)
+{
+    // The texts show whole seconds and whole kilobytes; below that they cannot differ.
+    long long divisor = 1;
+    if (kind == ColumnCpuTime)
+        divisor = kTicksPerSecond;
+    else if (kind == ColumnWorkingSet || kind == ColumnPrivateBytes)
+        divisor = 1024;
+    const long long x = FigureValue(kind, a), y = FigureValue(kind, b);
+    return (x < 0 || y < 0) ? x != y : x / divisor != y / divisor;
 }
 
 int CompareFigures(ColumnKind kind, const ProcessRecord &a, const ProcessRecord &b)

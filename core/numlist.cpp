@@ -7,13 +7,21 @@ static bool IsBlank(char c)
 
 static bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-bool NextNumber(NumberList *list, int32_t *value)
+// Whether nothing but white space is left before the list's end.
+static bool OnlyBlanksLeft(const NumberList &list)
+{
+    for (size_t p = list.pos; p < list.size && list.data[p] != '\0'; ++p)
+        if (!IsBlank(list.data[p]))
+            return false;
+    return true;
+}
+
+// Reads a number at the list's position (no separator before it).
+static bool ReadNumber(NumberList *list, int32_t *value)
 {
     const char *data = list->data;
     size_t size = list->size;
-    if (list->pos >= size || data[list->pos] == '\0')
-        return false;
-    size_t p = ++list->pos; // the separator, whatever it is
+    size_t p = list->pos;
 
     while (p < size && IsBlank(data[p]))
         ++p;
@@ -44,6 +52,14 @@ bool NextNumber(NumberList *list, int32_t *value)
     else
         *value = magnitude == 0x80000000u ? INT32_MIN : -static_cast<int32_t>(magnitude);
     return true;
+}
+
+bool NextNumber(NumberList *list, int32_t *value)
+{
+    if (list->pos >= list->size || list->data[list->pos] == '\0')
+        return false;
+    ++list->pos; // the separator, whatever it is
+    return ReadNumber(list, value);
 }
 
 void ParseWindowSize(const char *data, size_t size, int *width, int *height)
@@ -84,7 +100,11 @@ bool ParseExtraColumns(const char *data, size_t size, int count, unsigned *mask)
     unsigned chosen = 0;
     int32_t n;
     NumberList list = MakeNumberList(data, size);
-    while (NextNumber(&list, &n)) {
+    // A list typed by hand may start with its first number instead of a blank, and may end in
+    // white space.
+    const bool bare = size > 0 && IsDigit(data[0]);
+    while (!OnlyBlanksLeft(list) &&
+           (bare && list.pos == 0 ? ReadNumber(&list, &n) : NextNumber(&list, &n))) {
         if (n < 1 || n > count || n > 31 || (chosen & (1u << (n - 1))))
             return false;
         chosen |= 1u << (n - 1);

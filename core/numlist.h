@@ -38,7 +38,8 @@ bool ParseFlag(const char *data, size_t size);
 void ParseRefreshTimes(const char *data, size_t size, RefreshIntervals *times);
 
 // "ExtraColumns": the numbers (1 to `count`) of the shown extra columns, in any order, into a
-// mask with bit n-1 for column n. A number out of range or given twice makes the whole list bad:
+// mask with bit n-1 for column n. The list may start with its first number or with a separator;
+// trailing white space ends it. A number out of range or given twice makes the whole list bad:
 // returns false and leaves `mask` alone. An empty list shows none.
 bool ParseExtraColumns(const char *data, size_t size, int count, unsigned *mask);
 

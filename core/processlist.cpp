@@ -139,13 +139,6 @@ void LinkRecord(ProcessRecord *record)
     g_recordIndex[IdentityKey(record->id, record->kind)] = record;
 }
 
-bool SameFigures(const ProcessFigures &a, const ProcessFigures &b)
-{
-    return a.known == b.known && a.cpuTenths == b.cpuTenths && a.cpuTime == b.cpuTime &&
-           a.workingSet == b.workingSet && a.privateBytes == b.privateBytes &&
-           a.handleCount == b.handleCount;
-}
-
 int FindRowOf(HWND list, const ProcessRecord *record)
 {
     LVFINDINFOA find = {};
@@ -193,6 +186,47 @@ int ReviveRecord(HWND list, ProcessRecord *existing, const ProcessRecord *incomi
     existing->path[MAX_PATH - 1] = '\0';
     existing->flags |= RecordSeen;
     return (existing->flags & RecordNoDetails) ? 1 : InsertRow(list, existing);
+}
+
+// The columns, a bit per index, whose figure texts differ between what a record shows and what a
+// pass read.
+unsigned ChangedFigureCells(const ProcessRecord &shown, const ProcessRecord &read)
+{
+    unsigned cells = 0;
+    for (int column = 0; column < g_columnCount && column < 32; ++column)
+        if (IsFigureColumn(g_columnKinds[column]) &&
+            FigureTextsDiffer(g_columnKinds[column], shown, read))
+            cells |= 1u << column;
+    return cells;
+}
+
+// Whether every row sorts no earlier than the one above it.
+bool RowsInOrder(HWND list)
+{
+    const int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = 1; row < count; ++row)
+        if (CompareForInsertion(ItemRecord(list, row), list, row - 1) < 0)
+            return false;
+    return true;
+}
+
+// Marks the cells of the visible rows whose texts changed for repainting, and only those: a pass
+// over an idle machine changes few of them.
+void InvalidateChangedCells(HWND list)
+{
+    const int top = static_cast<int>(SendMessageA(list, LVM_GETTOPINDEX, 0, 0));
+    const int end = top + static_cast<int>(SendMessageA(list, LVM_GETCOUNTPERPAGE, 0, 0)) + 1;
+    for (int row = top; row < end; ++row) {
+        const ProcessRecord *record = ItemRecord(list, row);
+        for (int column = 0; record && column < g_columnCount && column < 32; ++column) {
+            RECT cell = {};
+            cell.top = column;
+            cell.left = LVIR_BOUNDS;
+            if ((record->changedCells & (1u << column)) &&
+                SendMessageA(list, LVM_GETSUBITEMRECT, row, reinterpret_cast<LPARAM>(&cell)))
+                InvalidateRect(list, &cell, FALSE);
+        }
+    }
 }
 
 } // namespace
@@ -247,26 +281,25 @@ int AddOrUpdateProcess(HWND list, const ProcessRecord *incoming)
             return 1;
         // The figures are kept even while no column shows them: the next pass's CPU share is
         // counted from them.
-        const bool figuresShown = g_extraColumns != 0;
         const bool changed = existing->priorityClass != incoming->priorityClass ||
                              (existing->threadCount != incoming->threadCount && !IsNt);
-        // Figures change on most rows in every pass: rather than look each row up, the list is
-        // repainted once after the pass (RepaintChangedFigures), asking the visible rows for
-        // their texts.
-        const bool figuresChanged =
-            figuresShown && (existing->threadCount != incoming->threadCount ||
-                             !SameFigures(existing->figures, incoming->figures));
+        const bool sortKeyChanged =
+            IsFigureColumn(g_columnKinds[g_sortColumn]) &&
+            CompareFigures(g_columnKinds[g_sortColumn], *existing, *incoming) != 0;
+        existing->changedCells = ChangedFigureCells(*existing, *incoming);
         existing->priorityClass = incoming->priorityClass;
         existing->threadCount = incoming->threadCount;
         existing->figures = incoming->figures;
         // The row stays where it is, so the rows may no longer be in order.
-        if (changed || (figuresChanged && IsFigureColumn(g_columnKinds[g_sortColumn])))
+        if (changed || sortKeyChanged)
             g_rowsSorted = false;
         if (changed) {
             const int index = FindRowOf(list, existing);
             if (index >= 0)
                 AnnounceCells(list, index);
-        } else if (figuresChanged) {
+        } else if (existing->changedCells) {
+            // Figures change on most rows in every pass: rather than look each row up, the
+            // visible rows' changed cells are repainted once after the pass.
             g_figuresRepaint = true;
         }
         return 1;
@@ -278,6 +311,7 @@ int AddOrUpdateProcess(HWND list, const ProcessRecord *incoming)
     *record = *incoming;
     record->name[MAX_PATH - 1] = '\0';
     record->path[MAX_PATH - 1] = '\0';
+    record->changedCells = 0;
     LinkRecord(record);
     record->flags |= RecordSeen;
     if (record->flags & RecordNoDetails)
@@ -287,8 +321,19 @@ int AddOrUpdateProcess(HWND list, const ProcessRecord *incoming)
 
 void RepaintChangedFigures(HWND list)
 {
+    if (!g_rowsSorted && IsFigureColumn(g_columnKinds[g_sortColumn])) {
+        g_rowsSorted = RowsInOrder(list);
+        if (!g_rowsSorted) {
+            // Rows sorted by a figure follow it. The list keeps the selection and the scroll
+            // position, and repaints itself.
+            SortParams params = {kProcessListId, g_sortColumn, g_sortDirection};
+            g_rowsSorted = SendMessageA(list, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&params),
+                                        reinterpret_cast<LPARAM>(CompareRecords)) != 0;
+            g_figuresRepaint = false;
+        }
+    }
     if (g_figuresRepaint)
-        InvalidateRect(list, nullptr, FALSE);
+        InvalidateChangedCells(list);
     g_figuresRepaint = false;
 }
 
@@ -454,7 +499,9 @@ LRESULT SortByColumn(NMHDR *header)
 {
     NMLISTVIEW *view = reinterpret_cast<NMLISTVIEW *>(header);
     const int column = view->iSubItem;
-    g_sortDirection = column == g_sortColumn ? -g_sortDirection : 1;
+    // Figures read largest first on the first click; the other columns from the start.
+    const bool figure = column >= 0 && column < g_columnCount && IsFigureColumn(g_columnKinds[column]);
+    g_sortDirection = column == g_sortColumn ? -g_sortDirection : (figure ? -1 : 1);
     g_sortColumn = column;
     SortParams params = {static_cast<int>(header->idFrom), column, g_sortDirection};
     g_rowsSorted = SendMessageA(header->hwndFrom, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&params),

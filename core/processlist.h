@@ -26,7 +26,8 @@ ProcessRecord *FindProcessRecord(DWORD id, DWORD kind);
 // filter hid, whose identifier may have passed to another process meanwhile.
 const ProcessRecord *FindKnownProcess(DWORD id, DWORD kind);
 int AddOrUpdateProcess(HWND list, const ProcessRecord *record);
-// Repaints the list once when the last refresh pass changed figures its columns show.
+// Ends a refresh pass: rows sorted by a figure column are put back in order when a figure moved
+// one out of it; otherwise the visible cells whose figure texts changed are repainted.
 void RepaintChangedFigures(HWND list);
 // Removes the record and its row, if it has one: the process it described is gone, even if a new
 // one now has its identifier.

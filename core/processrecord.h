@@ -8,6 +8,8 @@ enum RecordFlags : DWORD {
     RecordNoDetails = 2, // kept in the chain, never shown as a row
     RecordExcluded = 4,  // filtered out by module usage: the sweep deletes its row, the record
                          // stays until a refresh pass meets the process again and restores it
+    RecordWider = 8,     // a 64-bit process seen by the 32-bit build: its memory figures come cut
+                         // to 32 bits, so none are shown
 };
 
 enum RecordKind : DWORD {
@@ -18,6 +20,9 @@ enum RecordKind : DWORD {
 
 // Live figures of a process from the system's process query (NT family); `known` is false when
 // none could be read in the last pass, and the figure columns then stay empty.
+// A memory figure that could not be read in full.
+const ULONGLONG kFigureUnknown = ~0ull;
+
 struct ProcessFigures {
     bool known;
     int cpuTenths;          // share of the machine over the last pass in 0.1 %; -1 = not known yet
@@ -43,4 +48,5 @@ struct ProcessRecord {
     char path[MAX_PATH];
     ULONGLONG createTime; // when the process started (a FILETIME); 0 = not known
     ProcessFigures figures; // its thread count is `threadCount`
+    unsigned changedCells;  // columns (bit per index) whose text the last pass changed
 };

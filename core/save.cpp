@@ -4,6 +4,7 @@
 #include <commdlg.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -54,8 +55,10 @@ void MakeSaveFilter(char (&filter)[MAX_PATH + 2])
     }
 }
 
-// Tells the user which file could not be written and the system's reason.
-void ReportSaveFailure(HWND owner, const char *path, const SaveError &error)
+// Tells the user which file could not be written and the system's reason, and where the new text
+// is when it was kept in a temporary file (`kept`, or null).
+void ReportSaveFailure(HWND owner, const char *path, const SaveError &error,
+                       const char *kept = nullptr)
 {
     char reason[256] = "";
     if (error.crt)
@@ -64,34 +67,74 @@ void ReportSaveFailure(HWND owner, const char *path, const SaveError &error)
         FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                        error.system, 0, reason, sizeof reason, nullptr);
     char *format = LoadResString(IDS_SAVE_FAILED);
-    char message[2 * MAX_PATH + 256];
-    std::snprintf(message, sizeof message, format && *format ? format : "%s\n%s", path, reason);
+    char message[3 * MAX_PATH + 512];
+    int length =
+        std::snprintf(message, sizeof message, format && *format ? format : "%s\n%s", path, reason);
     FreeResString(format);
+    if (kept && length >= 0 && static_cast<size_t>(length) < sizeof message) {
+        format = LoadResString(IDS_SAVE_KEPT_TEMP);
+        std::snprintf(message + length, sizeof message - length,
+                      format && *format ? format : "\n%s", kept);
+        FreeResString(format);
+    }
     MessageBoxA(owner, message, g_className, MB_OK | MB_ICONERROR);
 }
 
-// A new empty file beside `path`, in the same folder so that putting it in place is a rename.
+// A new empty file beside `path`, in the same folder so that putting it in place is a rename. The
+// name is made here rather than by GetTempFileNameA, which refuses folders over 246 characters:
+// its varying digits come first, so that where the folder leaves little room the name is cut
+// from its end and still varies.
 bool CreateTempBeside(const char *path, char *temp, SaveError *error)
 {
-    char folder[MAX_PATH];
-    lstrcpynA(folder, path, MAX_PATH);
-    char *slash = const_cast<char *>(FindLastChar(folder, '\\'));
-    char *other = const_cast<char *>(FindLastChar(folder, '/'));
+    const char *slash = FindLastChar(path, '\\');
+    const char *other = FindLastChar(path, '/');
     if (other > slash)
         slash = other;
-    if (slash)
-        slash[1] = '\0';
-    else
-        lstrcpyA(folder, ".");
-    if (GetTempFileNameA(folder, "kvs", 0, temp))
-        return true;
-    NoteFailure(error, 0, GetLastError());
+    const size_t folder = slash ? static_cast<size_t>(slash - path) + 1 : 0;
+    if (folder > MAX_PATH - 3) {
+        NoteFailure(error, 0, ERROR_FILENAME_EXCED_RANGE);
+        return false;
+    }
+    const DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
+    for (DWORD attempt = 0; attempt < 8; ++attempt) {
+        char name[16];
+        std::snprintf(name, sizeof name, "~%04lxkvs.tmp",
+                      static_cast<unsigned long>((seed + attempt * 0x9E37u) & 0xFFFF));
+        std::memcpy(temp, path, folder);
+        lstrcpynA(temp + folder, name, static_cast<int>(MAX_PATH - folder));
+        HANDLE file = CreateFileA(temp, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            CloseHandle(file);
+            return true;
+        }
+        if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) {
+            NoteFailure(error, 0, GetLastError());
+            return false;
+        }
+    }
+    NoteFailure(error, 0, ERROR_FILE_EXISTS);
     return false;
 }
 
-// Windows 95 has no replacing rename; there the old file is deleted first.
-bool PutInPlace(const char *temp, const char *path, SaveError *error)
+// Windows refuses to replace a read-only file; Wine replaces it. Refused the same way on both.
+bool ReadOnlyTarget(const char *path, SaveError *error)
 {
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY))
+        return false;
+    NoteFailure(error, 0, ERROR_ACCESS_DENIED);
+    return true;
+}
+
+// Windows 95 has no replacing rename; there the old file is deleted first. Once it is gone, a
+// failed rename leaves the complete new text only in the temporary file: `keepTemp` tells the
+// caller to keep it.
+bool PutInPlace(const char *temp, const char *path, SaveError *error, bool *keepTemp)
+{
+    *keepTemp = false;
+    if (ReadOnlyTarget(path, error))
+        return false;
     BOOL(WINAPI *moveFileEx)(LPCSTR, LPCSTR, DWORD) = SysApi().MoveFileExA;
     if (moveFileEx && moveFileEx(temp, path, MOVEFILE_REPLACE_EXISTING))
         return true;
@@ -99,9 +142,14 @@ bool PutInPlace(const char *temp, const char *path, SaveError *error)
         NoteFailure(error, 0, GetLastError());
         return false;
     }
-    if ((DeleteFileA(path) || GetLastError() == ERROR_FILE_NOT_FOUND) && MoveFileA(temp, path))
+    if (!DeleteFileA(path) && GetLastError() != ERROR_FILE_NOT_FOUND) {
+        NoteFailure(error, 0, GetLastError());
+        return false;
+    }
+    if (MoveFileA(temp, path))
         return true;
     NoteFailure(error, 0, GetLastError());
+    *keepTemp = true;
     return false;
 }
 
@@ -111,7 +159,7 @@ FILE *OpenForWriting(HWND owner, const char *path, char *temp)
 {
     SaveError error = {};
     FILE *file = nullptr;
-    if (CreateTempBeside(path, temp, &error)) {
+    if (!ReadOnlyTarget(path, &error) && CreateTempBeside(path, temp, &error)) {
         errno = 0;
         file = std::fopen(temp, "w");
         if (!file) {
@@ -137,12 +185,13 @@ bool FinishFile(HWND owner, FILE *file, const char *path, const char *temp)
     errno = 0;
     if (std::fclose(file) != 0)
         NoteFailure(&error, errno, 0);
-    const bool written = !error.failed && (!*temp || PutInPlace(temp, path, &error));
+    bool keepTemp = false;
+    const bool written = !error.failed && (!*temp || PutInPlace(temp, path, &error, &keepTemp));
     if (written)
         return true;
-    if (*temp)
+    if (*temp && !keepTemp)
         DeleteFileA(temp);
-    ReportSaveFailure(owner, path, error);
+    ReportSaveFailure(owner, path, error, keepTemp ? temp : nullptr);
     return false;
 }
 

@@ -46,6 +46,17 @@ bool ReadValue(HKEY key, const char *name, char *text, DWORD *size)
     return true;
 }
 
+// ReadValue for a value that must be text: false for any other registry type.
+bool ReadText(HKEY key, const char *name, char *text, DWORD *size)
+{
+    DWORD type = REG_NONE;
+    *size = 0;
+    if (RegQueryValueExA(key, name, nullptr, &type, nullptr, size) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ))
+        return false;
+    return ReadValue(key, name, text, size);
+}
+
 void WriteText(HKEY key, const char *name, const char *text)
 {
     RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(text),
@@ -163,11 +174,12 @@ void LoadSettings()
         LoadWidths(text, size, baseCount, BaseWidth);
 
     unsigned extras = 0;
-    if (ReadValue(key, "ExtraColumns", text, &size))
+    if (ReadText(key, "ExtraColumns", text, &size))
         ParseExtraColumns(text, size, kExtraColumnCount, &extras);
     SetExtraColumns(extras);
-    if (ReadValue(key, "ExtraColumnSize", text, &size))
+    if (ReadText(key, "ExtraColumnSize", text, &size))
         LoadWidths(text, size, ShownExtraCount(), ShownExtraWidth);
+    BoundStoredWidths();
     SetExtraColumns(g_extraColumns); // the active set takes the widths just read
 
     RegCloseKey(key);

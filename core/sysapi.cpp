@@ -8,6 +8,7 @@ SystemApi g_api;
 
 const ExportSlot kKernel[] = {
     {"MoveFileExA", &g_api.MoveFileExA},
+    {"SystemTimeToTzSpecificLocalTime", &g_api.SystemTimeToTzSpecificLocalTime},
 };
 const ExportSlot kComctl[] = {
     {"DllGetVersion", &g_api.ComctlDllGetVersion},

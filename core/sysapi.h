@@ -11,6 +11,9 @@ struct DllVersion { // DLLVERSIONINFO
 struct SystemApi {
     // KERNEL32
     BOOL(WINAPI *MoveFileExA)(LPCSTR from, LPCSTR to, DWORD flags); // not on Windows 95
+    // NT family only: the zone's daylight-saving rule at the given time
+    BOOL(WINAPI *SystemTimeToTzSpecificLocalTime)(const TIME_ZONE_INFORMATION *zone,
+                                                  const SYSTEMTIME *utc, SYSTEMTIME *local);
     // COMCTL32
     HRESULT(CALLBACK *ComctlDllGetVersion)(DllVersion *info);
 };

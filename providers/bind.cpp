@@ -26,6 +26,8 @@ const ExportSlot kNtKernel[] = {
     {"QueryFullProcessImageNameA", &g_ntApi.QueryFullProcessImageNameA},
     {"IsWow64Process", &g_ntApi.IsWow64Process},
     {"OpenThread", &g_ntApi.OpenThread},
+    {"GetActiveProcessorCount", &g_ntApi.GetActiveProcessorCount},
+    {"GetNativeSystemInfo", &g_ntApi.GetNativeSystemInfo},
     {"CreateToolhelp32Snapshot", &g_toolhelpApi.CreateToolhelp32Snapshot},
     {"Thread32First", &g_toolhelpApi.Thread32First},
     {"Thread32Next", &g_toolhelpApi.Thread32Next},

@@ -145,14 +145,29 @@ bool ReadImageName(HANDLE process, ProcessRecord *record)
     return true;
 }
 
+// This program built for 32 bits, running on 64-bit Windows.
+bool ProgramIsWow64()
+{
+    static int wow64 = -1;
+    BOOL self = FALSE;
+    if (wow64 < 0)
+        wow64 = sizeof(void *) == 4 && g_ntApi.IsWow64Process &&
+                g_ntApi.IsWow64Process(GetCurrentProcess(), &self) && self;
+    return wow64 != 0;
+}
+
+// A 64-bit process seen by this program built for 32 bits on 64-bit Windows.
+bool WiderThanProgram(HANDLE process)
+{
+    BOOL wow64 = FALSE;
+    return ProgramIsWow64() && g_ntApi.IsWow64Process(process, &wow64) && !wow64;
+}
+
 unsigned ProcessorCount()
 {
     static unsigned count;
-    if (!count) {
-        SYSTEM_INFO info = {};
-        GetSystemInfo(&info);
-        count = info.dwNumberOfProcessors ? info.dwNumberOfProcessors : 1;
-    }
+    if (!count)
+        count = CountProcessors(g_ntApi.GetActiveProcessorCount, g_ntApi.GetNativeSystemInfo);
     return count;
 }
 
@@ -168,8 +183,9 @@ void ApplyFigures(ProcessRecord *record, const ProcessFigures *previous, const S
         figures.known = true;
         figures.cpuTime = entry->userTime + entry->kernelTime;
         figures.sampleTime = takenAt;
-        figures.workingSet = entry->workingSet;
-        figures.privateBytes = entry->privateBytes;
+        const bool cut = (record->flags & RecordWider) != 0;
+        figures.workingSet = cut ? kFigureUnknown : entry->workingSet;
+        figures.privateBytes = cut ? kFigureUnknown : entry->privateBytes;
         figures.handleCount = entry->handleCount;
         if (previous && previous->known)
             figures.cpuTenths = CpuShareTenths(previous->cpuTime, figures.cpuTime,
@@ -199,7 +215,7 @@ void ReadNewProcess(DWORD id, ULONGLONG createTime, ProcessRecord *record)
     ReadParent(process, record);
     if ((canReadMemory && ReadFirstModule(process, record)) || ReadImageName(process, record)) {
         record->priorityClass = GetPriorityClass(process);
-        record->flags = 0;
+        record->flags = WiderThanProgram(process) ? static_cast<DWORD>(RecordWider) : 0;
     } else {
         CopyText(record->name, ResText(IDS_NAME_UNKNOWN), MAX_PATH);
     }
@@ -365,12 +381,29 @@ int NtTerminateWowTask(DWORD vdmProcessId, WORD task16)
     return g_ntApi.VDMTerminateTaskWOW(vdmProcessId, task16) ? 1 : 0;
 }
 
+void SeeSystemFolderAs32Bit(char *path, const char *windows)
+{
+    static const char k64[] = "\\SysWOW64\\", k32[] = "\\System32\\";
+    static_assert(sizeof k64 == sizeof k32, "replaced in place");
+    const size_t folder = std::strlen(windows);
+    if (std::strlen(path) < folder + sizeof k64 - 1 || _strnicmp(path, windows, folder) != 0 ||
+        _strnicmp(path + folder, k64, sizeof k64 - 1) != 0)
+        return;
+    std::memcpy(path + folder, k32, sizeof k32 - 1);
+}
+
 void NormaliseModulePath(HANDLE process, HMODULE module, char *buffer, DWORD size)
 {
     if (!buffer || !size)
         return;
     const DWORD length = g_ntApi.GetModuleFileNameExA(process, module, buffer, size);
     buffer[length < size ? length : size - 1] = '\0';
+    if (ProgramIsWow64()) {
+        char windows[MAX_PATH];
+        const UINT folder = GetWindowsDirectoryA(windows, sizeof windows);
+        if (folder && folder < sizeof windows)
+            SeeSystemFolderAs32Bit(buffer, windows);
+    }
 
     // Drive paths and network paths ("\\server\share") are already ordinary.
     if (buffer[0] != '\\' || buffer[1] == '\\')

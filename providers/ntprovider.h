@@ -20,3 +20,6 @@ int NtTerminateWowTask(DWORD vdmProcessId, WORD task16);
 // The module's full path as ordinary text: "\??\C:\x" becomes "C:\x", and a leading
 // "\Variable\rest" becomes the variable's value followed by "\rest" when it is defined and fits.
 void NormaliseModulePath(HANDLE process, HMODULE module, char *buffer, DWORD size);
+// A module path as a 32-bit process on 64-bit Windows sees it: "WINDOWS\SysWOW64\x" (the folder
+// `windows`, any case) becomes "WINDOWS\System32\x", so that one module file is one path.
+void SeeSystemFolderAs32Bit(char *path, const char *windows);

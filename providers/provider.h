@@ -38,6 +38,8 @@ typedef BOOL(WINAPI *EnumProcessModulesExFn)(HANDLE process, HMODULE *modules, D
 typedef BOOL(WINAPI *QueryFullProcessImageNameAFn)(HANDLE process, DWORD flags, LPSTR name,
                                                    DWORD *size);
 typedef BOOL(WINAPI *IsWow64ProcessFn)(HANDLE process, BOOL *wow64);
+typedef DWORD(WINAPI *GetActiveProcessorCountFn)(WORD group);
+typedef void(WINAPI *GetNativeSystemInfoFn)(SYSTEM_INFO *info);
 typedef HANDLE(WINAPI *OpenThreadFn)(DWORD access, BOOL inherit, DWORD threadId);
 typedef BOOL(WINAPI *ProcessEnumProc)(DWORD processId, DWORD attributes, LPARAM user);
 typedef BOOL(WINAPI *TaskEnumProcEx)(DWORD threadId, WORD module16, WORD task16, PSZ moduleName,
@@ -59,6 +61,8 @@ struct NtApi {
     QueryFullProcessImageNameAFn QueryFullProcessImageNameA; // optional (Vista and later)
     IsWow64ProcessFn IsWow64Process;                       // optional (XP SP2 and later)
     OpenThreadFn OpenThread;                               // optional (2000 and later)
+    GetActiveProcessorCountFn GetActiveProcessorCount;     // optional (7 and later)
+    GetNativeSystemInfoFn GetNativeSystemInfo;             // optional (XP and later)
     VDMTerminateTaskWOWFn VDMTerminateTaskWOW;             // optional
     VDMEnumTaskWOWExFn VDMEnumTaskWOWEx;                   // optional
     VDMEnumProcessWOWFn VDMEnumProcessWOW;                 // optional

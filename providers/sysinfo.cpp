@@ -99,3 +99,19 @@ int CpuShareTenths(ULONGLONG previousCpu, ULONGLONG cpu, ULONGLONG previousTime,
                          (static_cast<double>(time - previousTime) * processors);
     return share >= 1000.0 ? 1000 : static_cast<int>(share + 0.5);
 }
+
+unsigned CountProcessors(GetActiveProcessorCountFn activeCount, GetNativeSystemInfoFn nativeInfo)
+{
+    const WORD kAllGroups = 0xFFFF; // ALL_PROCESSOR_GROUPS
+    if (activeCount) {
+        const DWORD count = activeCount(kAllGroups);
+        if (count)
+            return count;
+    }
+    SYSTEM_INFO info = {};
+    if (nativeInfo)
+        nativeInfo(&info);
+    if (!info.dwNumberOfProcessors)
+        GetSystemInfo(&info);
+    return info.dwNumberOfProcessors ? info.dwNumberOfProcessors : 1;
+}

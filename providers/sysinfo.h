@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "providers/provider.h"
 #include "providers/sysprocwalk.h"
 
 struct ProcessSnapshot {
@@ -24,3 +25,8 @@ const SysProcessEntry *FindSnapshotEntry(const ProcessSnapshot &snapshot, DWORD 
 // when it cannot be told (no time passed, or a counter that went backwards).
 int CpuShareTenths(ULONGLONG previousCpu, ULONGLONG cpu, ULONGLONG previousTime, ULONGLONG time,
                    unsigned processors);
+
+// Every logical processor of the machine: of all processor groups where the system counts them
+// (`activeCount`), else of the whole machine as a 32-bit program on 64-bit Windows sees it
+// (`nativeInfo`), else of the current group. Either function may be null.
+unsigned CountProcessors(GetActiveProcessorCountFn activeCount, GetNativeSystemInfoFn nativeInfo);

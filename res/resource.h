@@ -150,6 +150,10 @@
 #define IDS_MODULES_UNREADABLE      497 /* the Modules view's line when no module could be read */
 #define IDS_MODULES_NEED_X64        498 /* the same, for a 64-bit process seen by the 32-bit build */
 
+/* 520-521: more messages */
+#define IDS_SAVE_KEPT_TEMP          520 /* after IDS_SAVE_FAILED: where the unsaved text was kept */
+#define IDS_HEAP_UNREADABLE         521 /* the Heap view's line when no heap could be read */
+
 /* ------------------------------------------------------------------------
  * Icons, cursors, bitmaps and menus (100-199)
  * ------------------------------------------------------------------------ */

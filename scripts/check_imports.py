@@ -22,6 +22,29 @@ FORBIDDEN = {
     "InitOnceExecuteOnce", "InitializeSRWLock", "AcquireSRWLockExclusive",
     "CreateSymbolicLinkA", "CreateSymbolicLinkW", "GetProcessId", "QueryFullProcessImageNameA",
     "MoveFileExA",
+    # Processor, memory, time and process facts.
+    "GetActiveProcessorCount", "GetActiveProcessorGroupCount", "GetLogicalProcessorInformation",
+    "GetNativeSystemInfo", "GetSystemTimes", "GlobalMemoryStatusEx", "GetProcessHandleCount",
+    "SystemTimeToTzSpecificLocalTime", "TzSpecificLocalTimeToSystemTime",
+    "GetDynamicTimeZoneInformation", "GetProcessImageFileNameA", "IsWow64Process2",
+    "GetThreadId", "GetProcessIdOfThread", "IsDebuggerPresent", "CheckRemoteDebuggerPresent",
+    "DebugActiveProcessStop", "GetLongPathNameA",
+    # Screens.
+    "SetProcessDpiAwarenessContext", "SetProcessDpiAwareness", "SetProcessDPIAware",
+    "SetProcessDpiAware", "GetDpiForWindow", "GetDpiForSystem", "GetDpiForMonitor",
+    "GetSystemMetricsForDpi", "AdjustWindowRectExForDpi", "SystemParametersInfoForDpi",
+    "EnableNonClientDpiScaling", "MonitorFromWindow", "GetMonitorInfoA",
+    "SHGetStockIconInfo",
+    # Security: tokens, accounts and security descriptors.
+    "OpenThreadToken", "GetTokenInformation", "SetTokenInformation", "DuplicateTokenEx",
+    "LookupAccountSidA", "LookupAccountNameA", "LookupPrivilegeNameA", "PrivilegeCheck",
+    "ConvertSidToStringSidA", "ConvertStringSidToSidA", "GetLengthSid", "IsValidSid",
+    "EqualSid", "CopySid", "GetSidSubAuthority", "GetSidSubAuthorityCount",
+    "GetSidIdentifierAuthority", "AllocateAndInitializeSid", "FreeSid", "CheckTokenMembership",
+    "GetSecurityInfo", "SetSecurityInfo", "GetNamedSecurityInfoA", "GetKernelObjectSecurity",
+    "SetKernelObjectSecurity", "GetSecurityDescriptorOwner", "GetSecurityDescriptorDacl",
+    "InitializeSecurityDescriptor", "SetSecurityDescriptorDacl", "ImpersonateSelf",
+    "RevertToSelf",
 }
 
 

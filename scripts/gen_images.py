@@ -770,7 +770,58 @@ def about_bitmap():
         raise ValueError('about: %d colours do not fit a 256-colour table' % len(colours))
     index = {c: i for i, c in enumerate(colours)}
     rows = [[index[c] for c in row] for row in canvas.pixels]
-    return bmp_bytes(rows, colours, 8)
+    return rle8_bmp_bytes(rows, colours)
+
+
+def rle8_row(row):
+    """One scan line in RLE8: runs of one colour as (count, index) pairs; stretches of
+    changing colours in absolute mode (0, count, indices, padded to a word)."""
+    out = bytearray()
+    literal = []
+
+    def flush_literal():
+        while literal:
+            part = literal[:255]
+            del literal[:255]
+            if len(part) < 3:  # absolute mode needs at least three
+                for value in part:
+                    out.extend((1, value))
+                continue
+            out.extend((0, len(part)))
+            out.extend(part)
+            if len(part) % 2:
+                out.append(0)
+
+    x = 0
+    while x < len(row):
+        run = 1
+        while x + run < len(row) and row[x + run] == row[x] and run < 255:
+            run += 1
+        if run >= 3:
+            flush_literal()
+            out.extend((run, row[x]))
+        else:
+            literal.extend(row[x:x + run])
+        x += run
+    flush_literal()
+    return bytes(out)
+
+
+def rle8_bmp_bytes(rows, palette):
+    """An 8-bit bitmap compressed as RLE8, which LoadBitmap reads on every system from Windows
+    95 on; its colour table holds only the colours used."""
+    height = len(rows)
+    width = len(rows[0])
+    bits = bytearray()
+    for row in reversed(rows):
+        bits += rle8_row(row) + b'\x00\x00'  # end of line
+    bits[-2:] = b'\x00\x01'  # the last end of line is the end of the bitmap
+    table = palette_bytes(palette, len(palette))
+    offset = 14 + 40 + len(table)
+    header = struct.pack('<2sIHHI', b'BM', offset + len(bits), 0, 0, offset)
+    info = struct.pack('<IiiHHIIiiII', 40, width, height, 1, 8, 1, len(bits), 0, 0,
+                       len(palette), 0)
+    return header + info + table + bytes(bits)
 
 
 OUTPUTS = [

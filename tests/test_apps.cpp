@@ -44,9 +44,6 @@ protected:
     void SetUp() override
     {
         ASSERT_NO_FATAL_FAILURE(ViewTest::SetUp());
-        if (!g_smallIcon) // the last resort for windows without an icon, as start-up loads it
-            g_smallIcon = static_cast<HICON>(
-                LoadImageA(g_instance, MAKEINTRESOURCEA(IDI_MAIN), IMAGE_ICON, 16, 16, 0));
         ASSERT_TRUE(child_.Start("kvtest_apps.exe", "--window \"KvApps Test\""));
         ASSERT_TRUE(kvtest::PumpUntil([] { return FindWindowA(nullptr, "KvApps Test"); }, 5000));
         ASSERT_TRUE(host_->SelectProcess(child_.Id()));
@@ -123,6 +120,21 @@ TEST_F(AppsView, ClickingAWindowSelectsItsProcessAndDoubleClickingLeavesTheViewA
         }
     });
     EXPECT_EQ(std::vector<HWND>(2, shown), active);
+}
+
+TEST(AppsIcon, AWindowWithoutAnIconShowsTheSystemsApplicationIcon)
+{
+    WNDCLASSA type = {};
+    type.lpfnWndProc = DefWindowProcA;
+    type.hInstance = GetModuleHandleA(nullptr);
+    type.lpszClassName = "KvNoIcon";
+    RegisterClassA(&type);
+    HWND window = CreateWindowA("KvNoIcon", "", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                                type.hInstance, nullptr);
+    ASSERT_TRUE(window);
+    EXPECT_EQ(LoadIconA(nullptr, IDI_APPLICATION), WindowSmallIcon(window));
+    DestroyWindow(window);
+    UnregisterClassA("KvNoIcon", type.hInstance);
 }
 
 } // namespace

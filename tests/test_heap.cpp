@@ -42,6 +42,8 @@ BOOL WINAPI FakeHeapFirst(HEAPENTRY32 *entry, DWORD, ULONG_PTR heapId)
     return TRUE;
 }
 
+BOOL WINAPI NoHeapList(HANDLE, HEAPLIST32 *) { return FALSE; }
+
 TEST(HeapViews, ListsHeapsAndOpensTheBlocksOfTheDoubleClickedOne)
 {
     ASSERT_TRUE(kvtest::PrepareViews());
@@ -73,8 +75,15 @@ TEST(HeapViews, ListsHeapsAndOpensTheBlocksOfTheDoubleClickedOne)
                 SendMessageA(blocksView, WM_CLOSE, 0, 0);
             });
     });
+    // No heap can be read: the view says so in one line.
+    g_toolhelpApi.Heap32ListFirst = NoHeapList;
+    std::vector<std::string> none;
+    kvtest::RunViewCommand(host, OnHeapCommand, [&](HWND view) {
+        none = kvtest::ListLines(GetDlgItem(view, IDC_HEAP_LIST));
+    });
     g_toolhelpApi = savedApi;
     IsNt = savedIsNt;
+    EXPECT_EQ(std::vector<std::string>{"(No heap of this process can be read.)"}, none);
     EXPECT_EQ("Heap -- HEAPY.EXE", title);
     ASSERT_EQ(2u, heaps.size());
     EXPECT_EQ("Heap blocks", blocksTitle);

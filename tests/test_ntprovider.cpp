@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "core/figurecells.h"
+#include "core/localtime.h"
 #include "core/processlist.h"
 #include "fixtures.h"
 #include "providers/fill.h"
@@ -552,6 +554,23 @@ TEST_F(NtProvider, FigureColumnsShowTheSourcesFiguresAndNothingLeftOver)
     EXPECT_EQ(std::vector<std::string>(6, ""), std::vector<std::string>(shown.begin(), shown.begin() + 6));
 }
 
+TEST(ModulePath, ASystemModuleOfA32BitProcessHasOnePath)
+{
+    const char *cases[][2] = {
+        {"C:\\Windows\\SysWOW64\\kernel32.dll", "C:\\Windows\\System32\\kernel32.dll"},
+        {"c:\\windows\\syswow64\\ntdll.dll", "c:\\windows\\System32\\ntdll.dll"},
+        {"C:\\Windows\\System32\\kernel32.dll", "C:\\Windows\\System32\\kernel32.dll"},
+        {"D:\\Windows\\SysWOW64\\x.dll", "D:\\Windows\\SysWOW64\\x.dll"},
+        {"C:\\Windows\\SysWOW64", "C:\\Windows\\SysWOW64"},
+        {"C:\\Win", "C:\\Win"}};
+    for (const auto &c : cases) {
+        char path[MAX_PATH];
+        lstrcpyA(path, c[0]);
+        SeeSystemFolderAs32Bit(path, "C:\\Windows");
+        EXPECT_STREQ(c[1], path);
+    }
+}
+
 TEST(CpuShare, IsTheTimeUsedOverTheTimeAllProcessorsHad)
 {
     const ULONGLONG second = 10000000, t0 = 5 * second;
@@ -562,6 +581,51 @@ TEST(CpuShare, IsTheTimeUsedOverTheTimeAllProcessorsHad)
     EXPECT_EQ(-1, CpuShareTenths(0, second, t0, t0, 1));      // no time passed
     EXPECT_EQ(-1, CpuShareTenths(0, second, t0, t0 - 1, 1));  // the clock went back
     EXPECT_EQ(-1, CpuShareTenths(second, 0, t0, t0 + second, 1)); // the counter went back
+}
+
+DWORD WINAPI EveryGroupHas128(WORD group) { return group == 0xFFFF ? 128 : 64; }
+DWORD WINAPI CountsNothing(WORD) { return 0; }
+void WINAPI NativeHas64(SYSTEM_INFO *info) { info->dwNumberOfProcessors = 64; }
+
+// What the figures are counted from, read as the system means it: processors of every group,
+// a time in the daylight-saving rule of its own date, the locale's digit grouping.
+TEST(MachineFacts, ProcessorsTimesAndGroupingAreReadAsTheSystemMeansThem)
+{
+    SYSTEM_INFO group = {};
+    GetSystemInfo(&group);
+    const struct {
+        GetActiveProcessorCountFn active;
+        GetNativeSystemInfoFn native;
+        unsigned expected;
+    } counts[] = {{EveryGroupHas128, NativeHas64, 128}, {CountsNothing, NativeHas64, 64},
+                  {nullptr, NativeHas64, 64}, {nullptr, nullptr, group.dwNumberOfProcessors}};
+    for (const auto &c : counts)
+        EXPECT_EQ(c.expected, CountProcessors(c.active, c.native));
+
+    // UTC+1, and UTC+2 from the last Sunday of March to the last Sunday of October.
+    TIME_ZONE_INFORMATION zone = {};
+    zone.Bias = -60;
+    zone.DaylightBias = -60;
+    zone.StandardDate = {0, 10, 0, 5, 3, 0, 0, 0};
+    zone.DaylightDate = {0, 3, 0, 5, 2, 0, 0, 0};
+    const struct {
+        WORD month, utcHour, localDay, localHour;
+    } times[] = {{7, 12, 1, 14}, {1, 12, 1, 13}, {10, 23, 2, 1}, {12, 23, 2, 0}};
+    for (const auto &t : times) {
+        const SYSTEMTIME utc = {2026, t.month, 0, 1, t.utcHour, 0, 0, 0};
+        FILETIME file;
+        SYSTEMTIME local = {};
+        ASSERT_TRUE(SystemTimeToFileTime(&utc, &file));
+        ASSERT_TRUE(UtcToLocalFields(file, &zone, &local));
+        EXPECT_EQ(t.localDay * 100 + t.localHour, local.wDay * 100 + local.wHour) << "month " << t.month;
+    }
+
+    const struct {
+        const char *locale;
+        UINT grouping;
+    } groupings[] = {{"3;0", 3}, {"3", 30}, {"3;2;0", 32}, {"3;2", 320}, {"0", 0}, {"", 0}};
+    for (const auto &g : groupings)
+        EXPECT_EQ(g.grouping, GroupingFromLocale(g.locale)) << g.locale;
 }
 
 } // namespace

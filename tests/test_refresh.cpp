@@ -261,10 +261,28 @@ TEST_F(Refresh, ColumnsChosenInTheirDialogShowABusyAndAnIdleChild)
     EXPECT_GT(resident, 0);
     EXPECT_LE(std::labs(shown - resident) * 4, resident) << shown << " K shown, " << resident << " K";
 
-    // Sorted by CPU like any column: the busy child after the idle one, ascending.
+    // One click on CPU puts the busiest first; a process that starts spinning afterwards
+    // climbs above the idle one within a pass or two, the selection staying on its process.
     ClickHeader(3);
+    EXPECT_EQ(-1, g_sortDirection);
     EXPECT_TRUE(RowsSorted());
-    EXPECT_LT(host_->FindRow(idle.Id()), host_->FindRow(busy.Id()));
+    EXPECT_LT(host_->FindRow(busy.Id()), host_->FindRow(idle.Id()));
+    ListView_SetItemState(host_->List(), host_->FindRow(idle.Id()), LVIS_SELECTED, LVIS_SELECTED);
+    kvtest::ChildProcess late;
+    ASSERT_TRUE(late.Start("kvtest_late.exe", "--busy 30000"));
+    const auto climbed = [&] {
+        const int row = host_->FindRow(late.Id());
+        return row >= 0 && row < host_->FindRow(idle.Id());
+    };
+    Pass();
+    for (int pass = 0; pass < 5 && !climbed(); ++pass) {
+        kvtest::PumpUntil([] { return false; }, 1000);
+        Pass();
+    }
+    EXPECT_TRUE(climbed());
+    EXPECT_TRUE(RowsSorted());
+    EXPECT_EQ(host_->FindRow(idle.Id()),
+              ListView_GetNextItem(host_->List(), -1, LVNI_SELECTED));
 }
 
 } // namespace

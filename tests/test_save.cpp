@@ -79,7 +79,7 @@ std::string TempFile(const char *name)
 int CountSaveLeftovers()
 {
     WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(TempFile("kvs*.tmp").c_str(), &found);
+    HANDLE search = FindFirstFileA(TempFile("~*kvs.tmp").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE)
         return 0;
     int count = 0;
@@ -163,6 +163,16 @@ TEST_F(SaveMain, EmptyListReplacesAnEarlierFileAndAFailedSaveKeepsIt)
     EXPECT_NE(std::string::npos, run.message.find("kv_main_save.txt")) << run.message;
     EXPECT_EQ(std::vector<std::string>{"earlier\r"}, ReadLines(file_));
 
+    // A read-only file is refused with the system's reason, as Windows refuses to replace it.
+    SetFileAttributesA(file_.c_str(), FILE_ATTRIBUTE_READONLY);
+    run = SaveMainListTo(file_);
+    SetFileAttributesA(file_.c_str(), FILE_ATTRIBUTE_NORMAL);
+    char denied[256] = "";
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                   ERROR_ACCESS_DENIED, 0, denied, sizeof denied, nullptr);
+    EXPECT_NE(std::string::npos, run.message.find(denied)) << run.message;
+    EXPECT_EQ(std::vector<std::string>{"earlier\r"}, ReadLines(file_));
+
     // A view's save whose writes fail halfway, as on a full disk: the earlier file is never
     // truncated, the reason is told, and nothing is left behind.
     bool keptWhileOpen = false, closed = true;
@@ -180,4 +190,19 @@ TEST_F(SaveMain, EmptyListReplacesAnEarlierFileAndAFailedSaveKeepsIt)
     EXPECT_LT(named + 18, run.message.size()) << "a reason follows the name";
     EXPECT_EQ(std::vector<std::string>{"earlier\r"}, ReadLines(file_));
     EXPECT_EQ(leftovers, CountSaveLeftovers());
+}
+
+TEST_F(SaveMain, SavesIntoAFolderTooDeepForASystemTemporaryName)
+{
+    kvtest::ListHost host;
+    RefreshProcessList(host.List());
+    std::string folder = TempFile("kv_deep_");
+    folder += std::string(250 - folder.size(), 'd'); // leaves room for "\a.txt" only
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    const std::string target = folder + "\\a.txt";
+    const SaveDriver run = SaveMainListTo(target);
+    EXPECT_TRUE(run.message.empty()) << run.message;
+    EXPECT_EQ(static_cast<size_t>(host.RowCount()), ReadLines(target).size());
+    DeleteFileA(target.c_str());
+    EXPECT_TRUE(RemoveDirectoryA(folder.c_str())) << "a temporary file was left behind";
 }

@@ -277,6 +277,32 @@ TEST_F(SettingsStore, ExtraColumnsGoBeforeFullPathAndKeepTheirOwnWidths)
         LoadSettings();
         EXPECT_EQ(4, g_columnCount) << bad;
     }
+    // Typed by hand: without the leading blank, or ending in white space.
+    for (const char *typed : {"1 3 5", " 1 3 5 ", " 1 3 5\t", "1 3 5\r\n"}) {
+        WriteRaw("ExtraColumns", REG_SZ, typed);
+        LoadSettings();
+        EXPECT_EQ(7, g_columnCount) << typed;
+    }
+    // Only a text value is read as a list; the width lists of a column outside sane bounds
+    // give it its default width.
+    WriteRaw("ExtraColumns", REG_BINARY, " 1 2 3\0"s);
+    LoadSettings();
+    EXPECT_EQ(4, g_columnCount);
+    WriteRaw("ExtraColumns", REG_SZ, " 1 2 3");
+    for (const char *widths : {" 0 1 0 0", " 65537 -1 9000 3"}) {
+        WriteRaw("ExtraColumnSize", REG_SZ, widths);
+        WriteRaw("ColomnSize", REG_SZ, widths);
+        LoadSettings();
+        EXPECT_EQ(ActiveWidths(), (V{100, 75, 75, 45, 65, 80, 250})) << widths;
+    }
+    // A column dragged to nothing takes its default width when shown again.
+    host = std::make_unique<kvtest::ListHost>();
+    SendMessageA(host->List(), LVM_SETCOLUMNWIDTH, 3, 0);
+    ShowExtraColumns(host->List(), 1);
+    ShowExtraColumns(host->List(), 7);
+    EXPECT_EQ(45, SendMessageA(host->List(), LVM_GETCOLUMNWIDTH, 3, 0));
+    host.reset();
+
     WriteRaw("ExtraColumns", REG_SZ, " 1");
     IsNt = false;
     LoadSettings();

@@ -200,7 +200,8 @@ HICON WindowSmallIcon(HWND window)
         icon = 0;
     if (!icon)
         icon = static_cast<DWORD_PTR>(GetClassLongPtrA(window, GCLP_HICONSM));
-    return icon ? reinterpret_cast<HICON>(icon) : g_smallIcon;
+    // A window without one shows the system's application icon, not this program's.
+    return icon ? reinterpret_cast<HICON>(icon) : LoadIconA(nullptr, IDI_APPLICATION);
 }
 
 void FillApplications(HWND list)

@@ -7,7 +7,7 @@
 // Command 40025: opens the applications view (after refreshing a frozen main list).
 LRESULT OnApplicationsCommand(HWND window, WPARAM wParam, WORD code, LPARAM lParam);
 
-// Small icon of a window: its own, else its class's, else the program's. Asks other programs
+// Small icon of a window: its own, else its class's, else the system's application icon. Asks other programs
 // with a time-out, so a hung one cannot stop the view.
 HICON WindowSmallIcon(HWND window);
 

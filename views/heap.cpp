@@ -29,6 +29,10 @@ const int kBlockTabs[] = {
 void FillHeapsView(DialogHost *host)
 {
     FillHeapList(host->list, CurrentProcessId);
+    // Every process has a heap: an empty list means none could be read, which the view says.
+    if (SendMessageA(host->list, LB_GETCOUNT, 0, 0) == 0)
+        SendMessageA(host->list, LB_ADDSTRING, 0,
+                     reinterpret_cast<LPARAM>(ResText(IDS_HEAP_UNREADABLE)));
 }
 
 // The blocks view's state is the identifier of the heap it shows.

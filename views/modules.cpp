@@ -5,6 +5,7 @@
 
 #include "core/appstate.h"
 #include "core/dialoghost.h"
+#include "core/localtime.h"
 #include "core/save.h"
 #include "core/settings.h"
 #include "providers/fill.h"
@@ -118,12 +119,12 @@ bool FormatFileTime(const char *path, char *output, int limit, const char *separ
     HANDLE file = CreateFileA(path ? path : "", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_EXISTING, 0, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
-        FILETIME time = {}, local;
+        FILETIME time = {};
         SYSTEMTIME fields;
         const BOOL read = which == FileTimeCreated ? GetFileTime(file, &time, nullptr, nullptr)
                                                    : GetFileTime(file, nullptr, nullptr, &time);
         if (read && (time.dwLowDateTime || time.dwHighDateTime) &&
-            FileTimeToLocalFileTime(&time, &local) && FileTimeToSystemTime(&local, &fields) &&
+            UtcToLocalFields(time, nullptr, &fields) &&
             GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &fields, nullptr, output, limit) > 0) {
             // The time goes after the separator only while at least its terminator still fits.
             const int used = lstrlenA(output) + lstrlenA(separator);

@@ -89,8 +89,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     unsigned mask = 0xDEAD;
     if (ParseExtraColumns(text, size, 7, &mask)) {
         FuzzCheck(mask < (1u << 7), "only the seven extra columns can be chosen");
+        // The separator-led reading of the reference may also see a trailing blank's 0 or lose
+        // a first number typed without a blank; every column it does see is chosen.
         for (int32_t n : expected)
-            FuzzCheck(n >= 1 && n <= 7 && (mask >> (n - 1)) & 1, "every listed column is chosen");
+            FuzzCheck(n < 1 || n > 7 || (mask >> (n - 1)) & 1, "every listed column is chosen");
     } else {
         FuzzCheck(mask == 0xDEAD, "a bad list leaves the choice alone");
     }
@@ -101,5 +103,5 @@ std::vector<std::string> FuzzSeeds()
 {
     return {std::string(" 640 480", 9), std::string(" 0 2 5 10 3", 12), " 7",
             std::string(" 120 80 60\0 99", 15), " -2147483648 +2147483648 99999999999",
-            "\t \n5 x-3  +", "0", " 1 3 5", " 7 7"};
+            "\t \n5 x-3  +", "0", " 1 3 5", " 7 7", "1 3 5 \t\r\n"};
 }

@@ -11,8 +11,14 @@ struct DllVersion { // DLLVERSIONINFO
 struct SystemApi {
     // KERNEL32
     BOOL(WINAPI *MoveFileExA)(LPCSTR from, LPCSTR to, DWORD flags); // not on Windows 95
+    // USER32, Windows 10 and later
+    UINT(WINAPI *GetDpiForWindow)(HWND window);
     // COMCTL32
     HRESULT(CALLBACK *ComctlDllGetVersion)(DllVersion *info);
 };
 
 const SystemApi &SysApi();
+
+// Dots per inch of the screen the window is on (of the primary screen for null, or where the
+// system knows no per-window value).
+int ScreenDpi(HWND window);

@@ -163,6 +163,13 @@
 #define IDB_ABOUT                   137 /* picture of the About box */
 #define IDR_TRAYMENU                138
 #define IDR_MAINMENU                139
+/* 150-155: the toolbar strip and the sort arrows drawn for 150% and 200% screens */
+#define IDB_TOOLBAR24               150 /* toolbar strip, 24x23 images */
+#define IDB_TOOLBAR32               151 /* toolbar strip, 32x30 images */
+#define IDB_SORTUP24                152
+#define IDB_SORTDOWN24              153
+#define IDB_SORTUP32                154
+#define IDB_SORTDOWN32              155
 
 /* Image positions of the toolbar buttons in the strip (IDB_TOOLBAR); images 5 and 7
  * belong to commands without a button */

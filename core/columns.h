@@ -22,7 +22,7 @@ enum ColumnKind {
 
 struct ColumnEntry {
     WORD stringId; // header text; 0 terminates a set
-    WORD width;    // pixels
+    WORD width;    // pixels of a 96-dpi screen
 };
 
 extern ColumnEntry g_columnsNt[];
@@ -47,5 +47,8 @@ void SetExtraColumns(unsigned mask);
 ColumnEntry *BaseColumns(int *count);
 // Takes the widths the list shows now as the widths of their columns, base or extra.
 void CaptureColumnWidths(HWND list);
+// Widens the default widths that would cut their header text or the sort arrow beside it; run
+// before stored widths replace them.
+void FitDefaultWidths();
 // Index of the first column of this kind in the active set, or -1.
 int FindColumn(ColumnKind kind);

@@ -149,6 +149,7 @@
 #define IDS_SAVE_FAILED             496 /* file, then the system's reason */
 #define IDS_MODULES_UNREADABLE      497 /* the Modules view's line when no module could be read */
 #define IDS_MODULES_NEED_X64        498 /* the same, for a 64-bit process seen by the 32-bit build */
+#define IDS_MEMORY_NEED_X64         499 /* the Memory view's line for a 64-bit process seen by the 32-bit build */
 
 /* ------------------------------------------------------------------------
  * Icons, cursors, bitmaps and menus (100-199)

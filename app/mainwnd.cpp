@@ -13,9 +13,11 @@
 #include "app/tray.h"
 #include "core/appstate.h"
 #include "core/columns.h"
+#include "core/dpi.h"
 #include "core/processlist.h"
 #include "core/save.h"
 #include "core/settings.h"
+#include "core/sysapi.h"
 #include "providers/fill.h"
 #include "resource.h"
 #include "settings/columnsdlg.h"
@@ -34,6 +36,10 @@ HWND g_statusBar = nullptr;
 bool g_listFrozen = false;
 
 namespace {
+
+// Sent when the window moves to a screen of another DPI, or that screen's scale changes
+// (Windows 8.1 and later, to programs that declare themselves aware of it).
+const UINT kDpiChangedMessage = 0x02E0; // WM_DPICHANGED
 
 int g_toolbarHeight;
 int g_statusHeight;
@@ -82,8 +88,55 @@ const CommandState kCommandStates[] = {
     {IDM_PRIORITY, NeedProcess},   {IDM_HEAP, NeedSelection9x},       {IDM_INFO, NeedSelection},
 };
 
+bool CommandEnabled(CommandNeed need, bool hasSelection, bool isProcess)
+{
+    if (need == NeedSelection9x)
+        return hasSelection && !IsNt;
+    return need == NeedProcess ? isProcess : hasSelection;
+}
+
 // Menu items the resource carries but the program never offers.
 const int kRemovedMenuItems[] = {IDM_STARTUPINFO, IDM_COPYPATH, IDM_DEBUG};
+
+// The toolbar strips drawn for 100%, 150% and 200% screens, by image width.
+struct ToolbarImages {
+    int width, height;
+    UINT bitmap;
+};
+const ToolbarImages kToolbarImages[] = {
+    {16, 15, IDB_TOOLBAR},
+    {24, 23, IDB_TOOLBAR24},
+    {32, 30, IDB_TOOLBAR32},
+};
+const int kToolbarImageWidths[] = {16, 24, 32};
+// A button's size around a 16x15 image on a 96-dpi screen.
+const int kButtonWidth = 23;
+const int kButtonHeight = 22;
+
+const ToolbarImages &ToolbarImagesForDpi(int dpi)
+{
+    const int width = NearestImageSize(kToolbarImageWidths, 3, ScaleFrom96(16, dpi));
+    for (const ToolbarImages &images : kToolbarImages)
+        if (images.width == width)
+            return images;
+    return kToolbarImages[0];
+}
+
+// The status bar's parts from left to right, each with its width in 96-dpi pixels. The
+// selection text comes first and takes what the parts after it leave.
+enum StatusPartIndex { StatusSelection };
+struct StatusPart {
+    int width; // unused for the first part
+};
+const StatusPart kStatusParts[] = {
+    {0}, // StatusSelection
+};
+const int kStatusPartCount = sizeof kStatusParts / sizeof kStatusParts[0];
+
+// The full text of each part; the bar shows as much of it as fits, ending with "...".
+char g_statusTexts[kStatusPartCount][MAX_PATH];
+
+HFONT g_dpiFont; // the lists' font made for a DPI other than the system's; null while none is
 
 HWND CreateToolbar(HWND window)
 {
@@ -95,9 +148,93 @@ HWND CreateToolbar(HWND window)
         buttons[i].fsState = button.enabled ? TBSTATE_ENABLED : 0;
         buttons[i].fsStyle = button.command ? TBSTYLE_BUTTON : TBSTYLE_SEP;
     }
-    return CreateToolbarEx(window, WS_CHILD | TBSTYLE_TOOLTIPS | TBSTYLE_FLAT, kToolbarId,
-                           kToolbarImageCount, g_instance, IDB_TOOLBAR, buttons,
-                           kToolbarButtonCount, 0, 16, 16, 15, sizeof(TBBUTTON));
+    const ToolbarImages &images = ToolbarImagesForDpi(g_screenDpi);
+    HWND toolbar = CreateToolbarEx(window, WS_CHILD | TBSTYLE_TOOLTIPS | TBSTYLE_FLAT, kToolbarId,
+                                   kToolbarImageCount, g_instance, images.bitmap, buttons,
+                                   kToolbarButtonCount, 0, ScaleFrom96(16, g_screenDpi),
+                                   images.width, images.height, sizeof(TBBUTTON));
+    // Buttons as large on every screen as the 16x15 images make them on a 96-dpi one, whichever
+    // size of the images is drawn.
+    SendMessageA(toolbar, TB_SETBUTTONSIZE, 0,
+                 MAKELPARAM(ScaleFrom96(kButtonWidth, g_screenDpi),
+                            ScaleFrom96(kButtonHeight, g_screenDpi)));
+    SendMessageA(toolbar, TB_AUTOSIZE, 0, 0);
+    return toolbar;
+}
+
+// The right edge of each status part for a bar `width` pixels wide; the last runs to the end.
+void LayoutStatusParts(int width)
+{
+    int edges[kStatusPartCount];
+    int edge = width;
+    for (int i = kStatusPartCount - 1; i >= 0; --i) {
+        edges[i] = i == kStatusPartCount - 1 ? -1 : edge;
+        edge -= ScaleFrom96(kStatusParts[i].width, g_screenDpi);
+    }
+    SendMessageA(g_statusBar, SB_SETPARTS, kStatusPartCount, reinterpret_cast<LPARAM>(edges));
+}
+
+// Shows the stored text of a part, shortened to "..." at its end when the part is too narrow.
+void ShowStatusPart(int part)
+{
+    const char *full = g_statusTexts[part];
+    char shown[MAX_PATH + 4];
+    lstrcpynA(shown, full, MAX_PATH);
+    RECT rect;
+    HDC dc = GetDC(g_statusBar);
+    if (dc && SendMessageA(g_statusBar, SB_GETRECT, part, reinterpret_cast<LPARAM>(&rect))) {
+        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(g_statusBar, WM_GETFONT, 0, 0)));
+        const int room = rect.right - rect.left - ScaleFrom96(8, g_screenDpi); // the bar's margins
+        const int length = lstrlenA(full);
+        SIZE size, dots;
+        int fit = 0;
+        if (GetTextExtentPoint32A(dc, full, length, &size) && size.cx > room &&
+            GetTextExtentPoint32A(dc, "...", 3, &dots) &&
+            GetTextExtentExPointA(dc, full, length, room - dots.cx, &fit, nullptr, &size)) {
+            // Cut at a character boundary, never inside a double-byte character.
+            const char *end = full;
+            for (const char *next = CharNextA(end); *end && next - full <= fit; next = CharNextA(end))
+                end = next;
+            lstrcpyA(shown + (end - full), "...");
+        }
+        SelectObject(dc, old);
+    }
+    if (dc)
+        ReleaseDC(g_statusBar, dc);
+    SendMessageA(g_statusBar, SB_SETTEXTA, part, reinterpret_cast<LPARAM>(shown));
+}
+
+void SetStatusPart(int part, const char *text)
+{
+    lstrcpynA(g_statusTexts[part], text, MAX_PATH);
+    ShowStatusPart(part);
+}
+
+// The system's icon-title font, which list views take by default, at `dpi`.
+HFONT CreateListFont(int dpi)
+{
+    LOGFONTA logFont;
+    if (!SystemParametersInfoA(SPI_GETICONTITLELOGFONT, sizeof logFont, &logFont, 0))
+        return nullptr;
+    logFont.lfHeight = MulDiv(logFont.lfHeight, dpi, ScreenDpi(nullptr));
+    return CreateFontIndirectA(&logFont);
+}
+
+// Fonts of the list and status bar for the running DPI. They keep the system's own while the
+// window is on a screen of the system's DPI; once it was on another, they get one made for the
+// DPI of each screen it moves to.
+void ApplyDpiFont()
+{
+    if (!g_dpiFont && g_screenDpi == ScreenDpi(nullptr))
+        return;
+    HFONT font = CreateListFont(g_screenDpi);
+    if (!font)
+        return;
+    SendMessageA(g_processList, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    SendMessageA(g_statusBar, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    if (g_dpiFont)
+        DeleteObject(g_dpiFont);
+    g_dpiFont = font;
 }
 
 int WindowHeight(HWND window)
@@ -111,6 +248,7 @@ int WindowHeight(HWND window)
 LRESULT OnCreate(HWND window, UINT, WPARAM, LPARAM)
 {
     g_mainWindow = window;
+    g_screenDpi = ScreenDpi(window);
     g_hasSelection = g_selectionIsProcess = false;
     g_statusKey = -1;
     g_statusCount = -1;
@@ -129,6 +267,11 @@ LRESULT OnCreate(HWND window, UINT, WPARAM, LPARAM)
         WS_EX_CLIENTEDGE, g_columns, g_columnCount, kProcessListId);
     if (!g_processList)
         return -1;
+    // The whole selected row lights up, not only its name; list views before version 4.70
+    // ignore the message.
+    SendMessageA(g_processList, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT,
+                 LVS_EX_FULLROWSELECT);
+    ApplyDpiFont();
     ShowWindow(g_processList, SW_SHOW);
     SendMessageA(window, WM_COMMAND, IDM_RELOAD, 0);
 
@@ -148,6 +291,46 @@ LRESULT OnCreate(HWND window, UINT, WPARAM, LPARAM)
     return 0;
 }
 
+// Toolbar on top, status bar at the bottom, the list between them; the status parts follow the
+// width.
+void LayoutMainWindow(HWND window)
+{
+    RECT client;
+    GetClientRect(window, &client);
+    if (g_toolbar)
+        MoveWindow(g_toolbar, client.left, client.top, client.right, g_toolbarHeight, TRUE);
+    const int listTop = client.top + g_toolbarHeight - 1;
+    if (g_processList)
+        MoveWindow(g_processList, client.left, listTop, client.right,
+                   client.bottom - g_statusHeight - listTop, TRUE);
+    if (!g_statusBar)
+        return;
+    MoveWindow(g_statusBar, client.left, client.bottom - g_statusHeight, client.right,
+               g_statusHeight, TRUE);
+    LayoutStatusParts(client.right - client.left);
+    for (int part = 0; part < kStatusPartCount; ++part)
+        ShowStatusPart(part);
+}
+
+// A toolbar with the images of the running DPI, its buttons in the states they had.
+void RecreateToolbar(HWND window)
+{
+    HWND old = g_toolbar;
+    g_toolbar = CreateToolbar(window);
+    if (!g_toolbar) {
+        g_toolbar = old;
+        return;
+    }
+    DestroyWindow(old);
+    ShowWindow(g_toolbar, SW_SHOW);
+    g_toolbarHeight = WindowHeight(g_toolbar);
+    SendMessageA(g_toolbar, TB_CHECKBUTTON, IDM_MODULEUSAGE, MAKELPARAM(g_listFrozen, 0));
+    const bool hasSelection = g_hasSelection, isProcess = g_selectionIsProcess;
+    for (const CommandState &state : kCommandStates)
+        SendMessageA(g_toolbar, TB_ENABLEBUTTON, state.command,
+                     MAKELPARAM(CommandEnabled(state.need, hasSelection, isProcess), 0));
+}
+
 LRESULT OnSize(HWND window, UINT, WPARAM wParam, LPARAM)
 {
     // Whenever the window is shown and not minimised its list refreshes, also when it comes back
@@ -160,17 +343,27 @@ LRESULT OnSize(HWND window, UINT, WPARAM wParam, LPARAM)
         g_settings.windowWidth = rect.right - rect.left;
         g_settings.windowHeight = rect.bottom - rect.top;
     }
-    RECT client;
-    GetClientRect(window, &client);
-    if (g_toolbar)
-        MoveWindow(g_toolbar, client.left, client.top, client.right, g_toolbarHeight, TRUE);
-    const int listTop = client.top + g_toolbarHeight - 1;
-    if (g_processList)
-        MoveWindow(g_processList, client.left, listTop, client.right,
-                   client.bottom - g_statusHeight - listTop, TRUE);
-    if (g_statusBar)
-        MoveWindow(g_statusBar, client.left, client.bottom - g_statusHeight, client.right,
-                   g_statusHeight, TRUE);
+    LayoutMainWindow(window);
+    return 0;
+}
+
+// A new DPI: the window takes the rectangle the system suggests for it, and its columns,
+// toolbar, sort arrows, status parts and fonts the sizes of the new screen.
+LRESULT OnDpiChanged(HWND window, UINT, WPARAM wParam, LPARAM lParam)
+{
+    CaptureColumnWidths(g_processList); // at the DPI they were shown at
+    g_screenDpi = HIWORD(wParam);
+    ApplyDpiFont();
+    for (int i = 0; i < g_columnCount; ++i)
+        SendMessageA(g_processList, LVM_SETCOLUMNWIDTH, i,
+                     MAKELPARAM(ScaleFrom96(g_columns[i].width, g_screenDpi), 0));
+    UpdateSortArrow(g_processList, true);
+    RecreateToolbar(window);
+    const RECT *suggested = reinterpret_cast<const RECT *>(lParam);
+    SetWindowPos(window, nullptr, suggested->left, suggested->top,
+                 suggested->right - suggested->left, suggested->bottom - suggested->top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    LayoutMainWindow(window);
     return 0;
 }
 
@@ -361,6 +554,7 @@ const MessageEntry kMainMessages[] = {
     {WM_LBUTTONUP, OnFinderButtonUp},
     {WM_QUERYENDSESSION, OnQueryEndSession},
     {WM_SYSCOLORCHANGE, OnSysColorChange},
+    {kDpiChangedMessage, OnDpiChanged},
 };
 
 const CommandEntry kMainCommands[] = {
@@ -465,9 +659,7 @@ void UpdateCommandStates(const ProcessRecord *record)
     g_selectionIsProcess = isProcess;
     HMENU menu = GetMenu(g_mainWindow);
     for (const CommandState &state : kCommandStates) {
-        bool enabled = state.need == NeedProcess ? isProcess : hasSelection;
-        if (state.need == NeedSelection9x)
-            enabled = hasSelection && !IsNt;
+        const bool enabled = CommandEnabled(state.need, hasSelection, isProcess);
         EnableMenuItem(menu, state.command, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
         SendMessageA(g_toolbar, TB_ENABLEBUTTON, state.command, MAKELPARAM(enabled, 0));
     }
@@ -482,8 +674,7 @@ void UpdateStatusText(const ProcessRecord *record)
         if (record) {
             char summary[MAX_PATH] = "";
             FormatVersionSummary(record->path, summary, MAX_PATH);
-            SendMessageA(g_statusBar, SB_SETTEXTA, 0,
-                         reinterpret_cast<LPARAM>(summary[0] ? summary : record->name));
+            SetStatusPart(StatusSelection, summary[0] ? summary : record->name);
         }
     }
     if (record)
@@ -494,7 +685,7 @@ void UpdateStatusText(const ProcessRecord *record)
     g_statusCount = count;
     char text[MAX_PATH];
     std::snprintf(text, sizeof text, "%d %s", count, ResText(IDS_STATUS_PROCESSES));
-    SendMessageA(g_statusBar, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(text));
+    SetStatusPart(StatusSelection, text);
 }
 
 void ShowSelection(const ProcessRecord *record)

@@ -3,6 +3,8 @@
 #include "app/mainwnd.h"
 #include "app/tray.h"
 #include "core/appstate.h"
+#include "core/dpi.h"
+#include "core/sysapi.h"
 #include "core/settings.h"
 #include "providers/debugpriv.h"
 #include "providers/provider.h"
@@ -111,6 +113,9 @@ bool StartInstance(HINSTANCE instance, int showCommand)
 bool InitInstance(HINSTANCE instance, int showCommand)
 {
     DetectOs();
+    // The default window size is meant for a 96-dpi screen; a stored size is in pixels already.
+    g_settings.windowWidth = ScaleFrom96(g_settings.windowWidth, ScreenDpi(nullptr));
+    g_settings.windowHeight = ScaleFrom96(g_settings.windowHeight, ScreenDpi(nullptr));
     LoadSettings();
     LoadStringA(nullptr, IDS_APPTITLE, g_windowTitle, MAX_PATH);
     LoadStringA(nullptr, IDS_APPCLASS, g_className, MAX_PATH);

@@ -2,6 +2,9 @@
 
 #include <commctrl.h>
 
+#include "core/appstate.h"
+#include "core/dpi.h"
+#include "core/sysapi.h"
 #include "resource.h"
 
 ColumnEntry g_columnsNt[] = {{IDS_COL_NAME, 100}, {IDS_COL_ID, 75}, {IDS_COL_PRIORITY, 75},
@@ -126,12 +129,63 @@ void CaptureColumnWidths(HWND list)
 {
     for (int i = 0; list && i < g_columnCount; ++i) {
         const LRESULT shown = SendMessageA(list, LVM_GETCOLUMNWIDTH, i, 0);
-        const WORD width =
-            BoundedColumnWidth(shown > kMaxColumnWidth ? -1 : static_cast<int>(shown), g_columnKinds[i]);
+        const int width96 = shown < 0 || shown > 0xFFFF
+                                ? -1
+                                : ScaleTo96(static_cast<int>(shown), g_screenDpi); // kept in 96-dpi pixels
+        const WORD width = BoundedColumnWidth(width96, g_columnKinds[i]);
         g_columns[i].width = width;
         if (g_columns == g_builtColumns)
             *g_widthHomes[i] = width;
     }
+}
+
+namespace {
+
+// Room a header needs beside its text, in 96-dpi pixels: the margins on both sides of the text
+// and the sort arrow with its own margin.
+const int kHeaderRoom = 40;
+
+// Raises `width` to what the header text needs in the font selected into `dc`.
+void FitHeader(HDC dc, WORD stringId, WORD *width)
+{
+    const char *text = ResText(stringId);
+    SIZE extent;
+    if (!text || !GetTextExtentPoint32A(dc, text, lstrlenA(text), &extent))
+        return;
+    const int needed = extent.cx + kHeaderRoom;
+    if (needed > *width && needed <= 0xFFFF)
+        *width = static_cast<WORD>(needed);
+}
+
+} // namespace
+
+void FitDefaultWidths()
+{
+    LOGFONTA logFont;
+    if (!SystemParametersInfoA(SPI_GETICONTITLELOGFONT, sizeof logFont, &logFont, 0))
+        return;
+    // Measured in the font's 96-dpi size, so that the widths come out the same on every screen
+    // and a stored width means the same everywhere.
+    logFont.lfHeight = ScaleTo96(logFont.lfHeight, ScreenDpi(nullptr));
+    HFONT font = CreateFontIndirectA(&logFont);
+    HDC dc = GetDC(nullptr);
+    if (!font || !dc) {
+        if (font)
+            DeleteObject(font);
+        if (dc)
+            ReleaseDC(nullptr, dc);
+        return;
+    }
+    HGDIOBJ old = SelectObject(dc, font);
+    ColumnEntry *const sets[] = {g_columnsNt, g_columns9x};
+    for (ColumnEntry *set : sets)
+        for (ColumnEntry *entry = set; entry->stringId; ++entry)
+            FitHeader(dc, entry->stringId, &entry->width);
+    for (int i = 0; i < kExtraColumnCount; ++i)
+        FitHeader(dc, kExtraColumnStrings[i], &g_extraColumnWidths[i]);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    DeleteObject(font);
 }
 
 int FindColumn(ColumnKind kind)

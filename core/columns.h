@@ -22,7 +22,7 @@ enum ColumnKind {
 
 struct ColumnEntry {
     WORD stringId; // header text; 0 terminates a set
-    WORD width;    // pixels
+    WORD width;    // pixels of a 96-dpi screen
 };
 
 extern ColumnEntry g_columnsNt[];
@@ -52,5 +52,8 @@ void CaptureColumnWidths(HWND list);
 WORD BoundedColumnWidth(int width, ColumnKind kind);
 // Gives every stored width of every set (base and extra) outside the bounds its default.
 void BoundStoredWidths();
+// Widens the default widths that would cut their header text or the sort arrow beside it; run
+// before stored widths replace them.
+void FitDefaultWidths();
 // Index of the first column of this kind in the active set, or -1.
 int FindColumn(ColumnKind kind);

@@ -22,6 +22,27 @@ void SetupColumnHeader(HWND dialog, const DialogSpec &desc)
     FreeResString(text);
 }
 
+// Moves the column titles so that their text starts where the list's lines start, the titles
+// over their columns at any font size.
+void AlignHeaderWithList(HWND dialog, const DialogSpec &desc)
+{
+    HWND header = GetDlgItem(dialog, desc.headerId);
+    HWND list = GetDlgItem(dialog, desc.listId);
+    if (!header || !list)
+        return;
+    RECT headerRect;
+    GetWindowRect(header, &headerRect);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT *>(&headerRect), 2);
+    POINT headerText = {0, 0}, lineText = {1, 0}; // a list box draws its lines one pixel in
+    MapWindowPoints(header, dialog, &headerText, 1);
+    MapWindowPoints(list, dialog, &lineText, 1);
+    SendMessageA(header, EM_SETMARGINS, EC_LEFTMARGIN, MAKELPARAM(0, 0));
+    const int shift = lineText.x - headerText.x;
+    SetWindowPos(header, nullptr, headerRect.left + shift, headerRect.top,
+                 headerRect.right - headerRect.left - shift, headerRect.bottom - headerRect.top,
+                 SWP_NOZORDER);
+}
+
 void PlaceBesideNameColumn(HWND dialog)
 {
     const int shift = static_cast<int>(SendMessageA(g_processList, LVM_GETCOLUMNWIDTH, 0, 0));
@@ -65,6 +86,8 @@ void InitView(HWND dialog, DialogHost *host)
         SetWindowTextA(dialog, ViewTitle);
     if (desc.headerId)
         SetupColumnHeader(dialog, desc);
+    if (desc.headerId && desc.listId)
+        AlignHeaderWithList(dialog, desc);
     if (desc.init)
         desc.init(host);
     if (desc.fill)

@@ -9,6 +9,7 @@
 
 #include "core/appstate.h"
 #include "core/columns.h"
+#include "core/dpi.h"
 #include "core/figurecells.h"
 #include "core/prioritynames.h"
 #include "core/settings.h"
@@ -118,12 +119,14 @@ int InsertionIndex(HWND list, const ProcessRecord *record)
     return low;
 }
 
-bool InsertListColumn(HWND list, int index, const ColumnEntry &entry)
+// Figures read best right-aligned, digits under digits; names and paths stay left-aligned.
+// Widths are kept for a 96-dpi screen and shown scaled to the running one.
+bool InsertListColumn(HWND list, int index, const ColumnEntry &entry, ColumnKind kind)
 {
     LVCOLUMNA column = {};
     column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
-    column.fmt = LVCFMT_LEFT;
-    column.cx = entry.width;
+    column.fmt = IsFigureColumn(kind) ? LVCFMT_RIGHT : LVCFMT_LEFT;
+    column.cx = ScaleFrom96(entry.width, g_screenDpi);
     column.pszText = const_cast<char *>(ResText(entry.stringId));
     column.iSubItem = index;
     return SendMessageA(list, LVM_INSERTCOLUMNA, index, reinterpret_cast<LPARAM>(&column)) >= 0;
@@ -244,7 +247,8 @@ HWND CreateProcessList(HWND parent, DWORD style, DWORD exStyle, const ColumnEntr
     if (!list)
         return nullptr;
     for (int i = 0; i < columnCount; ++i) {
-        if (!InsertListColumn(list, i, columns[i])) {
+        const ColumnKind kind = columns == g_columns ? g_columnKinds[i] : ColumnName;
+        if (!InsertListColumn(list, i, columns[i], kind)) {
             DestroyWindow(list);
             return nullptr;
         }
@@ -512,11 +516,40 @@ LRESULT SortByColumn(NMHDR *header)
 
 namespace {
 
-// A header arrow in the current system colours.
-HBITMAP LoadArrow(UINT id)
+// The header arrows, drawn for 100%, 150% and 200%: ascending and descending of each size.
+struct ArrowImages {
+    int size;
+    UINT up, down;
+};
+const ArrowImages kArrowImages[] = {
+    {16, IDB_SORTUP, IDB_SORTDOWN},
+    {24, IDB_SORTUP24, IDB_SORTDOWN24},
+    {32, IDB_SORTUP32, IDB_SORTDOWN32},
+};
+const int kArrowSizes[] = {16, 24, 32};
+
+// A header arrow in the current system colours, of the size the running DPI needs.
+HBITMAP LoadArrow(bool up)
 {
-    return static_cast<HBITMAP>(
-        LoadImageA(g_instance, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 16, 16, LR_LOADMAP3DCOLORS));
+    const int size = NearestImageSize(kArrowSizes, 3, ScaleFrom96(16, g_screenDpi));
+    for (const ArrowImages &images : kArrowImages)
+        if (images.size == size)
+            return static_cast<HBITMAP>(LoadImageA(g_instance,
+                                                   MAKEINTRESOURCEA(up ? images.up : images.down),
+                                                   IMAGE_BITMAP, size, size, LR_LOADMAP3DCOLORS));
+    return nullptr;
+}
+
+// Sets a header item's format and bitmap, keeping the alignment its column was given.
+void SetHeaderArrow(HWND headerControl, int index, int format, HBITMAP bitmap)
+{
+    HDITEMA item = {};
+    item.mask = HDI_FORMAT;
+    SendMessageA(headerControl, HDM_GETITEMA, index, reinterpret_cast<LPARAM>(&item));
+    item.mask = HDI_FORMAT | HDI_BITMAP;
+    item.fmt = (item.fmt & HDF_JUSTIFYMASK) | format;
+    item.hbm = bitmap;
+    SendMessageA(headerControl, HDM_SETITEMA, index, reinterpret_cast<LPARAM>(&item));
 }
 
 } // namespace
@@ -528,26 +561,19 @@ void UpdateSortArrow(HWND list, bool reloadBitmaps)
     if (!drawn && (reloadBitmaps || !g_arrowUp)) {
         oldUp = g_arrowUp;
         oldDown = g_arrowDown;
-        g_arrowUp = LoadArrow(IDB_SORTUP);
-        g_arrowDown = LoadArrow(IDB_SORTDOWN);
+        g_arrowUp = LoadArrow(true);
+        g_arrowDown = LoadArrow(false);
     }
     HWND headerControl = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
-    HDITEMA item = {};
-    item.mask = HDI_FORMAT | HDI_BITMAP;
-    if (g_arrowColumn >= 0 && g_arrowColumn != g_sortColumn) {
-        item.fmt = HDF_STRING;
-        item.hbm = nullptr;
-        SendMessageA(headerControl, HDM_SETITEMA, g_arrowColumn, reinterpret_cast<LPARAM>(&item));
-    }
+    if (g_arrowColumn >= 0 && g_arrowColumn != g_sortColumn)
+        SetHeaderArrow(headerControl, g_arrowColumn, HDF_STRING, nullptr);
     g_arrowColumn = g_sortColumn;
-    if (drawn) {
-        item.fmt = HDF_STRING | (g_sortDirection >= 0 ? HDF_SORTUP : HDF_SORTDOWN);
-        item.hbm = nullptr;
-    } else {
-        item.fmt = HDF_STRING | HDF_BITMAP | HDF_BITMAP_ON_RIGHT;
-        item.hbm = g_sortDirection >= 0 ? g_arrowUp : g_arrowDown;
-    }
-    SendMessageA(headerControl, HDM_SETITEMA, g_arrowColumn, reinterpret_cast<LPARAM>(&item));
+    if (drawn)
+        SetHeaderArrow(headerControl, g_arrowColumn,
+                       HDF_STRING | (g_sortDirection >= 0 ? HDF_SORTUP : HDF_SORTDOWN), nullptr);
+    else
+        SetHeaderArrow(headerControl, g_arrowColumn, HDF_STRING | HDF_BITMAP | HDF_BITMAP_ON_RIGHT,
+                       g_sortDirection >= 0 ? g_arrowUp : g_arrowDown);
     if (oldUp)
         DeleteObject(oldUp);
     if (oldDown)
@@ -566,7 +592,7 @@ void ShowExtraColumns(HWND list, unsigned mask)
     for (int column = shown - 1; column > 0; --column)
         SendMessageA(list, LVM_DELETECOLUMN, column, 0);
     for (int i = 1; i < g_columnCount; ++i)
-        InsertListColumn(list, i, g_columns[i]);
+        InsertListColumn(list, i, g_columns[i], g_columnKinds[i]);
     const int rows = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
     for (int row = 0; row < rows; ++row)
         AnnounceCells(list, row);

@@ -142,6 +142,7 @@ void LoadSettings()
     // The main list is built from the active column set, so it is chosen even without a key.
     SelectColumnSet(IsNt);
     SetExtraColumns(0);
+    FitDefaultWidths();
 
     HKEY key;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, g_settingsKeyPath, 0, KEY_ALL_ACCESS, &key) !=

@@ -10,11 +10,15 @@ const ExportSlot kKernel[] = {
     {"MoveFileExA", &g_api.MoveFileExA},
     {"SystemTimeToTzSpecificLocalTime", &g_api.SystemTimeToTzSpecificLocalTime},
 };
+const ExportSlot kUser[] = {
+    {"GetDpiForWindow", &g_api.GetDpiForWindow},
+};
 const ExportSlot kComctl[] = {
     {"DllGetVersion", &g_api.ComctlDllGetVersion},
 };
 const ExportLibrary kLibraries[] = {
     Library("KERNEL32.DLL", kLoadedOnly, kOptional, kKernel),
+    Library("USER32.DLL", kLoadedOnly, kOptional, kUser),
     Library("COMCTL32.DLL", kLoadedOnly, kOptional, kComctl),
 };
 
@@ -28,4 +32,19 @@ const SystemApi &SysApi()
         bound = true;
     }
     return g_api;
+}
+
+int ScreenDpi(HWND window)
+{
+    UINT(WINAPI *const forWindow)(HWND) = SysApi().GetDpiForWindow;
+    if (window && forWindow) {
+        const UINT dpi = forWindow(window);
+        if (dpi)
+            return static_cast<int>(dpi);
+    }
+    HDC screen = GetDC(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen)
+        ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : 96;
 }

@@ -14,8 +14,14 @@ struct SystemApi {
     // NT family only: the zone's daylight-saving rule at the given time
     BOOL(WINAPI *SystemTimeToTzSpecificLocalTime)(const TIME_ZONE_INFORMATION *zone,
                                                   const SYSTEMTIME *utc, SYSTEMTIME *local);
+    // USER32, Windows 10 and later
+    UINT(WINAPI *GetDpiForWindow)(HWND window);
     // COMCTL32
     HRESULT(CALLBACK *ComctlDllGetVersion)(DllVersion *info);
 };
 
 const SystemApi &SysApi();
+
+// Dots per inch of the screen the window is on (of the primary screen for null, or where the
+// system knows no per-window value).
+int ScreenDpi(HWND window);

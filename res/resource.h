@@ -150,9 +150,12 @@
 #define IDS_MODULES_UNREADABLE      497 /* the Modules view's line when no module could be read */
 #define IDS_MODULES_NEED_X64        498 /* the same, for a 64-bit process seen by the 32-bit build */
 
-/* 520-521: more messages */
-#define IDS_SAVE_KEPT_TEMP          520 /* after IDS_SAVE_FAILED: where the unsaved text was kept */
-#define IDS_HEAP_UNREADABLE         521 /* the Heap view's line when no heap could be read */
+/* 500-529 process facts, 530-549 filter and rights, 550-579 system information */
+
+/* 580-589: more view lines and messages */
+#define IDS_SAVE_KEPT_TEMP          580 /* after IDS_SAVE_FAILED: where the unsaved text was kept */
+#define IDS_HEAP_UNREADABLE         581 /* the Heap view's line when no heap could be read */
+#define IDS_MEMORY_NEED_X64         582 /* the Memory view's line for a 64-bit process seen by the 32-bit build */
 
 /* ------------------------------------------------------------------------
  * Icons, cursors, bitmaps and menus (100-199)
@@ -167,6 +170,13 @@
 #define IDB_ABOUT                   137 /* picture of the About box */
 #define IDR_TRAYMENU                138
 #define IDR_MAINMENU                139
+/* 150-155: the toolbar strip and the sort arrows drawn for 150% and 200% screens */
+#define IDB_TOOLBAR24               150 /* toolbar strip, 24x23 images */
+#define IDB_TOOLBAR32               151 /* toolbar strip, 32x30 images */
+#define IDB_SORTUP24                152
+#define IDB_SORTDOWN24              153
+#define IDB_SORTUP32                154
+#define IDB_SORTDOWN32              155
 
 /* Image positions of the toolbar buttons in the strip (IDB_TOOLBAR); images 5 and 7
  * belong to commands without a button */

@@ -608,21 +608,40 @@ def icon_file(resource_type, images):
 # The pictures
 
 
-def toolbar_bitmap():
-    rows = [[] for _ in range(GLYPH_H)]
+def scaled_art(rows, width, height):
+    """The ASCII table enlarged to width x height, each pixel repeated (nearest neighbour).
+
+    Pixel art keeps its hard edges this way; at 200% every pixel becomes a 2x2 block, at 150%
+    every other row and column is doubled.
+    """
+    src_h, src_w = len(rows), len(rows[0])
+    return [''.join(rows[y * src_h // height][x * src_w // width] for x in range(width))
+            for y in range(height)]
+
+
+# Sizes of the toolbar images for 100%, 150% and 200% screens.
+TOOLBAR_SIZES = [(GLYPH_W, GLYPH_H), (24, 23), (32, 30)]
+
+
+def toolbar_bitmap(width=GLYPH_W, height=GLYPH_H):
+    rows = [[] for _ in range(height)]
     for name, art in TOOLBAR_GLYPHS:
         check_art(name, art, GLYPH_W, GLYPH_H)
-        for y, line in enumerate(art_indices(art, SILVER)):
+        for y, line in enumerate(art_indices(scaled_art(art, width, height), SILVER)):
             rows[y].extend(line)
     return bmp_bytes(rows, VGA_PALETTE, 4)
 
 
-def sort_bitmap(name, art):
+def sort_bitmap(name, art, size=16):
     check_art(name, art, 16, 16)
-    return bmp_bytes(art_indices(art, SILVER), VGA_PALETTE, 4)
+    return bmp_bytes(art_indices(scaled_art(art, size, size), SILVER), VGA_PALETTE, 4)
 
 
 def icon(name, arts):
+    """An icon of the 16- and 32-pixel tables, with the 24 and 48 pixels of 150% screens
+    enlarged from them."""
+    small, large = arts
+    arts = [small, scaled_art(small, 24, 24), large, scaled_art(large, 48, 48)]
     images = []
     for art in arts:
         size = len(art)
@@ -826,8 +845,14 @@ def rle8_bmp_bytes(rows, palette):
 
 OUTPUTS = [
     ('toolbar.bmp', toolbar_bitmap),
+    ('toolbar24.bmp', lambda: toolbar_bitmap(*TOOLBAR_SIZES[1])),
+    ('toolbar32.bmp', lambda: toolbar_bitmap(*TOOLBAR_SIZES[2])),
     ('sortup.bmp', lambda: sort_bitmap('sortup', SORT_UP)),
     ('sortdown.bmp', lambda: sort_bitmap('sortdown', SORT_DOWN)),
+    ('sortup24.bmp', lambda: sort_bitmap('sortup', SORT_UP, 24)),
+    ('sortdown24.bmp', lambda: sort_bitmap('sortdown', SORT_DOWN, 24)),
+    ('sortup32.bmp', lambda: sort_bitmap('sortup', SORT_UP, 32)),
+    ('sortdown32.bmp', lambda: sort_bitmap('sortdown', SORT_DOWN, 32)),
     ('kelvane.ico', lambda: icon('kelvane', [ICON_MAIN_16, ICON_MAIN_32])),
     ('usage.ico', lambda: icon('usage', [ICON_USAGE_16, ICON_USAGE_32])),
     ('finder.cur', finder_cursor),

@@ -52,9 +52,9 @@ const NameRow kStateTypeNames[] = {
 
 const int kMemoryTabs[] = {
 #ifdef _WIN64 // 16-digit addresses and sizes beyond 4 GB need wider columns
-    76, 152, 212, 284, 336, 392, 448,
+    84, 168, 228, 300, 352, 408, 464,
 #else
-    40, 80, 140, 180, 240, 300, 360,
+    48, 96, 156, 196, 256, 316, 376,
 #endif
 };
 
@@ -185,6 +185,14 @@ bool WalkMemory(HWND list, DWORD processId, MemoryTotals *totals)
         }
         FreeModuleTally(&tally);
         CloseHandle(process);
+    }
+    // A 32-bit program sees a 64-bit process's address space only up to its own top: the view
+    // says so rather than look complete.
+    if (list && process && ProcessWiderThanProgram(processId)) {
+        char *text = LoadResString(IDS_MEMORY_NEED_X64);
+        if (text)
+            SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+        FreeResString(text);
     }
     if (list) {
         SendMessageA(list, LB_SETTOPINDEX, top, 0);

@@ -1,0 +1,14 @@
+// Lengths the program is laid out in are pixels of a 96-dpi screen: column widths (also the
+// stored ones), toolbar and status-bar sizes. These convert them to and from the pixels of the
+// screen the program runs on.
+#pragma once
+
+// Dots per inch of the main window's screen; 96 until the window knows better.
+extern int g_screenDpi;
+
+// A 96-dpi length in pixels at `dpi`, rounded to the nearest pixel.
+int ScaleFrom96(int value, int dpi);
+// Pixels at `dpi` as a 96-dpi length; undoes ScaleFrom96 exactly for any dpi of 96 or more.
+int ScaleTo96(int value, int dpi);
+// The smallest of `sizes` (ascending) at least as large as `wanted`; the largest when none is.
+int NearestImageSize(const int *sizes, int count, int wanted);

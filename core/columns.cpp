@@ -126,8 +126,8 @@ void CaptureColumnWidths(HWND list)
 {
     for (int i = 0; list && i < g_columnCount; ++i) {
         const LRESULT shown = SendMessageA(list, LVM_GETCOLUMNWIDTH, i, 0);
-        const WORD width =
-            BoundedColumnWidth(shown > kMaxColumnWidth ? -1 : static_cast<int>(shown), g_columnKinds[i]);
+        const int pixels = shown > kMaxColumnWidth ? -1 : static_cast<int>(shown);
+        const WORD width = BoundedColumnWidth(pixels, g_columnKinds[i]);
         g_columns[i].width = width;
         if (g_columns == g_builtColumns)
             *g_widthHomes[i] = width;

@@ -504,7 +504,8 @@ LRESULT SortByColumn(NMHDR *header)
     NMLISTVIEW *view = reinterpret_cast<NMLISTVIEW *>(header);
     const int column = view->iSubItem;
     // Figures read largest first on the first click; the other columns from the start.
-    const bool figure = column >= 0 && column < g_columnCount && IsFigureColumn(g_columnKinds[column]);
+    const bool figure =
+        column >= 0 && column < g_columnCount && IsFigureColumn(g_columnKinds[column]);
     g_sortDirection = column == g_sortColumn ? -g_sortDirection : (figure ? -1 : 1);
     g_sortColumn = column;
     SortParams params = {static_cast<int>(header->idFrom), column, g_sortDirection};

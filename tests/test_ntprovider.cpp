@@ -617,7 +617,8 @@ TEST(MachineFacts, ProcessorsTimesAndGroupingAreReadAsTheSystemMeansThem)
         SYSTEMTIME local = {};
         ASSERT_TRUE(SystemTimeToFileTime(&utc, &file));
         ASSERT_TRUE(UtcToLocalFields(file, &zone, &local));
-        EXPECT_EQ(t.localDay * 100 + t.localHour, local.wDay * 100 + local.wHour) << "month " << t.month;
+        EXPECT_EQ(t.localDay * 100 + t.localHour, local.wDay * 100 + local.wHour)
+            << "month " << t.month;
     }
 
     const struct {

@@ -13,6 +13,7 @@
 
 #include "fixtures.h"
 #include "providers/perfdata.h"
+#include "providers/provider.h"
 #include "providers/threadblock.h"
 
 namespace {
@@ -59,8 +60,7 @@ TEST(ThreadSource, ListsEveryThreadOfAChildWithItsPriority)
         {1, 9, 5, "(Above Normal)"}, {2, 10, 6, "(Highest)"},  {15, 15, 15, "(Time Critical)"},
         {-15, 1, 1, "(Idle)"},
     };
-    DetectOs(); // as at start-up: the thread walk comes with the provider
-    ASSERT_TRUE(BindProvider());
+    ASSERT_TRUE(BindNtProvider(g_systemExports)); // the substitute's ToolHelp32 and OpenThread
     kvtest::ChildProcess child;
     ASSERT_TRUE(child.Start("kvtest_threads.exe", "--threads -2,-1,0,1,2,15,-15", true));
     std::vector<DWORD> ids;
@@ -143,8 +143,7 @@ class ThreadSourceFake : public testing::Test {
 protected:
     void SetUp() override
     {
-        DetectOs();
-        BindProvider();
+        ASSERT_TRUE(BindNtProvider(g_systemExports));
         static const char kNameTable[] = "30\0Process\0" "32\0Thread\0" "84\0ID Process\0"
                                          "80\0ID Thread\0" "94\0Priority Current\0"
                                          "82\0Priority Base\0";

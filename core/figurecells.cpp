@@ -97,7 +97,7 @@ void FormatStart(ULONGLONG start, char *text, size_t size)
 
 bool IsFigureColumn(ColumnKind kind)
 {
-    return kind >= ColumnCpu || (kind == ColumnThreads && IsNt);
+    return (kind >= ColumnCpu && kind <= ColumnStarted) || (kind == ColumnThreads && IsNt);
 }
 
 void FormatFigureCell(ColumnKind kind, const ProcessRecord &record, char *text, size_t size)

@@ -28,6 +28,15 @@ struct ProcessFigures {
     DWORD handleCount;
 };
 
+// The values of the text columns, which never change while a process lives: read once, when
+// first shown, as heap texts owned by the record (null when empty).
+struct RecordTexts {
+    bool read;
+    BYTE bits; // the platform's width; 0 = not known
+    char *commandLine;
+    char *userName;
+};
+
 struct ProcessRecord {
     ProcessRecord *next; // older
     ProcessRecord *prev; // newer
@@ -43,4 +52,5 @@ struct ProcessRecord {
     char path[MAX_PATH];
     ULONGLONG createTime; // when the process started (a FILETIME); 0 = not known
     ProcessFigures figures; // its thread count is `threadCount`
+    RecordTexts texts;
 };

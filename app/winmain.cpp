@@ -13,7 +13,9 @@
 // refresh asks the fill layer (providers/fill.cpp) to run the active provider (9x or NT), which
 // hands each process to AddOrUpdateProcess (core/processlist.cpp), and answers whether the
 // selection was lost, so that the main window updates its commands and status line; the list
-// view then asks for each cell's text on demand through WM_NOTIFY. Settings (core/settings.cpp)
+// view then asks for each cell's text on demand through WM_NOTIFY; a text column's values are
+// read once per record, on that first request, through the reader the NT provider installs
+// (core/textcells.cpp, providers/procinfo.cpp). Settings (core/settings.cpp)
 // are read before the window exists and written back when it is destroyed or the session ends.
 #include <windows.h>
 

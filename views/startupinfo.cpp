@@ -10,7 +10,7 @@
 
 namespace {
 
-const int kStartupTabs[] = {70};
+const int kStartupTabs[] = {80};
 
 // Labels of the record's texts, in the order of ParamText.
 const UINT kTextLabels[ParamTextCount] = {IDS_STARTUP_COMMANDLINE, IDS_STARTUP_DIRECTORY,

@@ -6,6 +6,8 @@
 #include <cstring>
 
 #include "actions/about.h"
+#include "actions/copy.h"
+#include "actions/debug.h"
 #include "actions/finder.h"
 #include "actions/kill.h"
 #include "actions/priority.h"
@@ -26,6 +28,7 @@
 #include "views/heap.h"
 #include "views/memory.h"
 #include "views/modules.h"
+#include "views/startupinfo.h"
 #include "views/threads.h"
 #include "views/tree.h"
 #include "views/usage.h"
@@ -86,6 +89,8 @@ const CommandState kCommandStates[] = {
     {IDM_SWITCHTO, NeedSelection}, {IDM_BRINGTOFRONT, NeedSelection}, {IDM_KILL, NeedSelection},
     {IDM_MODULES, NeedProcess},    {IDM_THREADS, NeedProcess},        {IDM_MEMORY, NeedProcess},
     {IDM_PRIORITY, NeedProcess},   {IDM_HEAP, NeedSelection9x},       {IDM_INFO, NeedSelection},
+    {IDM_STARTUPINFO, NeedProcess}, {IDM_DEBUG, NeedProcess},         {IDM_COPYPATH, NeedSelection},
+    {IDM_COPYROW, NeedSelection},
 };
 
 bool CommandEnabled(CommandNeed need, bool hasSelection, bool isProcess)
@@ -95,8 +100,9 @@ bool CommandEnabled(CommandNeed need, bool hasSelection, bool isProcess)
     return need == NeedProcess ? isProcess : hasSelection;
 }
 
-// Menu items the resource carries but the program never offers.
-const int kRemovedMenuItems[] = {IDM_STARTUPINFO, IDM_COPYPATH, IDM_DEBUG};
+// Menu items Windows 9x cannot serve: it has no startup record to read and no registered
+// debugger to start.
+const int kRemovedMenuItems9x[] = {IDM_STARTUPINFO, IDM_DEBUG};
 
 // The toolbar strips drawn for 100%, 150% and 200% screens, by image width.
 struct ToolbarImages {
@@ -276,8 +282,9 @@ LRESULT OnCreate(HWND window, UINT, WPARAM, LPARAM)
     SendMessageA(window, WM_COMMAND, IDM_RELOAD, 0);
 
     HMENU menu = GetMenu(window);
-    for (int command : kRemovedMenuItems)
-        DeleteMenu(menu, command, MF_BYCOMMAND);
+    if (!IsNt)
+        for (int command : kRemovedMenuItems9x)
+            DeleteMenu(menu, command, MF_BYCOMMAND);
     // Heaps can be walked on Windows 9x only, live figures read on NT only.
     DeleteMenu(menu, IsNt ? IDM_HEAP : IDM_SELECTCOLUMNS, MF_BYCOMMAND);
     CheckMenuItem(menu, IDM_STARTMINIMIZED, g_settings.startMinimized ? MF_CHECKED : MF_UNCHECKED);
@@ -575,6 +582,10 @@ const CommandEntry kMainCommands[] = {
     {IDM_MODULEUSAGE, OnModuleUsageCommand},
     {IDM_APPLICATIONS, OnApplicationsCommand},
     {IDM_INFO, OnInfoCommand},
+    {IDM_STARTUPINFO, OnStartupInfoCommand},
+    {IDM_COPYPATH, OnCopyPathCommand},
+    {IDM_COPYROW, OnCopyRowCommand},
+    {IDM_DEBUG, OnDebugCommand},
     {IDM_MEMORY, OnMemoryCommand},
     {IDM_HEAP, OnHeapCommand},
     {IDM_PRIORITY, OnPriorityCommand},

@@ -15,7 +15,9 @@
 // selection was lost, so that the main window updates its commands and status line. The pass
 // ends by putting rows sorted by a figure column back in order, or by repainting only the
 // figure cells whose texts changed; the list view then asks for each cell's text on demand
-// through WM_NOTIFY. Settings (core/settings.cpp)
+// through WM_NOTIFY; a text column's values are read once per record, on that first request,
+// through the reader the NT provider installs (core/textcells.cpp, providers/procinfo.cpp).
+// Settings (core/settings.cpp)
 // are read before the window exists and written back when it is destroyed or the session ends.
 #include <windows.h>
 

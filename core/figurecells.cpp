@@ -109,7 +109,7 @@ UINT GroupingFromLocale(const char *text)
 
 bool IsFigureColumn(ColumnKind kind)
 {
-    return kind >= ColumnCpu || (kind == ColumnThreads && IsNt);
+    return (kind >= ColumnCpu && kind <= ColumnStarted) || (kind == ColumnThreads && IsNt);
 }
 
 void FormatFigureCell(ColumnKind kind, const ProcessRecord &record, char *text, size_t size)

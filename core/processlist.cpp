@@ -14,6 +14,7 @@
 #include "core/prioritynames.h"
 #include "core/settings.h"
 #include "core/sysapi.h"
+#include "core/textcells.h"
 #include "resource.h"
 
 HWND g_processList = nullptr;
@@ -182,9 +183,11 @@ int InsertRow(HWND list, ProcessRecord *record)
 int ReviveRecord(HWND list, ProcessRecord *existing, const ProcessRecord *incoming)
 {
     ProcessRecord *next = existing->next, *prev = existing->prev;
+    const RecordTexts texts = existing->texts; // read for this process; the pass brings none
     *existing = *incoming;
     existing->next = next;
     existing->prev = prev;
+    existing->texts = texts;
     existing->name[MAX_PATH - 1] = '\0';
     existing->path[MAX_PATH - 1] = '\0';
     existing->flags |= RecordSeen;
@@ -316,6 +319,7 @@ int AddOrUpdateProcess(HWND list, const ProcessRecord *incoming)
     record->name[MAX_PATH - 1] = '\0';
     record->path[MAX_PATH - 1] = '\0';
     record->changedCells = 0;
+    record->texts = RecordTexts(); // read for the record itself, when first shown
     LinkRecord(record);
     record->flags |= RecordSeen;
     if (record->flags & RecordNoDetails)
@@ -386,8 +390,8 @@ int CompareText(const char *a, const char *b)
 int CALLBACK CompareRecords(LPARAM first, LPARAM second, LPARAM paramsValue)
 {
     const SortParams *params = reinterpret_cast<const SortParams *>(paramsValue);
-    const ProcessRecord *a = reinterpret_cast<const ProcessRecord *>(first);
-    const ProcessRecord *b = reinterpret_cast<const ProcessRecord *>(second);
+    ProcessRecord *a = reinterpret_cast<ProcessRecord *>(first); // a text read fills it in
+    ProcessRecord *b = reinterpret_cast<ProcessRecord *>(second);
     if (!params || params->controlId != kProcessListId || params->column < 0 ||
         params->column >= g_columnCount || !a || !b)
         return 0;
@@ -404,8 +408,9 @@ int CALLBACK CompareRecords(LPARAM first, LPARAM second, LPARAM paramsValue)
     }
 
     const ColumnKind kind = g_columnKinds[params->column];
-    if (IsFigureColumn(kind)) {
-        int result = CompareFigures(kind, *a, *b);
+    if (IsFigureColumn(kind) || IsTextColumn(kind)) {
+        int result = IsFigureColumn(kind) ? CompareFigures(kind, *a, *b)
+                                          : CompareTextCells(kind, *a, *b);
         if (!result)
             result = CompareText(a->name, b->name);
         return params->direction < 0 ? -result : result;
@@ -440,35 +445,29 @@ int CALLBACK CompareRecords(LPARAM first, LPARAM second, LPARAM paramsValue)
         if (!result)
             result = CompareNumbers(a->id, b->id);
         break;
-    default: // the figure columns, ordered above
+    default: // the figure and text columns, ordered above
         break;
     }
     return params->direction < 0 ? -result : result;
 }
 
-LRESULT GetCellText(NMHDR *header)
+const char *CellText(ProcessRecord *record, int column)
 {
     static char text[MAX_PATH];
-    NMLVDISPINFOA *info = reinterpret_cast<NMLVDISPINFOA *>(header);
-    const int column = info->item.iSubItem;
-    ProcessRecord *record = reinterpret_cast<ProcessRecord *>(info->item.lParam);
-    if (header->idFrom != static_cast<UINT_PTR>(kProcessListId) || column < 0 ||
-        column >= g_columnCount || !record || !(info->item.mask & LVIF_TEXT))
-        return 0;
-
+    if (!record || column < 0 || column >= g_columnCount)
+        return "";
     const ColumnKind kind = g_columnKinds[column];
     if (IsFigureColumn(kind)) {
         FormatFigureCell(kind, *record, text, sizeof text);
-        info->item.pszText = text;
-        return 0;
+        return text;
     }
+    if (IsTextColumn(kind))
+        return TextCell(kind, *record);
     switch (kind) {
     case ColumnName:
-        info->item.pszText = record->name;
-        return 0;
+        return record->name;
     case ColumnPath:
-        info->item.pszText = record->path;
-        return 0;
+        return record->path;
     case ColumnId: {
         const bool hex = g_settings.hexProcessId;
         const char *format = record->kind == KindTask16 ? (hex ? "(%x)" : "(%u)") : (hex ? "%x" : "%u");
@@ -491,11 +490,23 @@ LRESULT GetCellText(NMHDR *header)
     case ColumnType:
         std::snprintf(text, sizeof text, "%d-Bit", record->kind != KindProcess ? 16 : 32);
         break;
-    default: // the figure columns, formatted above
+    default: // the figure and text columns, given above
         text[0] = '\0';
         break;
     }
-    info->item.pszText = text;
+    return text;
+}
+
+LRESULT GetCellText(NMHDR *header)
+{
+    NMLVDISPINFOA *info = reinterpret_cast<NMLVDISPINFOA *>(header);
+    const int column = info->item.iSubItem;
+    ProcessRecord *record = reinterpret_cast<ProcessRecord *>(info->item.lParam);
+    if (header->idFrom != static_cast<UINT_PTR>(kProcessListId) || column < 0 ||
+        column >= g_columnCount || !record || !(info->item.mask & LVIF_TEXT))
+        return 0;
+    // The list only reads the text; record texts are handed over as they are.
+    info->item.pszText = const_cast<char *>(CellText(record, column));
     return 0;
 }
 
@@ -625,6 +636,7 @@ void FreeRecord(ProcessRecord *record)
         g_recordHead = record->next;
     if (record->next)
         record->next->prev = record->prev;
+    FreeRecordTexts(record);
     std::free(record);
 }
 

@@ -36,6 +36,9 @@ ProcessRecord *RecordAt(int index);
 DWORD GetSelectedProcess(HWND list, char *buffer, int length);
 int CompareText(const char *a, const char *b);
 int CALLBACK CompareRecords(LPARAM a, LPARAM b, LPARAM params);
+// The text a cell of the row of `record` shows in `column` of the active set ("" for none); valid
+// until the next call.
+const char *CellText(ProcessRecord *record, int column);
 LRESULT GetCellText(NMHDR *header);
 LRESULT SortByColumn(NMHDR *header);
 LRESULT OnDeleteItem(NMHDR *header);

@@ -33,6 +33,15 @@ struct ProcessFigures {
     DWORD handleCount;
 };
 
+// The values of the text columns, which never change while a process lives: read once, when
+// first shown, as heap texts owned by the record (null when empty).
+struct RecordTexts {
+    bool read;
+    BYTE bits; // the platform's width; 0 = not known
+    char *commandLine;
+    char *userName;
+};
+
 struct ProcessRecord {
     ProcessRecord *next; // older
     ProcessRecord *prev; // newer
@@ -49,4 +58,5 @@ struct ProcessRecord {
     ULONGLONG createTime; // when the process started (a FILETIME); 0 = not known
     ProcessFigures figures; // its thread count is `threadCount`
     unsigned changedCells;  // columns (bit per index) whose text the last pass changed
+    RecordTexts texts;
 };

@@ -1,6 +1,8 @@
 // Run-time binding of both providers' entry points. Nothing here is imported directly, so the
 // same executable starts on Windows 95 and on NT.
 #include "core/appstate.h"
+#include "core/textcells.h"
+#include "providers/procinfo.h"
 #include "providers/provider.h"
 
 NtApi g_ntApi;
@@ -66,11 +68,13 @@ const ExportLibrary k9xLibraries[] = {
 
 bool BindNtProvider(const ExportSource &source)
 {
+    SetRecordTextReader(ReadRecordTexts);
     return BindLibraries(source, kNtLibraries);
 }
 
 bool Bind9xProvider(const ExportSource &source)
 {
+    SetRecordTextReader(nullptr); // Windows 9x has no text columns
     return BindLibraries(source, k9xLibraries);
 }
 

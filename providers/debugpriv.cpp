@@ -9,8 +9,13 @@ const ExportSlot kToken[] = {
     {"LookupPrivilegeValueA", &g_tokenApi.LookupPrivilegeValueA},
     {"AdjustTokenPrivileges", &g_tokenApi.AdjustTokenPrivileges},
 };
+const ExportSlot kTokenQuery[] = {
+    {"GetTokenInformation", &g_tokenApi.GetTokenInformation},
+    {"LookupAccountSidA", &g_tokenApi.LookupAccountSidA},
+};
 const ExportLibrary kTokenLibraries[] = {
     Library("ADVAPI32.DLL", kLoadedOnly, kRequired, kToken),
+    Library("ADVAPI32.DLL", kLoadedOnly, kOptional, kTokenQuery),
 };
 
 } // namespace
@@ -20,14 +25,19 @@ bool BindTokenApi(const ExportSource &source)
     return BindLibraries(source, kTokenLibraries);
 }
 
-void EnableDebugPrivilege(const char *privilege, DWORD attributes)
+const TokenApi &TokenFunctions()
 {
     static bool bound = false;
     if (!bound) {
         bound = true;
         BindTokenApi(g_systemExports);
     }
-    const TokenApi &api = g_tokenApi;
+    return g_tokenApi;
+}
+
+void EnableDebugPrivilege(const char *privilege, DWORD attributes)
+{
+    const TokenApi &api = TokenFunctions();
     if (!api.OpenProcessToken || !api.LookupPrivilegeValueA || !api.AdjustTokenPrivileges)
         return;
 

@@ -24,18 +24,6 @@ const DWORD kFirstIdCapacity = 2048;
 const DWORD kLastIdCapacity = 1u << 20;
 const DWORD kFirstModuleCapacity = 1024;
 
-// PROCESS_BASIC_INFORMATION in the width of the build: on 64-bit Windows every field is
-// pointer-sized, so a 32-bit layout would read the parent from the wrong place.
-struct BasicProcessInfo {
-    LONG_PTR exitStatus;
-    PVOID pebBaseAddress;
-    ULONG_PTR affinityMask;
-    LONG_PTR basePriority;
-    ULONG_PTR uniqueProcessId;
-    ULONG_PTR inheritedFromUniqueProcessId;
-};
-const int kProcessBasicInformation = 0;
-
 // What one virtual DOS machine's task enumeration needs to feed the list.
 struct WowContext {
     HWND list;

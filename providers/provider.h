@@ -48,6 +48,18 @@ typedef BOOL(WINAPI *VDMTerminateTaskWOWFn)(DWORD processId, WORD task16);
 typedef INT(WINAPI *VDMEnumTaskWOWExFn)(DWORD processId, TaskEnumProcEx callback, LPARAM user);
 typedef INT(WINAPI *VDMEnumProcessWOWFn)(ProcessEnumProc callback, LPARAM user);
 
+// PROCESS_BASIC_INFORMATION in the width of the build: on 64-bit Windows every field is
+// pointer-sized, so a 32-bit layout would read the parent from the wrong place.
+struct BasicProcessInfo {
+    LONG_PTR exitStatus;
+    PVOID pebBaseAddress;
+    ULONG_PTR affinityMask;
+    LONG_PTR basePriority;
+    ULONG_PTR uniqueProcessId;
+    ULONG_PTR inheritedFromUniqueProcessId;
+};
+const int kProcessBasicInformation = 0;
+
 struct NtApi {
     GetModuleInformationFn GetModuleInformation;
     GetModuleFileNameExAFn GetModuleFileNameExA;

@@ -150,7 +150,28 @@
 #define IDS_MODULES_UNREADABLE      497 /* the Modules view's line when no module could be read */
 #define IDS_MODULES_NEED_X64        498 /* the same, for a 64-bit process seen by the 32-bit build */
 
-/* 500-529 process facts, 530-549 filter and rights, 550-579 system information */
+/* 500-529: what an administrator asks about a process */
+#define IDS_COL_COMMANDLINE         500 /* titles of the text columns */
+#define IDS_COL_USERNAME            501
+#define IDS_COL_PLATFORM            502
+#define IDS_PLATFORM_64             503
+#define IDS_PLATFORM_32             504
+#define IDS_STARTUP_COMMANDLINE     505 /* labels of the Startup Information lines, in order */
+#define IDS_STARTUP_DIRECTORY       506
+#define IDS_STARTUP_IMAGE           507
+#define IDS_STARTUP_TITLE           508
+#define IDS_STARTUP_DESKTOP         509
+#define IDS_STARTUP_SHOW            510
+#define IDS_STARTUP_UNREADABLE      511 /* the view's line when the record cannot be read */
+#define IDS_STARTUP_NEED_X64        512 /* the same, for a 64-bit process seen by the 32-bit build */
+#define IDS_STARTUP_DENIED          513 /* the same, when the process refuses to be read */
+#define IDS_DEBUG_CONFIRM           514 /* name, then identifier */
+#define IDS_DEBUG_NONE              515
+#define IDS_DEBUG_BADVALUE          516 /* the registered value */
+#define IDS_DEBUG_NOSTART           517 /* the command, then the system's reason */
+#define IDS_HDR_STARTUP             518
+
+/* 530-549 filter and rights, 550-579 system information */
 
 /* 580-589: more view lines and messages */
 #define IDS_SAVE_KEPT_TEMP          580 /* after IDS_SAVE_FAILED: where the unsaved text was kept */
@@ -200,6 +221,7 @@
 #define IDD_MODULES                 106
 #define IDD_MEMORY                  109
 #define IDD_VERSION                 117
+#define IDD_STARTUPINFO             126
 
 /* Threads */
 #define IDC_THREAD_LIST             1010
@@ -211,6 +233,9 @@
 #define IDC_MEMORY_LIST             1015
 #define IDC_MEMORY_TOTALS           1031
 #define IDC_MEMORY_HEADER           1050
+/* Startup Information */
+#define IDC_STARTUP_LIST            1070
+#define IDC_STARTUP_HEADER          1071
 /* Version (value fields; each view numbers its own controls) */
 #define IDC_VER_FILEVERSION         1029
 #define IDC_VER_CREATED             1031
@@ -242,7 +267,7 @@
 #define IDM_REFRESH                 40002
 #define IDM_KILL                    40003
 #define IDM_ABOUT                   40004
-#define IDM_DEBUG                   40005 /* in the menu resource, removed at run time */
+#define IDM_DEBUG                   40005 /* removed from the menu on Windows 9x */
 #define IDM_THREADS                 40006
 #define IDM_MODULES                 40007
 #define IDM_MEMORY                  40008
@@ -265,8 +290,9 @@
 #define IDM_HEXPID                  40026
 #define IDM_LOADATSTARTUP           40027
 #define IDM_RELOAD                  40028
-#define IDM_STARTUPINFO             40029 /* in the menu resource, removed at run time */
-#define IDM_COPYPATH                40030 /* in the menu resource, removed at run time */
+#define IDM_STARTUPINFO             40029 /* removed from the menu on Windows 9x */
+#define IDM_COPYPATH                40030
 #define IDM_SELECTCOLUMNS           40031 /* removed from the menu on Windows 9x */
+#define IDM_COPYROW                 40032 /* also Ctrl+C in the main list */
 
 #endif /* KELVANE_RESOURCE_H */

@@ -133,8 +133,10 @@ TEST_F(MainWindow, OpensFilledSortedByNameWithArrowAndTrimmedMenu)
     EXPECT_NE(0, HeaderArrow(0));
 
     HMENU menu = GetMenu(window);
-    for (int removed : {IDM_STARTUPINFO, IDM_COPYPATH, IDM_DEBUG})
-        EXPECT_EQ(GetMenuState(menu, removed, MF_BYCOMMAND), static_cast<UINT>(-1)) << removed;
+    for (int ntOnly : {IDM_STARTUPINFO, IDM_DEBUG})
+        EXPECT_EQ(GetMenuState(menu, ntOnly, MF_BYCOMMAND) == static_cast<UINT>(-1), !IsNt) << ntOnly;
+    for (int kept : {IDM_COPYPATH, IDM_COPYROW})
+        EXPECT_NE(GetMenuState(menu, kept, MF_BYCOMMAND), static_cast<UINT>(-1)) << kept;
     EXPECT_EQ(GetMenuState(menu, IDM_HEAP, MF_BYCOMMAND) == static_cast<UINT>(-1), IsNt);
     EXPECT_TRUE(GetMenuState(menu, IDM_USESYSTRAY, MF_BYCOMMAND) & MF_CHECKED);
 }

@@ -172,7 +172,8 @@ private:
     WORD savedExtra_[kExtraColumnCount] = {g_extraColumnWidths[0], g_extraColumnWidths[1],
                                            g_extraColumnWidths[2], g_extraColumnWidths[3],
                                            g_extraColumnWidths[4], g_extraColumnWidths[5],
-                                           g_extraColumnWidths[6]};
+                                           g_extraColumnWidths[6], g_extraColumnWidths[7],
+                                           g_extraColumnWidths[8], g_extraColumnWidths[9]};
     ColumnEntry saved9x_[7] = {g_columns9x[0], g_columns9x[1], g_columns9x[2], g_columns9x[3],
                                g_columns9x[4], g_columns9x[5], g_columns9x[6]};
 };
@@ -272,7 +273,7 @@ TEST_F(SettingsStore, ExtraColumnsGoBeforeFullPathAndKeepTheirOwnWidths)
     EXPECT_EQ(ReadRaw("ExtraColumnSize"), " 55 90 60\0"s);
 
     // A number out of range or given twice, or Windows 9x: no extra column.
-    for (const char *bad : {" 1 8", " 3 3", " 0"}) {
+    for (const char *bad : {" 1 11", " 3 3", " 0"}) {
         WriteRaw("ExtraColumns", REG_SZ, bad);
         LoadSettings();
         EXPECT_EQ(4, g_columnCount) << bad;

@@ -2,4 +2,4 @@
 #define IDD_COLUMNS                 125
 
 /* One check box per extra column, in the columns' order */
-#define IDC_COLUMN_FIRST            1060 /* CPU; the others follow, up to 1066 */
+#define IDC_COLUMN_FIRST            1060 /* CPU; the others follow, up to 1069 */

@@ -1,9 +1,11 @@
 // A small program the tests start under known names so that they can look at real processes.
-//   kvchild [--lifetime MS] [--threads P1,P2,...] [--window TITLE] [--busy MS]
+//   kvchild [--lifetime MS] [--threads P1,P2,...] [--window TITLE] [--busy MS] [--record FILE]
+//           [-e HANDLE]
 // It idles until killed (or until the lifetime ends); --threads starts one sleeping thread per
 // listed priority (e.g. -2,0,2,15) and prints "thread ID PRIORITY" lines on standard output;
 // --window creates a visible top-level window with the given title; --busy keeps one processor
-// busy for the given time first.
+// busy for the given time first. As a stand-in debugger, --record FILE writes its command line
+// to FILE and -e HANDLE signals the inherited event.
 #include <windows.h>
 
 #include <cstdio>
@@ -65,6 +67,15 @@ int main(int argc, char **argv)
             lifetime = static_cast<DWORD>(std::strtoul(argv[i + 1], nullptr, 10));
         else if (!std::strcmp(argv[i], "--threads"))
             StartThreads(argv[i + 1]);
+        else if (!std::strcmp(argv[i], "--record")) {
+            FILE *file = std::fopen(argv[i + 1], "w");
+            if (file) {
+                std::fputs(GetCommandLineA(), file);
+                std::fclose(file);
+            }
+        } else if (!std::strcmp(argv[i], "-e"))
+            SetEvent(reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(
+                std::strtoull(argv[i + 1], nullptr, 10))));
         else if (!std::strcmp(argv[i], "--busy"))
             Spin(static_cast<DWORD>(std::strtoul(argv[i + 1], nullptr, 10)));
         else if (!std::strcmp(argv[i], "--window")) {

@@ -1,0 +1,8 @@
+// Copy Path and Copy Row: the selected row of the main list as text on the clipboard.
+#pragma once
+#include <windows.h>
+
+// Command 40030: the selected row's full path.
+LRESULT OnCopyPathCommand(HWND window, WPARAM wParam, WORD code, LPARAM lParam);
+// Command 40032 (Ctrl+C): the selected row's cells as shown, joined by tabs, in column order.
+LRESULT OnCopyRowCommand(HWND window, WPARAM wParam, WORD code, LPARAM lParam);

@@ -1,0 +1,118 @@
+#include "actions/debug.h"
+
+#include <commctrl.h>
+
+#include <cstdio>
+
+#include "actions/debugcommand.h"
+#include "core/appstate.h"
+#include "core/processlist.h"
+#include "providers/procinfo.h"
+#include "resource.h"
+
+namespace {
+
+const char kDebuggerKey[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug";
+const DWORD kWaitForDebuggerMs = 10000; // the debugger signals the event once it is attached
+const DWORD kValueLimit = 2048;
+const DWORD kViewFlags[] = {KEY_WOW64_32KEY, KEY_WOW64_64KEY}; // by process width
+
+// A message built from string `id` and up to two texts.
+void Tell(HWND owner, UINT id, const char *first, const char *second, UINT type)
+{
+    char message[2 * kValueLimit + 512];
+    std::snprintf(message, sizeof message, ResText(id), first, second);
+    MessageBoxA(owner, message, g_className, type);
+}
+
+enum DebuggerValue { ValueRead, ValueMissing, ValueUnusable };
+
+// The registered debugger, from the registry view the system uses for crashes of a process of
+// this width (on 64-bit Windows the two views hold different values).
+DebuggerValue ReadDebugger(int bits, char *value, DWORD size)
+{
+    const DWORD view = SystemIs64Bit() && bits ? kViewFlags[bits == 64] : 0;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDebuggerKey, 0, KEY_QUERY_VALUE | view, &key) !=
+        ERROR_SUCCESS)
+        return ValueMissing;
+    char raw[kValueLimit];
+    DWORD type = 0, bytes = sizeof raw - 1;
+    const LONG read =
+        RegQueryValueExA(key, "Debugger", nullptr, &type, reinterpret_cast<BYTE *>(raw), &bytes);
+    RegCloseKey(key);
+    if (read == ERROR_FILE_NOT_FOUND)
+        return ValueMissing;
+    if (read != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
+        return ValueUnusable;
+    raw[bytes] = '\0'; // a stored string need not end with its terminator
+    if (!raw[0])
+        return ValueMissing;
+    if (type == REG_SZ) {
+        lstrcpynA(value, raw, static_cast<int>(size));
+        return ValueRead;
+    }
+    const DWORD expanded = ExpandEnvironmentStringsA(raw, value, size);
+    return expanded && expanded <= size ? ValueRead : ValueUnusable;
+}
+
+bool ConfirmDebug(HWND owner, const ProcessRecord &record)
+{
+    char question[MAX_PATH + 256];
+    std::snprintf(question, sizeof question, ResText(IDS_DEBUG_CONFIRM), record.name,
+                  static_cast<unsigned long>(record.id));
+    return MessageBoxA(owner, question, g_className, MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+// Starts the command with the event inherited and waits, bounded, for the debugger's signal.
+void StartDebugger(HWND owner, char *command, HANDLE event)
+{
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started = {};
+    if (!CreateProcessA(nullptr, command, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                        &started)) {
+        char reason[256] = "";
+        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                       GetLastError(), 0, reason, sizeof reason, nullptr);
+        Tell(owner, IDS_DEBUG_NOSTART, command, reason, MB_OK | MB_ICONERROR);
+        return;
+    }
+    CloseHandle(started.hThread);
+    HANDLE waits[2] = {event, started.hProcess}; // a debugger that ends early ends the wait
+    WaitForMultipleObjects(2, waits, FALSE, kWaitForDebuggerMs);
+    CloseHandle(started.hProcess);
+}
+
+} // namespace
+
+LRESULT OnDebugCommand(HWND window, WPARAM, WORD, LPARAM)
+{
+    const ProcessRecord *record = RecordAt(static_cast<int>(
+        SendMessageA(g_processList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED)));
+    if (!record || record->kind != KindProcess || !ConfirmDebug(window, *record))
+        return 0;
+    char value[kValueLimit];
+    switch (ReadDebugger(ProcessBits(record->id), value, sizeof value)) {
+    case ValueMissing:
+        ShowResMessage(window, IDS_DEBUG_NONE, MB_OK | MB_ICONEXCLAMATION);
+        return 0;
+    case ValueUnusable:
+        Tell(window, IDS_DEBUG_BADVALUE, "", "", MB_OK | MB_ICONEXCLAMATION);
+        return 0;
+    case ValueRead:
+        break;
+    }
+    SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
+    HANDLE event = CreateEventA(&inherited, TRUE, FALSE, nullptr);
+    if (!event)
+        return 0;
+    char command[kValueLimit + 64];
+    if (BuildDebuggerCommand(value, sizeof value, record->id, reinterpret_cast<ULONG_PTR>(event),
+                             command, sizeof command))
+        StartDebugger(window, command, event);
+    else
+        Tell(window, IDS_DEBUG_BADVALUE, value, "", MB_OK | MB_ICONEXCLAMATION);
+    CloseHandle(event);
+    return 0;
+}

@@ -1,0 +1,170 @@
+// What the program tells about a process beyond its name: the text columns, the copies to the
+// clipboard, the Startup Information view and the registered debugger, seen on real children
+// started with known arguments and an environment variable: a 64-bit one, and a 32-bit one
+// where the 32-bit helper was built and this machine can run it.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "actions/copy.h"
+#include "actions/debug.h"
+#include "core/columns.h"
+#include "core/processlist.h"
+#include "fixtures.h"
+#include "providers/debugpriv.h"
+#include "resource.h"
+#include "views/startupinfo.h"
+
+namespace {
+
+const unsigned kTextColumns = 7u << 7; // Command Line, User Name and Platform
+const char kDebuggerKey[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug";
+
+// A token whose user is the local system account, S-1-5-18.
+BOOL WINAPI SystemTokenUser(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID info, DWORD size, PDWORD needed)
+{
+    static const BYTE kSystemSid[] = {1, 1, 0, 0, 0, 0, 0, 5, 18, 0, 0, 0};
+    *needed = sizeof(TOKEN_USER) + sizeof kSystemSid;
+    if (size < *needed)
+        return FALSE;
+    BYTE *sid = static_cast<BYTE *>(info) + sizeof(TOKEN_USER);
+    memcpy(sid, kSystemSid, sizeof kSystemSid);
+    static_cast<TOKEN_USER *>(info)->User.Sid = sid;
+    static_cast<TOKEN_USER *>(info)->User.Attributes = 0;
+    return TRUE;
+}
+
+std::string ClipboardText()
+{
+    std::string text;
+    if (!OpenClipboard(nullptr))
+        return text;
+    HANDLE data = GetClipboardData(CF_TEXT);
+    const char *locked = data ? static_cast<const char *>(GlobalLock(data)) : nullptr;
+    if (locked) {
+        text = locked;
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return text;
+}
+
+class ProcessInfo : public kvtest::ViewTest {
+protected:
+    ProcessInfo() : ViewTest(OnStartupInfoCommand) {}
+    void SetUp() override
+    {
+        ASSERT_NO_FATAL_FAILURE(ViewTest::SetUp());
+        SetEnvironmentVariableA("KVTEST_MARK", "startup-42");
+        ASSERT_TRUE(child_.Start("kvtest_info64.exe", "--marker alpha"));
+        // The 32-bit helper exists where the 32-bit build was made; some kernels refuse to run it.
+        if (GetFileAttributesA(kvtest::BesideTests("..\\x86\\kvchild.exe").c_str()) !=
+            INVALID_FILE_ATTRIBUTES)
+            has32_ = child32_.Start("kvtest_info32.exe", "--marker beta", false,
+                                    "..\\x86\\kvchild.exe");
+        SetEnvironmentVariableA("KVTEST_MARK", nullptr);
+        ShowExtraColumns(host_->List(), kTextColumns);
+    }
+    void TearDown() override
+    {
+        g_tokenApi = savedTokens_;
+        kvtest::ViewTest::TearDown();
+        SetExtraColumns(0);
+    }
+
+    std::string Cell(DWORD id, int kind)
+    {
+        host_->SelectProcess(id);
+        return host_->CellText(host_->FindRow(id), FindColumn(static_cast<ColumnKind>(kind)));
+    }
+
+    kvtest::ChildProcess child32_;
+    bool has32_ = false;
+    TokenApi savedTokens_ = TokenFunctions();
+};
+
+TEST_F(ProcessInfo, TextColumnsShowCommandLineUserAndPlatformOfEachChild)
+{
+    EXPECT_NE(Cell(child_.Id(), ColumnCommandLine).find("--marker alpha"), std::string::npos);
+    EXPECT_EQ(Cell(child_.Id(), ColumnPlatform), "64-bit");
+    const std::string user = Cell(child_.Id(), ColumnUserName);
+    EXPECT_NE(user.find('\\'), std::string::npos) << user;
+    if (has32_) {
+        EXPECT_NE(Cell(child32_.Id(), ColumnCommandLine).find("--marker beta"), std::string::npos);
+        EXPECT_EQ(Cell(child32_.Id(), ColumnPlatform), "32-bit");
+        EXPECT_EQ(Cell(child32_.Id(), ColumnUserName), user);
+    }
+
+    // Texts are read once per record: a new list reads them again, here through a token of
+    // another account.
+    g_tokenApi.GetTokenInformation = SystemTokenUser;
+    host_.reset(new kvtest::ListHost);
+    EXPECT_EQ(Cell(child_.Id(), ColumnUserName), "NT AUTHORITY\\SYSTEM");
+}
+
+TEST_F(ProcessInfo, CopiesPathAndRowAndShowsTheStartupRecordWithTheEnvironment)
+{
+    ASSERT_TRUE(host_->SelectProcess(child_.Id()));
+    const int row = host_->FindRow(child_.Id());
+    OnCopyPathCommand(GetParent(host_->List()), 0, 0, 0);
+    EXPECT_EQ(ClipboardText(), host_->CellText(row, FindColumn(ColumnPath)));
+    OnCopyRowCommand(GetParent(host_->List()), 0, 0, 0);
+    std::string cells;
+    for (int column = 0; column < g_columnCount; ++column)
+        cells += (column ? "\t" : "") + host_->CellText(row, column);
+    EXPECT_EQ(ClipboardText(), cells);
+
+    std::vector<std::string> lines;
+    ASSERT_TRUE(Run([&](HWND view) { lines = kvtest::ListLines(GetDlgItem(view, IDC_STARTUP_LIST)); }));
+    ASSERT_GE(lines.size(), 7u);
+    EXPECT_EQ(lines[0].rfind("Command line\t", 0), 0u);
+    EXPECT_NE(lines[0].find("--marker alpha"), std::string::npos);
+    EXPECT_EQ(lines[5].rfind("Show window\tSW_", 0), 0u) << lines[5];
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "KVTEST_MARK=startup-42"), lines.end());
+}
+
+TEST_F(ProcessInfo, DebugStartsTheRegisteredDebuggerOnTheSelectedProcessAfterYes)
+{
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kDebuggerKey, 0, nullptr, 0,
+                              KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key,
+                              nullptr),
+              ERROR_SUCCESS);
+    char saved[2048];
+    DWORD savedType = 0, savedSize = sizeof saved;
+    const bool hadValue = RegQueryValueExA(key, "Debugger", nullptr, &savedType,
+                                           reinterpret_cast<BYTE *>(saved), &savedSize) == 0;
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    const std::string record = std::string(temp) + "kvtest_debugger.txt";
+    DeleteFileA(record.c_str());
+    const std::string debugger = "\"" + kvtest::BesideTests("kvchild.exe") + "\" --record \"" +
+                                 record + "\" --lifetime 0 -p %ld -e %ld";
+    RegSetValueExA(key, "Debugger", 0, REG_SZ, reinterpret_cast<const BYTE *>(debugger.c_str()),
+                   static_cast<DWORD>(debugger.size() + 1));
+
+    ASSERT_TRUE(host_->SelectProcess(child_.Id()));
+    const HWND question = kvtest::WhileShown(
+        "#32770", IDYES, [&] { OnDebugCommand(GetParent(host_->List()), 0, 0, 0); },
+        [](HWND box) { SendMessageA(box, WM_COMMAND, IDYES, 0); });
+    if (hadValue)
+        RegSetValueExA(key, "Debugger", 0, savedType, reinterpret_cast<BYTE *>(saved), savedSize);
+    else
+        RegDeleteValueA(key, "Debugger");
+    RegCloseKey(key);
+
+    EXPECT_TRUE(question);
+    std::ifstream file(record);
+    std::stringstream line;
+    line << file.rdbuf();
+    EXPECT_NE(line.str().find("-p " + std::to_string(child_.Id()) + " -e "), std::string::npos)
+        << line.str();
+    file.close();
+    DeleteFileA(record.c_str());
+}
+
+} // namespace

@@ -1,6 +1,8 @@
 // Texts and order of the main list's columns of live figures (CPU, CPU Time, Working Set,
 // Private Bytes, Threads and Handles on the NT family, Started).
 #pragma once
+#include <windows.h>
+
 #include <cstddef>
 
 #include "core/columns.h"
@@ -13,3 +15,7 @@ bool IsFigureColumn(ColumnKind kind);
 void FormatFigureCell(ColumnKind kind, const ProcessRecord &record, char *text, size_t size);
 // Orders two records by the column's value; unknown values come first.
 int CompareFigures(ColumnKind kind, const ProcessRecord &a, const ProcessRecord &b);
+// A whole number grouped as the user's locale writes numbers ("12,345").
+void FormatGroupedNumber(ULONGLONG value, char *text, size_t size);
+// "12,345 K": kilobytes, grouped the same way.
+void FormatKilobytes(ULONGLONG bytes, char *text, size_t size);

@@ -150,6 +150,11 @@
 #define IDS_MODULES_UNREADABLE      497 /* the Modules view's line when no module could be read */
 #define IDS_MODULES_NEED_X64        498 /* the same, for a 64-bit process seen by the 32-bit build */
 
+/* 550-579: the machine's figures and history */
+#define IDS_HDR_SYSINFO_SAMPLES     550 /* tab-separated header of the saved samples */
+#define IDS_SYSINFO_OF              551 /* "in use / total" */
+#define IDS_STATUS_GRAPH_TIP        552 /* tooltip of the status bar's graphs */
+
 /* ------------------------------------------------------------------------
  * Icons, cursors, bitmaps and menus (100-199)
  * ------------------------------------------------------------------------ */
@@ -217,6 +222,7 @@
 #include "dialogs/kill.h"
 #include "dialogs/options.h"
 #include "dialogs/priority.h"
+#include "dialogs/systeminfo.h"
 #include "dialogs/tree.h"
 #include "dialogs/usage.h"
 
@@ -254,5 +260,7 @@
 #define IDM_STARTUPINFO             40029 /* in the menu resource, removed at run time */
 #define IDM_COPYPATH                40030 /* in the menu resource, removed at run time */
 #define IDM_SELECTCOLUMNS           40031 /* removed from the menu on Windows 9x */
+#define IDM_SYSTEMINFO              40033
+#define IDM_STATUSGRAPHS            40036
 
 #endif /* KELVANE_RESOURCE_H */

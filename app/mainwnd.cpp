@@ -10,6 +10,7 @@
 #include "actions/kill.h"
 #include "actions/priority.h"
 #include "actions/switchto.h"
+#include "app/statusgraphs.h"
 #include "app/tray.h"
 #include "core/appstate.h"
 #include "core/columns.h"
@@ -17,6 +18,7 @@
 #include "core/save.h"
 #include "core/settings.h"
 #include "providers/fill.h"
+#include "providers/systemsample.h"
 #include "resource.h"
 #include "settings/columnsdlg.h"
 #include "settings/options.h"
@@ -24,6 +26,7 @@
 #include "views/heap.h"
 #include "views/memory.h"
 #include "views/modules.h"
+#include "views/systeminfo.h"
 #include "views/threads.h"
 #include "views/tree.h"
 #include "views/usage.h"
@@ -108,6 +111,26 @@ int WindowHeight(HWND window)
     return rect.bottom - rect.top;
 }
 
+// The status bar's parts: the text, then the two graphs at the right end while they are shown.
+void SetStatusParts()
+{
+    RECT client;
+    if (!g_statusBar || !GetClientRect(g_statusBar, &client))
+        return;
+    const int graph = StatusGraphWidth(g_statusBar);
+    const int grip = GetSystemMetrics(SM_CXVSCROLL);
+    int edges[1 + kStatusGraphParts] = {-1};
+    int parts = 1;
+    if (graph) {
+        for (int i = 0; i < kStatusGraphParts; ++i)
+            edges[i] = client.right - grip - (kStatusGraphParts - i) * graph;
+        edges[kStatusGraphParts] = -1;
+        parts += kStatusGraphParts;
+    }
+    SendMessageA(g_statusBar, SB_SETPARTS, parts, reinterpret_cast<LPARAM>(edges));
+    AttachStatusGraphs(g_statusBar, 1, graph != 0);
+}
+
 LRESULT OnCreate(HWND window, UINT, WPARAM, LPARAM)
 {
     g_mainWindow = window;
@@ -145,6 +168,7 @@ LRESULT OnCreate(HWND window, UINT, WPARAM, LPARAM)
         SetTrayIcon(TRUE);
     CheckMenuItem(menu, IDM_MULTIINSTANCES,
                   g_settings.allowMultiplyInstances ? MF_CHECKED : MF_UNCHECKED);
+    CheckMenuItem(menu, IDM_STATUSGRAPHS, g_settings.statusGraphs ? MF_CHECKED : MF_UNCHECKED);
     return 0;
 }
 
@@ -171,6 +195,7 @@ LRESULT OnSize(HWND window, UINT, WPARAM wParam, LPARAM)
     if (g_statusBar)
         MoveWindow(g_statusBar, client.left, client.bottom - g_statusHeight, client.right,
                    g_statusHeight, TRUE);
+    SetStatusParts();
     return 0;
 }
 
@@ -229,6 +254,7 @@ LRESULT OnTimer(HWND, UINT, WPARAM, LPARAM)
 {
     if (!g_listFrozen)
         RefreshMain();
+    SampleStatusGraphs(g_statusBar);
     return 0;
 }
 
@@ -236,6 +262,7 @@ LRESULT OnDestroy(HWND, UINT, WPARAM, LPARAM)
 {
     SetMainTimer(FALSE);
     SetTrayIcon(FALSE);
+    StopSystemSampling();
     SaveSettings();
     PostQuitMessage(0);
     return 0;
@@ -257,6 +284,11 @@ LRESULT OnSysColorChange(HWND, UINT, WPARAM, LPARAM)
 LRESULT OnActivateApp(HWND, UINT, WPARAM, LPARAM)
 {
     return 0;
+}
+
+LRESULT OnDrawItem(HWND, UINT, WPARAM, LPARAM lParam)
+{
+    return DrawStatusGraph(*reinterpret_cast<const DRAWITEMSTRUCT *>(lParam));
 }
 
 LRESULT OnPaint(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -355,6 +387,7 @@ const MessageEntry kMainMessages[] = {
     {WM_ACTIVATEAPP, OnActivateApp},
     {WM_CREATE, OnCreate},
     {WM_PAINT, OnPaint},
+    {WM_DRAWITEM, OnDrawItem},
     {WM_DESTROY, OnDestroy},
     {WM_LISTEVENT, OnListEvent},
     {WM_TRAYEVENT, OnTrayNotify},
@@ -371,6 +404,7 @@ const CommandEntry kMainCommands[] = {
     {IDM_HEXPID, OnBooleanOption},
     {IDM_USESYSTRAY, OnBooleanOption},
     {IDM_MULTIINSTANCES, OnBooleanOption},
+    {IDM_STATUSGRAPHS, OnBooleanOption},
     {IDM_REFRESHTIMES, OnRefreshTimes},
     {IDM_SELECTCOLUMNS, OnSelectColumns},
     {IDM_REFRESH, OnRefresh},
@@ -380,6 +414,7 @@ const CommandEntry kMainCommands[] = {
     {IDM_PROCESSTREE, OnProcessTreeCommand},
     {IDM_MODULEUSAGE, OnModuleUsageCommand},
     {IDM_APPLICATIONS, OnApplicationsCommand},
+    {IDM_SYSTEMINFO, OnSystemInfoCommand},
     {IDM_INFO, OnInfoCommand},
     {IDM_MEMORY, OnMemoryCommand},
     {IDM_HEAP, OnHeapCommand},
@@ -443,6 +478,11 @@ void ShowModuleFilter(const char *moduleName)
         SetWindowTextA(g_mainWindow, title);
     }
     g_listFrozen = true;
+}
+
+void ShowStatusGraphs(bool)
+{
+    SetStatusParts();
 }
 
 void SetStatusRedraw(bool on)

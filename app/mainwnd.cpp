@@ -12,6 +12,7 @@
 #include "actions/kill.h"
 #include "actions/priority.h"
 #include "actions/switchto.h"
+#include "app/statusgraphs.h"
 #include "app/tray.h"
 #include "core/appstate.h"
 #include "core/columns.h"
@@ -21,6 +22,7 @@
 #include "core/settings.h"
 #include "core/sysapi.h"
 #include "providers/fill.h"
+#include "providers/systemsample.h"
 #include "resource.h"
 #include "settings/columnsdlg.h"
 #include "settings/options.h"
@@ -29,6 +31,7 @@
 #include "views/memory.h"
 #include "views/modules.h"
 #include "views/startupinfo.h"
+#include "views/systeminfo.h"
 #include "views/threads.h"
 #include "views/tree.h"
 #include "views/usage.h"
@@ -130,17 +133,24 @@ const ToolbarImages &ToolbarImagesForDpi(int dpi)
 
 // The status bar's parts from left to right, each with its width in 96-dpi pixels. The
 // selection text comes first and takes what the parts after it leave.
-enum StatusPartIndex { StatusSelection };
+// A part with a `shown` test is left out while it answers false; a drawn part shows no text.
+enum StatusPartIndex { StatusSelection, StatusCpuGraph, StatusCommitGraph };
 struct StatusPart {
-    int width; // unused for the first part
+    int width;       // unused for the first part
+    bool (*shown)(); // null = always
+    bool drawn;      // drawn by its owner, not a text
 };
 const StatusPart kStatusParts[] = {
-    {0}, // StatusSelection
+    {0, nullptr, false},                         // StatusSelection
+    {kStatusGraphWidth, StatusGraphsShown, true}, // StatusCpuGraph
+    {kStatusGraphWidth, StatusGraphsShown, true}, // StatusCommitGraph
 };
 const int kStatusPartCount = sizeof kStatusParts / sizeof kStatusParts[0];
 
 // The full text of each part; the bar shows as much of it as fits, ending with "...".
 char g_statusTexts[kStatusPartCount][MAX_PATH];
+// Where each part of the table stands in the bar now; -1 while it is left out.
+int g_statusPosition[kStatusPartCount] = {0, -1, -1};
 
 HFONT g_dpiFont; // the lists' font made for a DPI other than the system's; null while none is
 
@@ -168,22 +178,36 @@ HWND CreateToolbar(HWND window)
     return toolbar;
 }
 
-// The right edge of each status part for a bar `width` pixels wide; the last runs to the end.
+// The right edge of each shown status part for a bar `width` pixels wide; the last runs to the
+// end, and the parts after the first stay clear of the sizing grip.
 void LayoutStatusParts(int width)
 {
-    int edges[kStatusPartCount];
-    int edge = width;
-    for (int i = kStatusPartCount - 1; i >= 0; --i) {
-        edges[i] = i == kStatusPartCount - 1 ? -1 : edge;
-        edge -= ScaleFrom96(kStatusParts[i].width, g_screenDpi);
+    int rows[kStatusPartCount];
+    int count = 0;
+    for (int i = 0; i < kStatusPartCount; ++i) {
+        const bool shown = !kStatusParts[i].shown || kStatusParts[i].shown();
+        g_statusPosition[i] = shown ? count : -1;
+        if (shown)
+            rows[count++] = i;
     }
-    SendMessageA(g_statusBar, SB_SETPARTS, kStatusPartCount, reinterpret_cast<LPARAM>(edges));
+    int edges[kStatusPartCount];
+    int edge = width - (count > 1 ? GetSystemMetrics(SM_CXVSCROLL) : 0);
+    for (int p = count - 1; p >= 0; --p) {
+        edges[p] = p == count - 1 ? -1 : edge;
+        edge -= ScaleFrom96(kStatusParts[rows[p]].width, g_screenDpi);
+    }
+    SendMessageA(g_statusBar, SB_SETPARTS, count, reinterpret_cast<LPARAM>(edges));
+    const int graphs = g_statusPosition[StatusCpuGraph];
+    AttachStatusGraphs(g_statusBar, graphs, graphs >= 0);
 }
 
 // Shows the stored text of a part, shortened to "..." at its end when the part is too narrow.
-void ShowStatusPart(int part)
+void ShowStatusPart(int row)
 {
-    const char *full = g_statusTexts[part];
+    const int part = g_statusPosition[row];
+    if (part < 0 || kStatusParts[row].drawn)
+        return;
+    const char *full = g_statusTexts[row];
     char shown[MAX_PATH + 4];
     lstrcpynA(shown, full, MAX_PATH);
     RECT rect;
@@ -210,10 +234,10 @@ void ShowStatusPart(int part)
     SendMessageA(g_statusBar, SB_SETTEXTA, part, reinterpret_cast<LPARAM>(shown));
 }
 
-void SetStatusPart(int part, const char *text)
+void SetStatusPart(int row, const char *text)
 {
-    lstrcpynA(g_statusTexts[part], text, MAX_PATH);
-    ShowStatusPart(part);
+    lstrcpynA(g_statusTexts[row], text, MAX_PATH);
+    ShowStatusPart(row);
 }
 
 // The system's icon-title font, which list views take by default, at `dpi`.
@@ -295,6 +319,7 @@ LRESULT OnCreate(HWND window, UINT, WPARAM, LPARAM)
         SetTrayIcon(TRUE);
     CheckMenuItem(menu, IDM_MULTIINSTANCES,
                   g_settings.allowMultiplyInstances ? MF_CHECKED : MF_UNCHECKED);
+    CheckMenuItem(menu, IDM_STATUSGRAPHS, g_settings.statusGraphs ? MF_CHECKED : MF_UNCHECKED);
     return 0;
 }
 
@@ -429,6 +454,7 @@ LRESULT OnTimer(HWND, UINT, WPARAM, LPARAM)
 {
     if (!g_listFrozen)
         RefreshMain();
+    SampleStatusGraphs(g_statusBar);
     return 0;
 }
 
@@ -436,6 +462,7 @@ LRESULT OnDestroy(HWND, UINT, WPARAM, LPARAM)
 {
     SetMainTimer(FALSE);
     SetTrayIcon(FALSE);
+    StopSystemSampling();
     SaveSettings();
     PostQuitMessage(0);
     return 0;
@@ -457,6 +484,11 @@ LRESULT OnSysColorChange(HWND, UINT, WPARAM, LPARAM)
 LRESULT OnActivateApp(HWND, UINT, WPARAM, LPARAM)
 {
     return 0;
+}
+
+LRESULT OnDrawItem(HWND, UINT, WPARAM, LPARAM lParam)
+{
+    return DrawStatusGraph(*reinterpret_cast<const DRAWITEMSTRUCT *>(lParam));
 }
 
 LRESULT OnPaint(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -555,6 +587,7 @@ const MessageEntry kMainMessages[] = {
     {WM_ACTIVATEAPP, OnActivateApp},
     {WM_CREATE, OnCreate},
     {WM_PAINT, OnPaint},
+    {WM_DRAWITEM, OnDrawItem},
     {WM_DESTROY, OnDestroy},
     {WM_LISTEVENT, OnListEvent},
     {WM_TRAYEVENT, OnTrayNotify},
@@ -572,6 +605,7 @@ const CommandEntry kMainCommands[] = {
     {IDM_HEXPID, OnBooleanOption},
     {IDM_USESYSTRAY, OnBooleanOption},
     {IDM_MULTIINSTANCES, OnBooleanOption},
+    {IDM_STATUSGRAPHS, OnBooleanOption},
     {IDM_REFRESHTIMES, OnRefreshTimes},
     {IDM_SELECTCOLUMNS, OnSelectColumns},
     {IDM_REFRESH, OnRefresh},
@@ -581,6 +615,7 @@ const CommandEntry kMainCommands[] = {
     {IDM_PROCESSTREE, OnProcessTreeCommand},
     {IDM_MODULEUSAGE, OnModuleUsageCommand},
     {IDM_APPLICATIONS, OnApplicationsCommand},
+    {IDM_SYSTEMINFO, OnSystemInfoCommand},
     {IDM_INFO, OnInfoCommand},
     {IDM_STARTUPINFO, OnStartupInfoCommand},
     {IDM_COPYPATH, OnCopyPathCommand},
@@ -648,6 +683,11 @@ void ShowModuleFilter(const char *moduleName)
         SetWindowTextA(g_mainWindow, title);
     }
     g_listFrozen = true;
+}
+
+void ShowStatusGraphs(bool)
+{
+    LayoutMainWindow(g_mainWindow);
 }
 
 void SetStatusRedraw(bool on)

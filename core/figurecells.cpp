@@ -54,19 +54,6 @@ const NUMBERFMTA &WholeNumberFormat()
     return format;
 }
 
-// "12,345 K": kilobytes, grouped as the user's locale writes numbers.
-void FormatKilobytes(ULONGLONG bytes, char *text, size_t size)
-{
-    char digits[32];
-    std::snprintf(digits, sizeof digits, "%llu", bytes / 1024);
-    char grouped[64];
-    if (!GetNumberFormatA(LOCALE_USER_DEFAULT, 0, digits, &WholeNumberFormat(), grouped,
-                          sizeof grouped) ||
-        !grouped[0]) // some systems write nothing for a zero
-        std::strcpy(grouped, digits);
-    std::snprintf(text, size, "%s K", grouped);
-}
-
 // The start time in the user's short date and time formats.
 void FormatStart(ULONGLONG start, char *text, size_t size)
 {
@@ -105,6 +92,25 @@ UINT GroupingFromLocale(const char *text)
     if (last == '0')
         return value / 10; // repeats
     return value * 10;     // stops after the last group
+}
+
+void FormatGroupedNumber(ULONGLONG value, char *text, size_t size)
+{
+    char digits[32];
+    std::snprintf(digits, sizeof digits, "%llu", value);
+    char grouped[64];
+    if (!GetNumberFormatA(LOCALE_USER_DEFAULT, 0, digits, &WholeNumberFormat(), grouped,
+                          sizeof grouped) ||
+        !grouped[0]) // some systems write nothing for a zero
+        std::strcpy(grouped, digits);
+    std::snprintf(text, size, "%s", grouped);
+}
+
+void FormatKilobytes(ULONGLONG bytes, char *text, size_t size)
+{
+    char grouped[64];
+    FormatGroupedNumber(bytes / 1024, grouped, sizeof grouped);
+    std::snprintf(text, size, "%s K", grouped);
 }
 
 bool IsFigureColumn(ColumnKind kind)

@@ -1,6 +1,8 @@
 // Texts and order of the main list's columns of live figures (CPU, CPU Time, Working Set,
 // Private Bytes, Threads and Handles on the NT family, Started).
 #pragma once
+#include <windows.h>
+
 #include <cstddef>
 #include <windows.h>
 
@@ -18,3 +20,7 @@ void FormatFigureCell(ColumnKind kind, const ProcessRecord &record, char *text, 
 bool FigureTextsDiffer(ColumnKind kind, const ProcessRecord &a, const ProcessRecord &b);
 // Orders two records by the column's value; unknown values come first.
 int CompareFigures(ColumnKind kind, const ProcessRecord &a, const ProcessRecord &b);
+// A whole number grouped as the user's locale writes numbers ("12,345").
+void FormatGroupedNumber(ULONGLONG value, char *text, size_t size);
+// "12,345 K": kilobytes, grouped the same way.
+void FormatKilobytes(ULONGLONG bytes, char *text, size_t size);

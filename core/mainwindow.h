@@ -21,6 +21,8 @@ bool SelectProcessById(DWORD id);
 void UpdateStatusText(const ProcessRecord *record);
 // Stops or resumes the status bar's drawing while the list is worked on.
 void SetStatusRedraw(bool on);
+// Shows or hides the status bar's graphs as the setting now says.
+void ShowStatusGraphs(bool on);
 
 // While the main list is held, its timer does not refresh it (the process tree and a
 // module-usage filter hold it).

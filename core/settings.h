@@ -14,6 +14,7 @@ struct Settings {
     int moduleRefresh = 0;
     int memoryRefresh = 0;
     int mainRefresh = 2;
+    bool statusGraphs = true; // the small graphs in the status bar
 };
 
 extern Settings g_settings;

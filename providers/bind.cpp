@@ -33,6 +33,9 @@ const ExportSlot kNtKernel[] = {
     {"CreateToolhelp32Snapshot", &g_toolhelpApi.CreateToolhelp32Snapshot},
     {"Thread32First", &g_toolhelpApi.Thread32First},
     {"Thread32Next", &g_toolhelpApi.Thread32Next},
+    {"GetSystemTimes", &g_ntApi.GetSystemTimes},
+    {"GlobalMemoryStatusEx", &g_ntApi.GlobalMemoryStatusEx},
+    {"GetTickCount64", &g_ntApi.GetTickCount64},
 };
 const ExportSlot kVdmdbg[] = {
     {"VDMTerminateTaskWOW", &g_ntApi.VDMTerminateTaskWOW},

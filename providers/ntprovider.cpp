@@ -10,6 +10,7 @@
 #include "core/settings.h"
 #include "providers/perfdata.h"
 #include "providers/sysinfo.h"
+#include "providers/systemsample.h"
 #include "resource.h"
 
 namespace {
@@ -275,6 +276,19 @@ BOOL WINAPI OnWowMachine(DWORD processId, DWORD attributes, LPARAM user)
     return FALSE; // go on
 }
 
+// The system totals of the snapshot, for the machine's figures.
+void NoteSnapshotTotals(const ProcessSnapshot &snapshot)
+{
+    ProcessTotals totals = {};
+    totals.known = totals.handlesKnown = !snapshot.entries.empty();
+    totals.processes = snapshot.entries.size();
+    for (const SysProcessEntry &entry : snapshot.entries) {
+        totals.threads += entry.threadCount;
+        totals.handles += entry.handleCount;
+    }
+    NoteProcessTotals(totals);
+}
+
 } // namespace
 
 int NtEnumerateProcesses(HWND list)
@@ -285,6 +299,7 @@ int NtEnumerateProcesses(HWND list)
         return 0;
     static ProcessSnapshot snapshot; // kept so a steady pass allocates nothing
     TakeProcessSnapshot(&snapshot);
+    NoteSnapshotTotals(snapshot);
     for (DWORD i = 0; i < count; ++i) {
         const SysProcessEntry *entry = FindSnapshotEntry(snapshot, ids[i]);
         const ProcessRecord *known = KnownRecord(list, ids[i], entry ? entry->createTime : 0);

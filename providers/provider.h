@@ -47,6 +47,9 @@ typedef BOOL(WINAPI *TaskEnumProcEx)(DWORD threadId, WORD module16, WORD task16,
 typedef BOOL(WINAPI *VDMTerminateTaskWOWFn)(DWORD processId, WORD task16);
 typedef INT(WINAPI *VDMEnumTaskWOWExFn)(DWORD processId, TaskEnumProcEx callback, LPARAM user);
 typedef INT(WINAPI *VDMEnumProcessWOWFn)(ProcessEnumProc callback, LPARAM user);
+typedef BOOL(WINAPI *GetSystemTimesFn)(FILETIME *idle, FILETIME *kernel, FILETIME *user);
+typedef BOOL(WINAPI *GlobalMemoryStatusExFn)(MEMORYSTATUSEX *status);
+typedef ULONGLONG(WINAPI *GetTickCount64Fn)();
 
 // PROCESS_BASIC_INFORMATION in the width of the build: on 64-bit Windows every field is
 // pointer-sized, so a 32-bit layout would read the parent from the wrong place.
@@ -78,6 +81,9 @@ struct NtApi {
     VDMTerminateTaskWOWFn VDMTerminateTaskWOW;             // optional
     VDMEnumTaskWOWExFn VDMEnumTaskWOWEx;                   // optional
     VDMEnumProcessWOWFn VDMEnumProcessWOW;                 // optional
+    GetSystemTimesFn GetSystemTimes;                       // optional (XP SP1 and later)
+    GlobalMemoryStatusExFn GlobalMemoryStatusEx;           // optional (2000 and later)
+    GetTickCount64Fn GetTickCount64;                       // optional (Vista and later)
 };
 
 // ---- Windows 9x provider entry points (ToolHelp32 in KERNEL32) -----------------------------

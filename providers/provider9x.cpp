@@ -14,6 +14,7 @@
 #include "core/processlist.h"
 #include "core/settings.h"
 #include "providers/neheader.h"
+#include "providers/systemsample.h"
 #include "resource.h"
 
 namespace {
@@ -170,13 +171,20 @@ bool DescribeProcess(const PROCESSENTRY32 &entry, ProcessRecord *record)
 
 BOOL W9xEnumerateProcesses(HWND list)
 {
-    return WalkSnapshot(TH32CS_SNAPPROCESS, 0, g_toolhelpApi.Process32First,
-                        g_toolhelpApi.Process32Next, [list](const PROCESSENTRY32 &entry) {
-                            ProcessRecord record;
-                            if (DescribeProcess(entry, &record))
-                                AddOrUpdateProcess(list, &record);
-                            return true;
-                        });
+    ProcessTotals totals = {};
+    const bool walked = WalkSnapshot(
+        TH32CS_SNAPPROCESS, 0, g_toolhelpApi.Process32First, g_toolhelpApi.Process32Next,
+        [list, &totals](const PROCESSENTRY32 &entry) {
+            ++totals.processes;
+            totals.threads += entry.cntThreads;
+            ProcessRecord record;
+            if (DescribeProcess(entry, &record))
+                AddOrUpdateProcess(list, &record);
+            return true;
+        });
+    totals.known = walked && totals.processes > 0;
+    NoteProcessTotals(totals);
+    return walked;
 }
 
 BOOL W9xListThreads(HWND listBox, DWORD processId)

@@ -171,7 +171,12 @@
 #define IDS_DEBUG_NOSTART           517 /* the command, then the system's reason */
 #define IDS_HDR_STARTUP             518
 
-/* 530-549 filter and rights, 550-579 system information */
+/* 530-549: filter and rights */
+
+/* 550-579: the machine's figures and history */
+#define IDS_HDR_SYSINFO_SAMPLES     550 /* tab-separated header of the saved samples */
+#define IDS_SYSINFO_OF              551 /* "in use / total" */
+#define IDS_STATUS_GRAPH_TIP        552 /* tooltip of the status bar's graphs */
 
 /* 580-589: more view lines and messages */
 #define IDS_SAVE_KEPT_TEMP          580 /* after IDS_SAVE_FAILED: where the unsaved text was kept */
@@ -256,6 +261,7 @@
 #include "dialogs/kill.h"
 #include "dialogs/options.h"
 #include "dialogs/priority.h"
+#include "dialogs/systeminfo.h"
 #include "dialogs/tree.h"
 #include "dialogs/usage.h"
 
@@ -294,5 +300,7 @@
 #define IDM_COPYPATH                40030
 #define IDM_SELECTCOLUMNS           40031 /* removed from the menu on Windows 9x */
 #define IDM_COPYROW                 40032 /* also Ctrl+C in the main list */
+#define IDM_SYSTEMINFO              40033
+#define IDM_STATUSGRAPHS            40036
 
 #endif /* KELVANE_RESOURCE_H */

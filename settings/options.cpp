@@ -50,6 +50,7 @@ const BooleanOption kBooleanOptions[] = {
     {IDM_USESYSTRAY, &Settings::useSysTray, ShowTrayIcon},
     {IDM_MULTIINSTANCES, &Settings::allowMultiplyInstances, nullptr},
     {IDM_HEXPID, &Settings::hexProcessId, RedrawIdColumn},
+    {IDM_STATUSGRAPHS, &Settings::statusGraphs, ShowStatusGraphs},
 };
 
 const char kShortcutName[] = "\\Kelvane.lnk";

@@ -4,7 +4,9 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <fstream>
 #include <initializer_list>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -309,4 +311,57 @@ TEST_F(ProgramRun, StartsWithNinetyFiveFamilyProvider)
     PostMessageA(window, WM_COMMAND, IDM_EXIT, 0);
     EXPECT_EQ(program.WaitExit(20000), 0u);
     DeleteFileA(copy.c_str());
+}
+
+HWND FindProgramWindow(const char *className, const char *title, DWORD ms)
+{
+    HWND found = nullptr;
+    kvtest::PumpUntil([&] { return (found = FindWindowA(className, title)) != nullptr; }, ms);
+    return found;
+}
+
+// Ctrl+I opens the System Information view with its figures filled in; keys reach it although
+// none of its controls takes the focus: F2 asks where to save.
+TEST_F(ProgramRun, SystemInformationOpensWithCtrlIAndTakesItsKeys)
+{
+    Program program(BesideTests("kelvane.exe"));
+    HWND window = program.MainWindow();
+    ASSERT_NE(window, nullptr);
+    SetForegroundWindow(window);
+    Sleep(300);
+    PressKeys({VK_CONTROL, 'I'});
+    HWND view = FindProgramWindow(nullptr, "System Information", 5000);
+    ASSERT_NE(view, nullptr);
+    char processes[32] = "", commit[64] = "";
+    kvtest::PumpUntil([&] {
+        GetDlgItemTextA(view, IDC_SYSINFO_VALUE_PROCESSES, processes, sizeof processes);
+        return atoi(processes) > 0;
+    }, 5000);
+    EXPECT_GT(atoi(processes), 2) << processes;
+    GetDlgItemTextA(view, IDC_SYSINFO_VALUE_COMMIT, commit, sizeof commit);
+    EXPECT_NE(std::string(commit).find(" K / "), std::string::npos) << commit;
+    PressKeys({VK_F2});
+    HWND save = FindProgramWindow("#32770", nullptr, 5000);
+    ASSERT_NE(save, nullptr);
+    char folder[MAX_PATH];
+    GetTempPathA(sizeof folder, folder);
+    const std::string file = std::string(folder) + "kv_sysinfo_save.txt";
+    DeleteFileA(file.c_str());
+    Sleep(500);
+    HWND name = GetDlgItem(save, 0x47c); // cmb13, else edt1
+    SetWindowTextA(name ? name : GetDlgItem(save, 0x480), file.c_str());
+    PostMessageA(save, WM_COMMAND, IDOK, 0);
+    std::string text;
+    kvtest::PumpUntil([&] {
+        std::ifstream in(file);
+        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        return text.find("\n1\t") != std::string::npos;
+    }, 5000);
+    EXPECT_EQ(text.compare(0, 10, "CPU Usage\t"), 0) << text;
+    EXPECT_NE(text.find("\nProcesses\t" + std::string(processes) + "\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\nSample\tCPU Usage\tKernel\t"), std::string::npos) << text;
+    DeleteFileA(file.c_str());
+    PostMessageA(view, WM_COMMAND, IDCANCEL, 0);
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    program.WaitExit(20000);
 }

@@ -93,7 +93,8 @@ const char kTestKey[] = "Software\\KelvaneTest\\settings";
 V Fields(const Settings &s)
 {
     return {s.windowWidth,   s.windowHeight,  s.useSysTray,    s.startMinimized, s.allowMultiplyInstances,
-            s.hexProcessId,  s.threadRefresh, s.moduleRefresh, s.memoryRefresh,  s.mainRefresh};
+            s.hexProcessId,  s.threadRefresh, s.moduleRefresh, s.memoryRefresh,  s.mainRefresh,
+            s.statusGraphs};
 }
 
 V ActiveWidths()
@@ -201,7 +202,7 @@ TEST_F(SettingsStore, RoundTripOnWindows9x)
     EXPECT_EQ(Fields(g_settings), Fields(Settings()));
     ASSERT_EQ(g_columns, g_columns9x);
 
-    const Settings changed = {1024, -768, false, true, true, true, 3, 4, 5, 0};
+    const Settings changed = {1024, -768, false, true, true, true, 3, 4, 5, 0, false};
     g_settings = changed;
     for (int i = 0; i < 6; ++i)
         g_columns9x[i].width = static_cast<WORD>(11 * (i + 1));

@@ -1,0 +1,40 @@
+// Readings of the whole machine: processor share, commit charge, physical memory, the process,
+// thread and handle totals, the time since start. Each reading also goes into one history that
+// the System Information view and the status bar's graphs draw. A reading costs one processor-
+// times call and one memory call; the totals come from the main list's last pass.
+#pragma once
+#include <windows.h>
+
+#include "providers/cpuhistory.h"
+
+struct ProcessTotals {
+    bool known;
+    bool handlesKnown; // the Windows 9x walk tells no handle counts
+    ULONGLONG processes, threads, handles;
+};
+
+struct SystemFigures {
+    SystemSample sample; // shares and commit charge, as the history holds them
+    bool memoryKnown;
+    ULONGLONG physicalUsedBytes, physicalTotalBytes;
+    ProcessTotals totals;
+    ULONGLONG upTimeMs;
+};
+
+// Takes one reading, adds it to the history and returns it.
+const SystemFigures &TakeSystemSample();
+// The reading of a main-list pass; none while a view takes its own readings (HoldMainSampling),
+// so that the history keeps one spacing.
+void SampleMainPass();
+void HoldMainSampling(bool hold);
+// The newest reading (all unknown before the first) and the history.
+const SystemFigures &LatestSystemFigures();
+const SampleRing &SystemHistory();
+// Whether readings tell the processor share at all (Windows 9x without its performance
+// statistics does not).
+bool CpuShareAvailable();
+// Ends what the readings started on Windows 9x (its statistics collection); called on exit.
+void StopSystemSampling();
+
+// What a pass over the processes met, noted by the providers for the next reading.
+void NoteProcessTotals(const ProcessTotals &totals);

@@ -12,11 +12,13 @@
 #include "actions/kill.h"
 #include "actions/priority.h"
 #include "actions/switchto.h"
+#include "app/filterbox.h"
 #include "app/tray.h"
 #include "core/appstate.h"
 #include "core/columns.h"
 #include "core/dpi.h"
 #include "core/processlist.h"
+#include "core/rowfilter.h"
 #include "core/save.h"
 #include "core/settings.h"
 #include "core/sysapi.h"
@@ -130,12 +132,13 @@ const ToolbarImages &ToolbarImagesForDpi(int dpi)
 
 // The status bar's parts from left to right, each with its width in 96-dpi pixels. The
 // selection text comes first and takes what the parts after it leave.
-enum StatusPartIndex { StatusSelection };
+enum StatusPartIndex { StatusSelection, StatusFilter };
 struct StatusPart {
     int width; // unused for the first part
 };
 const StatusPart kStatusParts[] = {
-    {0}, // StatusSelection
+    {0},   // StatusSelection
+    {130}, // StatusFilter: "N of M processes" while the filter holds text
 };
 const int kStatusPartCount = sizeof kStatusParts / sizeof kStatusParts[0];
 
@@ -262,6 +265,7 @@ LRESULT OnCreate(HWND window, UINT, WPARAM, LPARAM)
     if (!g_toolbar)
         return -1;
     g_statusBar = CreateStatusWindowA(WS_CHILD | WS_VISIBLE | WS_BORDER, "", window, kStatusBarId);
+    PlaceFilterBox(g_toolbar);
     ShowWindow(g_toolbar, SW_SHOW);
     if (g_statusBar)
         ShowWindow(g_statusBar, SW_SHOW);
@@ -306,6 +310,7 @@ void LayoutMainWindow(HWND window)
     GetClientRect(window, &client);
     if (g_toolbar)
         MoveWindow(g_toolbar, client.left, client.top, client.right, g_toolbarHeight, TRUE);
+    LayoutFilterBox(client.right - client.left, g_toolbarHeight);
     const int listTop = client.top + g_toolbarHeight - 1;
     if (g_processList)
         MoveWindow(g_processList, client.left, listTop, client.right,
@@ -328,6 +333,7 @@ void RecreateToolbar(HWND window)
         g_toolbar = old;
         return;
     }
+    PlaceFilterBox(g_toolbar);
     DestroyWindow(old);
     ShowWindow(g_toolbar, SW_SHOW);
     g_toolbarHeight = WindowHeight(g_toolbar);
@@ -425,10 +431,40 @@ LRESULT OnListEvent(HWND window, UINT, WPARAM wParam, LPARAM lParam)
     return 0;
 }
 
-LRESULT OnTimer(HWND, UINT, WPARAM, LPARAM)
+void RefreshOnTimer(HWND)
 {
     if (!g_listFrozen)
         RefreshMain();
+}
+
+// The pause after typing in the filter box has passed: the list shows the rows the text lets
+// through.
+void FilterOnTimer(HWND window)
+{
+    TakeFilterText(window);
+    SendMessageA(g_processList, WM_SETREDRAW, FALSE, 0);
+    ApplyRowFilter(g_processList);
+    SendMessageA(g_processList, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(g_processList, nullptr, TRUE);
+    ShowFilterCount();
+    if (SendMessageA(g_processList, LVM_GETSELECTEDCOUNT, 0, 0) == 0)
+        ShowSelection(nullptr);
+}
+
+struct TimerEntry {
+    UINT_PTR id;
+    void (*handler)(HWND window);
+};
+const TimerEntry kTimers[] = {
+    {kMainTimerId, RefreshOnTimer},
+    {kFilterTimerId, FilterOnTimer},
+};
+
+LRESULT OnTimer(HWND window, UINT, WPARAM wParam, LPARAM)
+{
+    for (const TimerEntry &timer : kTimers)
+        if (timer.id == wParam)
+            timer.handler(window);
     return 0;
 }
 
@@ -472,6 +508,20 @@ LRESULT OnCommand(HWND window, UINT, WPARAM wParam, LPARAM lParam)
 LRESULT OnExit(HWND window, WPARAM, WORD, LPARAM)
 {
     DestroyWindow(window);
+    return 0;
+}
+
+LRESULT OnFilterCommand(HWND, WPARAM, WORD, LPARAM)
+{
+    FocusFilterBox();
+    return 0;
+}
+
+// Each change to the filter text restarts the pause before the list follows it.
+LRESULT OnFilterBoxCommand(HWND window, WPARAM, WORD code, LPARAM)
+{
+    if (code == EN_CHANGE)
+        SetTimer(window, kFilterTimerId, kFilterDelayMs, nullptr);
     return 0;
 }
 
@@ -593,6 +643,8 @@ const CommandEntry kMainCommands[] = {
     {IDM_SWITCHTO, OnSwitchToCommand},
     {IDM_BRINGTOFRONT, OnSwitchToCommand},
     {IDM_RELOAD, OnReload},
+    {IDM_FILTER, OnFilterCommand},
+    {kFilterEditId, OnFilterBoxCommand},
     {IDM_HELP, OnHelpCommand},
     {IDM_ABOUT, OnAboutCommand},
 };
@@ -627,6 +679,18 @@ void RefreshMainKeepingFilter()
 {
     if (RefreshProcessList(g_processList))
         ShowSelection(nullptr);
+    ShowFilterCount();
+}
+
+void ShowFilterCount()
+{
+    char text[MAX_PATH] = "";
+    if (RowFilterActive())
+        std::snprintf(text, sizeof text, ResText(IDS_STATUS_FILTERED),
+                      static_cast<int>(SendMessageA(g_processList, LVM_GETITEMCOUNT, 0, 0)),
+                      CountFilterableRecords());
+    if (std::strcmp(text, g_statusTexts[StatusFilter]) != 0)
+        SetStatusPart(StatusFilter, text);
 }
 
 bool MainListHeld()

@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include "app/filterbox.h"
 #include "app/mainwnd.h"
 #include "app/tray.h"
 #include "core/appstate.h"
@@ -142,7 +143,7 @@ int RunMessageLoop(HACCEL accelerators)
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
         // Against the main window, not msg.hwnd: keys typed into the list must reach it too.
-        if (!TranslateAcceleratorA(g_mainWindow, accelerators, &msg)) {
+        if (FilterBoxKeepsKey(msg) || !TranslateAcceleratorA(g_mainWindow, accelerators, &msg)) {
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         }

@@ -12,6 +12,7 @@
 #include "core/dpi.h"
 #include "core/figurecells.h"
 #include "core/prioritynames.h"
+#include "core/rowfilter.h"
 #include "core/settings.h"
 #include "core/sysapi.h"
 #include "core/textcells.h"
@@ -160,9 +161,15 @@ bool SameProcess(const ProcessRecord &kept, const ProcessRecord &read)
            std::strcmp(kept.path, read.path) == 0;
 }
 
-// Gives a record its row, at its sorted place; 0 when the list refuses it.
+// Gives a record its row, at its sorted place, when the text filter lets it through; 0 when the
+// list refuses it.
 int InsertRow(HWND list, ProcessRecord *record)
 {
+    if (!RecordPassesRowFilter(record)) {
+        record->flags |= RecordFiltered;
+        return 1;
+    }
+    record->flags &= ~RecordFiltered;
     LVITEMA item = {};
     item.mask = LVIF_TEXT | LVIF_PARAM | LVIF_STATE;
     item.iItem = InsertionIndex(list, record);
@@ -621,6 +628,40 @@ void ShowExtraColumns(HWND list, unsigned mask)
     g_rowsSorted = SendMessageA(list, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&params),
                                 reinterpret_cast<LPARAM>(CompareRecords)) != 0;
     UpdateSortArrow(list, false);
+}
+
+void HideRow(HWND list, int index)
+{
+    LVITEMA item = {};
+    item.mask = LVIF_PARAM;
+    item.iItem = index;
+    item.lParam = 0; // the deletion then frees nothing
+    SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    SendMessageA(list, LVM_DELETEITEM, index, 0);
+}
+
+void ApplyRowFilter(HWND list)
+{
+    const int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = count - 1; row >= 0; --row) {
+        ProcessRecord *record = ItemRecord(list, row);
+        if (record && !RecordPassesRowFilter(record)) {
+            record->flags |= RecordFiltered;
+            HideRow(list, row);
+        }
+    }
+    for (ProcessRecord *record = g_recordHead; record; record = record->next)
+        if ((record->flags & (RecordFiltered | RecordExcluded | RecordNoDetails)) == RecordFiltered)
+            InsertRow(list, record);
+}
+
+int CountFilterableRecords()
+{
+    int count = 0;
+    for (const ProcessRecord *record = g_recordHead; record; record = record->next)
+        if (!(record->flags & (RecordExcluded | RecordNoDetails)))
+            ++count;
+    return count;
 }
 
 void FreeRecord(ProcessRecord *record)

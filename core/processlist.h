@@ -49,5 +49,12 @@ void UpdateSortArrow(HWND list, bool reloadBitmaps);
 // Shows the extra columns of the mask (NT family), keeping the rows, every column's width and the
 // sort by the same column where it is still shown (by Name otherwise).
 void ShowExtraColumns(HWND list, unsigned mask);
+// Deletes a row but keeps its record in the chain.
+void HideRow(HWND list, int index);
+// Hides the rows the text filter rejects and gives back their rows, in their sorted places, to
+// the records it passes again (unless a module-usage filter excludes them).
+void ApplyRowFilter(HWND list);
+// The records that have rows or would have them without the text filter.
+int CountFilterableRecords();
 // Unlinks a record from the chain and frees it.
 void FreeRecord(ProcessRecord *record);

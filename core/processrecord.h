@@ -10,6 +10,8 @@ enum RecordFlags : DWORD {
                          // stays until a refresh pass meets the process again and restores it
     RecordWider = 8,     // a 64-bit process seen by the 32-bit build: its memory figures come cut
                          // to 32 bits, so none are shown
+    RecordFiltered = 16, // its row hidden by the text filter; the record is refreshed as usual
+                         // and gets its row back once it matches again
 };
 
 enum RecordKind : DWORD {

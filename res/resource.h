@@ -172,6 +172,8 @@
 #define IDS_HDR_STARTUP             518
 
 /* 530-549 filter and rights, 550-579 system information */
+#define IDS_STATUS_FILTERED         530 /* rows shown, then rows there are without the filter */
+#define IDS_FILTER_CUE              531 /* the filter box's grey text while it is empty */
 
 /* 580-589: more view lines and messages */
 #define IDS_SAVE_KEPT_TEMP          580 /* after IDS_SAVE_FAILED: where the unsaved text was kept */
@@ -294,5 +296,6 @@
 #define IDM_COPYPATH                40030
 #define IDM_SELECTCOLUMNS           40031 /* removed from the menu on Windows 9x */
 #define IDM_COPYROW                 40032 /* also Ctrl+C in the main list */
+#define IDM_FILTER                  40034 /* also Ctrl+F: the focus to the filter box */
 
 #endif /* KELVANE_RESOURCE_H */

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "app/filterbox.h"
 #include "app/mainwnd.h"
 #include "app/tray.h"
 #include "core/appstate.h"
@@ -88,10 +89,10 @@ protected:
     {
         return SendMessageA(g_toolbar, TB_ISBUTTONENABLED, command, 0) != 0;
     }
-    std::string StatusText() const
+    std::string StatusText(int part = 0) const
     {
         char text[MAX_PATH] = "";
-        SendMessageA(g_statusBar, SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(text));
+        SendMessageA(g_statusBar, SB_GETTEXTA, part, reinterpret_cast<LPARAM>(text));
         return text;
     }
     // The sort arrow a column's header shows, 0 for none: the format's arrow flag where the
@@ -205,6 +206,41 @@ TEST_F(MainWindow, SelectionDrivesCommandStatesAndStatusLine)
     EXPECT_EQ(FindProcessRecord(task.id, KindTask16), nullptr);
     EXPECT_FALSE(MenuEnabled(IDM_KILL));
     EXPECT_EQ(StatusText(), std::to_string(RowCount()) + " Process(es)");
+}
+
+// Ctrl+F, typing, a refresh with a new match, then Escape, through the window's own messages.
+TEST_F(MainWindow, FilterBoxFiltersAfterThePauseCountsAndEscapeRestoresEveryRow)
+{
+    kvtest::ChildProcess one, two, three;
+    ASSERT_TRUE(one.Start("kvtest_box_one.exe"));
+    ASSERT_TRUE(two.Start("kvtest_box_two.exe"));
+    SendMessageA(window, WM_COMMAND, IDM_REFRESH, 0);
+    const int rows = RowCount();
+
+    SetForegroundWindow(window);
+    SendMessageA(window, WM_COMMAND, IDM_FILTER, 0);
+    EXPECT_EQ(FilterBox(), GetFocus());
+    SetWindowTextA(FilterBox(), "Box_");
+    EXPECT_EQ(rows, RowCount()); // not before the pause
+    ASSERT_TRUE(kvtest::PumpUntil([] { return SendMessageA(g_processList, LVM_GETITEMCOUNT, 0, 0) == 2; }, 3000));
+    EXPECT_EQ(StatusText(1), "2 of " + std::to_string(rows) + " processes");
+
+    // While the box has the focus, letters and Ctrl+C edit; F5 still refreshes.
+    MSG key = {FilterBox(), WM_KEYDOWN, 'C', 0, 0, {0, 0}};
+    EXPECT_TRUE(FilterBoxKeepsKey(key));
+    key.wParam = VK_F5;
+    EXPECT_FALSE(FilterBoxKeepsKey(key));
+
+    ASSERT_TRUE(three.Start("kvtest_box_three.exe"));
+    SendMessageA(window, WM_COMMAND, IDM_REFRESH, 0);
+    EXPECT_EQ(3, RowCount());
+    EXPECT_EQ(StatusText(1), "3 of " + std::to_string(rows + 1) + " processes");
+
+    SendMessageA(FilterBox(), WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_EQ(rows + 1, RowCount());
+    EXPECT_EQ(StatusText(1), "");
+    EXPECT_EQ(g_processList, GetFocus());
+    EXPECT_EQ(kvtest::WindowText(FilterBox()), "");
 }
 
 TEST_F(MainWindow, ResizingLaysOutToolbarListAndStatusBar)

@@ -293,6 +293,7 @@ LRESULT OnCreate(HWND window, UINT, WPARAM, LPARAM)
     DeleteMenu(menu, IsNt ? IDM_HEAP : IDM_SELECTCOLUMNS, MF_BYCOMMAND);
     CheckMenuItem(menu, IDM_STARTMINIMIZED, g_settings.startMinimized ? MF_CHECKED : MF_UNCHECKED);
     CheckMenuItem(menu, IDM_HEXPID, g_settings.hexProcessId ? MF_CHECKED : MF_UNCHECKED);
+    CheckMenuItem(menu, IDM_HIGHLIGHTNEW, g_settings.highlightNew ? MF_CHECKED : MF_UNCHECKED);
     ShowStartupShortcutState(menu);
     CheckMenuItem(menu, IDM_USESYSTRAY, g_settings.useSysTray ? MF_CHECKED : MF_UNCHECKED);
     if (g_settings.useSysTray)
@@ -620,6 +621,7 @@ const CommandEntry kMainCommands[] = {
     {IDM_STARTMINIMIZED, OnBooleanOption},
     {IDM_LOADATSTARTUP, OnLoadAtStartup},
     {IDM_HEXPID, OnBooleanOption},
+    {IDM_HIGHLIGHTNEW, OnBooleanOption},
     {IDM_USESYSTRAY, OnBooleanOption},
     {IDM_MULTIINSTANCES, OnBooleanOption},
     {IDM_REFRESHTIMES, OnRefreshTimes},

@@ -26,6 +26,12 @@ ProcessRecord *FindProcessRecord(DWORD id, DWORD kind);
 // filter hid, whose identifier may have passed to another process meanwhile.
 const ProcessRecord *FindKnownProcess(DWORD id, DWORD kind);
 int AddOrUpdateProcess(HWND list, const ProcessRecord *record);
+// Starts a refresh pass. A pass over an empty chain is a first fill: the processes it finds are
+// not new.
+void BeginRefreshPass();
+// Ends the highlight of the new processes that two passes and two seconds have seen since they
+// appeared, repainting their rows.
+void EndNewHighlights(HWND list);
 // Ends a refresh pass: rows sorted by a figure column are put back in order when a figure moved
 // one out of it; otherwise the visible cells whose figure texts changed are repainted.
 void RepaintChangedFigures(HWND list);

@@ -29,6 +29,7 @@ const FlagValue kFlagValues[] = {
     {"StartMinimized", &Settings::startMinimized},
     {"AllowMultiplyInstances", &Settings::allowMultiplyInstances},
     {"HexProcessId", &Settings::hexProcessId},
+    {"HighlightNew", &Settings::highlightNew},
 };
 
 // Reads a value's bytes, whatever its stored type, into `text` (kValueSize + 1 bytes) and

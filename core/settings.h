@@ -14,6 +14,7 @@ struct Settings {
     int moduleRefresh = 0;
     int memoryRefresh = 0;
     int mainRefresh = 2;
+    bool highlightNew = true; // rows of processes that just started on a light green background
 };
 
 extern Settings g_settings;

@@ -93,6 +93,7 @@ bool ProcessWiderThanProgram(DWORD processId)
 
 bool RefreshProcessList(HWND list)
 {
+    BeginRefreshPass();
     for (ProcessRecord *record = g_recordHead; record; record = record->next)
         record->flags &= ~RecordSeen;
     if (IsNt)
@@ -103,6 +104,7 @@ bool RefreshProcessList(HWND list)
     ForgetUnseenHiddenRecords();
     if (RowFilterActive())
         ApplyRowFilter(list); // the identifier as shown follows the hexadecimal option
+    EndNewHighlights(list);
     RepaintChangedFigures(list);
     return SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0) == 0;
 }

@@ -297,5 +297,6 @@
 #define IDM_SELECTCOLUMNS           40031 /* removed from the menu on Windows 9x */
 #define IDM_COPYROW                 40032 /* also Ctrl+C in the main list */
 #define IDM_FILTER                  40034 /* also Ctrl+F: the focus to the filter box */
+#define IDM_HIGHLIGHTNEW            40037
 
 #endif /* KELVANE_RESOURCE_H */

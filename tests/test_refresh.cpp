@@ -238,6 +238,55 @@ TEST_F(Refresh, TextFilterHidesRowsKeepsRecordsAndCombinesWithTheModuleFilter)
     EXPECT_EQ(records, kvtest::CountRecords());
 }
 
+// The background the list is told to draw a row on, as the main window answers it; CLR_DEFAULT
+// when the row is left as the list draws it.
+COLORREF RowBackground(HWND list, const ProcessRecord *record)
+{
+    NMLVCUSTOMDRAW draw = {};
+    draw.nmcd.hdr = {list, static_cast<UINT_PTR>(kProcessListId), static_cast<UINT>(NM_CUSTOMDRAW)};
+    draw.nmcd.dwDrawStage = CDDS_PREPAINT;
+    LRESULT result = 0;
+    if (!AnswerListNotify(&draw.nmcd.hdr, &result) || !(result & CDRF_NOTIFYITEMDRAW))
+        return CLR_DEFAULT;
+    draw.nmcd.dwDrawStage = CDDS_ITEMPREPAINT;
+    draw.nmcd.lItemlParam = reinterpret_cast<LPARAM>(record);
+    draw.clrTextBk = CLR_DEFAULT;
+    AnswerListNotify(&draw.nmcd.hdr, &result);
+    return draw.clrTextBk;
+}
+
+TEST_F(Refresh, NewProcessIsHighlightedForTwoPassesAndTwoSeconds)
+{
+    const bool saved = g_settings.highlightNew;
+    g_settings.highlightNew = true;
+    kvtest::ChildProcess old, young;
+    ASSERT_TRUE(old.Start("kvtest_alpha.exe"));
+    Pass(); // the first fill: nothing is new
+    const ProcessRecord *oldRecord = FindProcessRecord(old.Id(), KindProcess);
+    ASSERT_TRUE(oldRecord);
+    EXPECT_EQ(CLR_DEFAULT, RowBackground(host_->List(), oldRecord));
+
+    ASSERT_TRUE(young.Start("kvtest_beta.exe"));
+    const DWORD started = GetTickCount();
+    Pass();
+    const ProcessRecord *youngRecord = FindProcessRecord(young.Id(), KindProcess);
+    ASSERT_TRUE(youngRecord);
+    EXPECT_EQ(RGB(0xCC, 0xFF, 0xCC), RowBackground(host_->List(), youngRecord));
+    g_settings.highlightNew = false;
+    EXPECT_EQ(CLR_DEFAULT, RowBackground(host_->List(), youngRecord));
+    g_settings.highlightNew = true;
+
+    // Two more passes at once are not enough: two seconds must pass as well.
+    Pass();
+    Pass();
+    EXPECT_NE(CLR_DEFAULT, RowBackground(host_->List(), youngRecord));
+    Sleep(2100 - (GetTickCount() - started));
+    Pass();
+    EXPECT_EQ(CLR_DEFAULT, RowBackground(host_->List(), youngRecord));
+    EXPECT_EQ(CLR_DEFAULT, RowBackground(host_->List(), oldRecord));
+    g_settings.highlightNew = saved;
+}
+
 // The working set the system reports through the process-status library, in kilobytes.
 SIZE_T WorkingSetKilobytes(HANDLE process)
 {

@@ -12,6 +12,7 @@
 #include "actions/kill.h"
 #include "actions/priority.h"
 #include "actions/switchto.h"
+#include "app/allusers.h"
 #include "app/filterbox.h"
 #include "app/tray.h"
 #include "core/appstate.h"
@@ -295,6 +296,7 @@ LRESULT OnCreate(HWND window, UINT, WPARAM, LPARAM)
     CheckMenuItem(menu, IDM_HEXPID, g_settings.hexProcessId ? MF_CHECKED : MF_UNCHECKED);
     CheckMenuItem(menu, IDM_HIGHLIGHTNEW, g_settings.highlightNew ? MF_CHECKED : MF_UNCHECKED);
     ShowStartupShortcutState(menu);
+    OfferAllUsers(menu);
     CheckMenuItem(menu, IDM_USESYSTRAY, g_settings.useSysTray ? MF_CHECKED : MF_UNCHECKED);
     if (g_settings.useSysTray)
         SetTrayIcon(TRUE);
@@ -459,6 +461,7 @@ struct TimerEntry {
 const TimerEntry kTimers[] = {
     {kMainTimerId, RefreshOnTimer},
     {kFilterTimerId, FilterOnTimer},
+    {kTakeoverTimerId, EndTakeoverWait},
 };
 
 LRESULT OnTimer(HWND window, UINT, WPARAM wParam, LPARAM)
@@ -609,6 +612,7 @@ const MessageEntry kMainMessages[] = {
     {WM_DESTROY, OnDestroy},
     {WM_LISTEVENT, OnListEvent},
     {WM_TRAYEVENT, OnTrayNotify},
+    {WM_TAKENOVER, OnTakenOver},
     {WM_LBUTTONUP, OnFinderButtonUp},
     {WM_QUERYENDSESSION, OnQueryEndSession},
     {WM_SYSCOLORCHANGE, OnSysColorChange},
@@ -646,6 +650,7 @@ const CommandEntry kMainCommands[] = {
     {IDM_BRINGTOFRONT, OnSwitchToCommand},
     {IDM_RELOAD, OnReload},
     {IDM_FILTER, OnFilterCommand},
+    {IDM_ALLUSERS, OnAllUsersCommand},
     {kFilterEditId, OnFilterBoxCommand},
     {IDM_HELP, OnHelpCommand},
     {IDM_ABOUT, OnAboutCommand},

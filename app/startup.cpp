@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include "app/allusers.h"
 #include "app/filterbox.h"
 #include "app/mainwnd.h"
 #include "app/tray.h"
@@ -72,10 +73,13 @@ void ReleaseStartLock(HANDLE lock)
     CloseHandle(lock);
 }
 
-// Everything from the single-instance rule to the shown main window.
+// Everything from the single-instance rule to the shown main window. An instance started to
+// replace a running window (the restart with administrator rights) starts beside it and tells it
+// to end once its own window exists.
 bool StartInstance(HINSTANCE instance, int showCommand)
 {
-    if (!g_settings.allowMultiplyInstances) {
+    HWND replaced = WindowToTakeOver(GetCommandLineA());
+    if (!g_settings.allowMultiplyInstances && !replaced) {
         HWND running = FindWindowA(g_className, nullptr);
         if (running) {
             SendMessageA(running, WM_SYSCOMMAND, SC_RESTORE, 0);
@@ -106,6 +110,8 @@ bool StartInstance(HINSTANCE instance, int showCommand)
         ShowWindow(window, showCommand);
         UpdateWindow(window);
     }
+    if (replaced)
+        PostMessageA(replaced, WM_TAKENOVER, 0, 0);
     return true;
 }
 

@@ -174,6 +174,7 @@
 /* 530-549 filter and rights, 550-579 system information */
 #define IDS_STATUS_FILTERED         530 /* rows shown, then rows there are without the filter */
 #define IDS_FILTER_CUE              531 /* the filter box's grey text while it is empty */
+#define IDS_MENU_ALLUSERS           532 /* File menu item, added for a limited token only */
 
 /* 580-589: more view lines and messages */
 #define IDS_SAVE_KEPT_TEMP          580 /* after IDS_SAVE_FAILED: where the unsaved text was kept */
@@ -297,6 +298,7 @@
 #define IDM_SELECTCOLUMNS           40031 /* removed from the menu on Windows 9x */
 #define IDM_COPYROW                 40032 /* also Ctrl+C in the main list */
 #define IDM_FILTER                  40034 /* also Ctrl+F: the focus to the filter box */
+#define IDM_ALLUSERS                40035 /* restart with administrator rights */
 #define IDM_HIGHLIGHTNEW            40037
 
 #endif /* KELVANE_RESOURCE_H */

@@ -13,11 +13,14 @@
 #include "actions/priority.h"
 #include "actions/switchto.h"
 #include "app/statusgraphs.h"
+#include "app/allusers.h"
+#include "app/filterbox.h"
 #include "app/tray.h"
 #include "core/appstate.h"
 #include "core/columns.h"
 #include "core/dpi.h"
 #include "core/processlist.h"
+#include "core/rowfilter.h"
 #include "core/save.h"
 #include "core/settings.h"
 #include "core/sysapi.h"
@@ -134,7 +137,7 @@ const ToolbarImages &ToolbarImagesForDpi(int dpi)
 // The status bar's parts from left to right, each with its width in 96-dpi pixels. The
 // selection text comes first and takes what the parts after it leave.
 // A part with a `shown` test is left out while it answers false; a drawn part shows no text.
-enum StatusPartIndex { StatusSelection, StatusCpuGraph, StatusCommitGraph };
+enum StatusPartIndex { StatusSelection, StatusFilter, StatusCpuGraph, StatusCommitGraph };
 struct StatusPart {
     int width;       // unused for the first part
     bool (*shown)(); // null = always
@@ -142,6 +145,7 @@ struct StatusPart {
 };
 const StatusPart kStatusParts[] = {
     {0, nullptr, false},                         // StatusSelection
+    {130, nullptr, false},                       // StatusFilter: "N of M processes" while filtering
     {kStatusGraphWidth, StatusGraphsShown, true}, // StatusCpuGraph
     {kStatusGraphWidth, StatusGraphsShown, true}, // StatusCommitGraph
 };
@@ -150,7 +154,7 @@ const int kStatusPartCount = sizeof kStatusParts / sizeof kStatusParts[0];
 // The full text of each part; the bar shows as much of it as fits, ending with "...".
 char g_statusTexts[kStatusPartCount][MAX_PATH];
 // Where each part of the table stands in the bar now; -1 while it is left out.
-int g_statusPosition[kStatusPartCount] = {0, -1, -1};
+int g_statusPosition[kStatusPartCount] = {0, -1, -1, -1};
 
 HFONT g_dpiFont; // the lists' font made for a DPI other than the system's; null while none is
 
@@ -286,6 +290,7 @@ LRESULT OnCreate(HWND window, UINT, WPARAM, LPARAM)
     if (!g_toolbar)
         return -1;
     g_statusBar = CreateStatusWindowA(WS_CHILD | WS_VISIBLE | WS_BORDER, "", window, kStatusBarId);
+    PlaceFilterBox(g_toolbar);
     ShowWindow(g_toolbar, SW_SHOW);
     if (g_statusBar)
         ShowWindow(g_statusBar, SW_SHOW);
@@ -313,7 +318,9 @@ LRESULT OnCreate(HWND window, UINT, WPARAM, LPARAM)
     DeleteMenu(menu, IsNt ? IDM_HEAP : IDM_SELECTCOLUMNS, MF_BYCOMMAND);
     CheckMenuItem(menu, IDM_STARTMINIMIZED, g_settings.startMinimized ? MF_CHECKED : MF_UNCHECKED);
     CheckMenuItem(menu, IDM_HEXPID, g_settings.hexProcessId ? MF_CHECKED : MF_UNCHECKED);
+    CheckMenuItem(menu, IDM_HIGHLIGHTNEW, g_settings.highlightNew ? MF_CHECKED : MF_UNCHECKED);
     ShowStartupShortcutState(menu);
+    OfferAllUsers(menu);
     CheckMenuItem(menu, IDM_USESYSTRAY, g_settings.useSysTray ? MF_CHECKED : MF_UNCHECKED);
     if (g_settings.useSysTray)
         SetTrayIcon(TRUE);
@@ -331,6 +338,7 @@ void LayoutMainWindow(HWND window)
     GetClientRect(window, &client);
     if (g_toolbar)
         MoveWindow(g_toolbar, client.left, client.top, client.right, g_toolbarHeight, TRUE);
+    LayoutFilterBox(client.right - client.left, g_toolbarHeight);
     const int listTop = client.top + g_toolbarHeight - 1;
     if (g_processList)
         MoveWindow(g_processList, client.left, listTop, client.right,
@@ -353,6 +361,7 @@ void RecreateToolbar(HWND window)
         g_toolbar = old;
         return;
     }
+    PlaceFilterBox(g_toolbar);
     DestroyWindow(old);
     ShowWindow(g_toolbar, SW_SHOW);
     g_toolbarHeight = WindowHeight(g_toolbar);
@@ -450,11 +459,42 @@ LRESULT OnListEvent(HWND window, UINT, WPARAM wParam, LPARAM lParam)
     return 0;
 }
 
-LRESULT OnTimer(HWND, UINT, WPARAM, LPARAM)
+void RefreshOnTimer(HWND)
 {
     if (!g_listFrozen)
         RefreshMain();
     SampleStatusGraphs(g_statusBar);
+}
+
+// The pause after typing in the filter box has passed: the list shows the rows the text lets
+// through.
+void FilterOnTimer(HWND window)
+{
+    TakeFilterText(window);
+    SendMessageA(g_processList, WM_SETREDRAW, FALSE, 0);
+    ApplyRowFilter(g_processList);
+    SendMessageA(g_processList, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(g_processList, nullptr, TRUE);
+    ShowFilterCount();
+    if (SendMessageA(g_processList, LVM_GETSELECTEDCOUNT, 0, 0) == 0)
+        ShowSelection(nullptr);
+}
+
+struct TimerEntry {
+    UINT_PTR id;
+    void (*handler)(HWND window);
+};
+const TimerEntry kTimers[] = {
+    {kMainTimerId, RefreshOnTimer},
+    {kFilterTimerId, FilterOnTimer},
+    {kTakeoverTimerId, EndTakeoverWait},
+};
+
+LRESULT OnTimer(HWND window, UINT, WPARAM wParam, LPARAM)
+{
+    for (const TimerEntry &timer : kTimers)
+        if (timer.id == wParam)
+            timer.handler(window);
     return 0;
 }
 
@@ -504,6 +544,20 @@ LRESULT OnCommand(HWND window, UINT, WPARAM wParam, LPARAM lParam)
 LRESULT OnExit(HWND window, WPARAM, WORD, LPARAM)
 {
     DestroyWindow(window);
+    return 0;
+}
+
+LRESULT OnFilterCommand(HWND, WPARAM, WORD, LPARAM)
+{
+    FocusFilterBox();
+    return 0;
+}
+
+// Each change to the filter text restarts the pause before the list follows it.
+LRESULT OnFilterBoxCommand(HWND window, WPARAM, WORD code, LPARAM)
+{
+    if (code == EN_CHANGE)
+        SetTimer(window, kFilterTimerId, kFilterDelayMs, nullptr);
     return 0;
 }
 
@@ -591,6 +645,7 @@ const MessageEntry kMainMessages[] = {
     {WM_DESTROY, OnDestroy},
     {WM_LISTEVENT, OnListEvent},
     {WM_TRAYEVENT, OnTrayNotify},
+    {WM_TAKENOVER, OnTakenOver},
     {WM_LBUTTONUP, OnFinderButtonUp},
     {WM_QUERYENDSESSION, OnQueryEndSession},
     {WM_SYSCOLORCHANGE, OnSysColorChange},
@@ -603,6 +658,7 @@ const CommandEntry kMainCommands[] = {
     {IDM_STARTMINIMIZED, OnBooleanOption},
     {IDM_LOADATSTARTUP, OnLoadAtStartup},
     {IDM_HEXPID, OnBooleanOption},
+    {IDM_HIGHLIGHTNEW, OnBooleanOption},
     {IDM_USESYSTRAY, OnBooleanOption},
     {IDM_MULTIINSTANCES, OnBooleanOption},
     {IDM_STATUSGRAPHS, OnBooleanOption},
@@ -628,6 +684,9 @@ const CommandEntry kMainCommands[] = {
     {IDM_SWITCHTO, OnSwitchToCommand},
     {IDM_BRINGTOFRONT, OnSwitchToCommand},
     {IDM_RELOAD, OnReload},
+    {IDM_FILTER, OnFilterCommand},
+    {IDM_ALLUSERS, OnAllUsersCommand},
+    {kFilterEditId, OnFilterBoxCommand},
     {IDM_HELP, OnHelpCommand},
     {IDM_ABOUT, OnAboutCommand},
 };
@@ -662,6 +721,18 @@ void RefreshMainKeepingFilter()
 {
     if (RefreshProcessList(g_processList))
         ShowSelection(nullptr);
+    ShowFilterCount();
+}
+
+void ShowFilterCount()
+{
+    char text[MAX_PATH] = "";
+    if (RowFilterActive())
+        std::snprintf(text, sizeof text, ResText(IDS_STATUS_FILTERED),
+                      static_cast<int>(SendMessageA(g_processList, LVM_GETITEMCOUNT, 0, 0)),
+                      CountFilterableRecords());
+    if (std::strcmp(text, g_statusTexts[StatusFilter]) != 0)
+        SetStatusPart(StatusFilter, text);
 }
 
 bool MainListHeld()

@@ -24,4 +24,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 void UpdateCommandStates(const ProcessRecord *record);
 // Commands and status line for the selected record, or for no selection (null).
 void ShowSelection(const ProcessRecord *record);
+// The status part that counts the rows the filter lets through ("N of M processes"); empty
+// while the filter is.
+void ShowFilterCount();
 void PopupSubmenu(HMENU menu, const char *title);

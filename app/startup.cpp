@@ -1,5 +1,7 @@
 #include "app/startup.h"
 
+#include "app/allusers.h"
+#include "app/filterbox.h"
 #include "app/mainwnd.h"
 #include "app/tray.h"
 #include "core/appstate.h"
@@ -71,10 +73,13 @@ void ReleaseStartLock(HANDLE lock)
     CloseHandle(lock);
 }
 
-// Everything from the single-instance rule to the shown main window.
+// Everything from the single-instance rule to the shown main window. An instance started to
+// replace a running window (the restart with administrator rights) starts beside it and tells it
+// to end once its own window exists.
 bool StartInstance(HINSTANCE instance, int showCommand)
 {
-    if (!g_settings.allowMultiplyInstances) {
+    HWND replaced = WindowToTakeOver(GetCommandLineA());
+    if (!g_settings.allowMultiplyInstances && !replaced) {
         HWND running = FindWindowA(g_className, nullptr);
         if (running) {
             SendMessageA(running, WM_SYSCOMMAND, SC_RESTORE, 0);
@@ -105,6 +110,8 @@ bool StartInstance(HINSTANCE instance, int showCommand)
         ShowWindow(window, showCommand);
         UpdateWindow(window);
     }
+    if (replaced)
+        PostMessageA(replaced, WM_TAKENOVER, 0, 0);
     return true;
 }
 
@@ -142,7 +149,7 @@ int RunMessageLoop(HACCEL accelerators)
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
         // Against the main window, not msg.hwnd: keys typed into the list must reach it too.
-        if (!TranslateAcceleratorA(g_mainWindow, accelerators, &msg)) {
+        if (FilterBoxKeepsKey(msg) || !TranslateAcceleratorA(g_mainWindow, accelerators, &msg)) {
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         }

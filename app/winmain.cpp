@@ -13,7 +13,8 @@
 // refresh asks the fill layer (providers/fill.cpp) to run the active provider (9x or NT), which
 // hands each process to AddOrUpdateProcess (core/processlist.cpp), and answers whether the
 // selection was lost, so that the main window updates its commands and status line. The pass
-// ends by putting rows sorted by a figure column back in order, or by repainting only the
+// ends by hiding the rows the filter box's text rejects (core/rowfilter.cpp; their records stay),
+// then by putting rows sorted by a figure column back in order, or by repainting only the
 // figure cells whose texts changed; the list view then asks for each cell's text on demand
 // through WM_NOTIFY; a text column's values are read once per record, on that first request,
 // through the reader the NT provider installs (core/textcells.cpp, providers/procinfo.cpp).

@@ -12,6 +12,7 @@
 #include "core/dpi.h"
 #include "core/figurecells.h"
 #include "core/prioritynames.h"
+#include "core/rowfilter.h"
 #include "core/settings.h"
 #include "core/sysapi.h"
 #include "core/textcells.h"
@@ -83,6 +84,15 @@ bool g_rowsSorted = true;
 
 // Set when a pass changed figures that columns show; the list is repainted once at its end.
 bool g_figuresRepaint = false;
+
+// Refresh passes so far, and whether the running one started from an empty chain.
+DWORD g_passNumber = 0;
+bool g_firstFill = true;
+
+// How long a new process stays highlighted: until both have passed.
+const DWORD kNewPasses = 2;
+const DWORD kNewMilliseconds = 2000;
+const COLORREF kNewBackground = RGB(0xCC, 0xFF, 0xCC);
 
 int CompareForInsertion(const ProcessRecord *record, HWND list, int row)
 {
@@ -160,9 +170,15 @@ bool SameProcess(const ProcessRecord &kept, const ProcessRecord &read)
            std::strcmp(kept.path, read.path) == 0;
 }
 
-// Gives a record its row, at its sorted place; 0 when the list refuses it.
+// Gives a record its row, at its sorted place, when the text filter lets it through; 0 when the
+// list refuses it.
 int InsertRow(HWND list, ProcessRecord *record)
 {
+    if (!RecordPassesRowFilter(record)) {
+        record->flags |= RecordFiltered;
+        return 1;
+    }
+    record->flags &= ~RecordFiltered;
     LVITEMA item = {};
     item.mask = LVIF_TEXT | LVIF_PARAM | LVIF_STATE;
     item.iItem = InsertionIndex(list, record);
@@ -182,12 +198,14 @@ int InsertRow(HWND list, ProcessRecord *record)
 // does not change.
 int ReviveRecord(HWND list, ProcessRecord *existing, const ProcessRecord *incoming)
 {
-    ProcessRecord *next = existing->next, *prev = existing->prev;
-    const RecordTexts texts = existing->texts; // read for this process; the pass brings none
+    const ProcessRecord kept = *existing; // what the pass cannot bring
     *existing = *incoming;
-    existing->next = next;
-    existing->prev = prev;
-    existing->texts = texts;
+    existing->next = kept.next;
+    existing->prev = kept.prev;
+    existing->texts = kept.texts;
+    existing->flags = (existing->flags & ~RecordNew) | (kept.flags & RecordNew);
+    existing->newSincePass = kept.newSincePass;
+    existing->newSinceTick = kept.newSinceTick;
     existing->name[MAX_PATH - 1] = '\0';
     existing->path[MAX_PATH - 1] = '\0';
     existing->flags |= RecordSeen;
@@ -321,10 +339,32 @@ int AddOrUpdateProcess(HWND list, const ProcessRecord *incoming)
     record->changedCells = 0;
     record->texts = RecordTexts(); // read for the record itself, when first shown
     LinkRecord(record);
-    record->flags |= RecordSeen;
+    record->flags = (record->flags & ~RecordNew) | RecordSeen | (g_firstFill ? 0u : static_cast<DWORD>(RecordNew));
+    record->newSincePass = g_passNumber;
+    record->newSinceTick = GetTickCount();
     if (record->flags & RecordNoDetails)
         return 1;
     return InsertRow(list, record);
+}
+
+void BeginRefreshPass()
+{
+    ++g_passNumber;
+    g_firstFill = g_recordHead == nullptr;
+}
+
+void EndNewHighlights(HWND list)
+{
+    const DWORD now = GetTickCount();
+    for (ProcessRecord *record = g_recordHead; record; record = record->next) {
+        if (!(record->flags & RecordNew) || g_passNumber - record->newSincePass < kNewPasses ||
+            now - record->newSinceTick < kNewMilliseconds)
+            continue;
+        record->flags &= ~RecordNew;
+        const int row = FindRowOf(list, record);
+        if (row >= 0)
+            SendMessageA(list, LVM_REDRAWITEMS, row, row);
+    }
 }
 
 void RepaintChangedFigures(HWND list)
@@ -623,6 +663,40 @@ void ShowExtraColumns(HWND list, unsigned mask)
     UpdateSortArrow(list, false);
 }
 
+void HideRow(HWND list, int index)
+{
+    LVITEMA item = {};
+    item.mask = LVIF_PARAM;
+    item.iItem = index;
+    item.lParam = 0; // the deletion then frees nothing
+    SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    SendMessageA(list, LVM_DELETEITEM, index, 0);
+}
+
+void ApplyRowFilter(HWND list)
+{
+    const int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = count - 1; row >= 0; --row) {
+        ProcessRecord *record = ItemRecord(list, row);
+        if (record && !RecordPassesRowFilter(record)) {
+            record->flags |= RecordFiltered;
+            HideRow(list, row);
+        }
+    }
+    for (ProcessRecord *record = g_recordHead; record; record = record->next)
+        if ((record->flags & (RecordFiltered | RecordExcluded | RecordNoDetails)) == RecordFiltered)
+            InsertRow(list, record);
+}
+
+int CountFilterableRecords()
+{
+    int count = 0;
+    for (const ProcessRecord *record = g_recordHead; record; record = record->next)
+        if (!(record->flags & (RecordExcluded | RecordNoDetails)))
+            ++count;
+    return count;
+}
+
 void FreeRecord(ProcessRecord *record)
 {
     if (!record)
@@ -647,8 +721,46 @@ LRESULT OnDeleteItem(NMHDR *header)
     return 0;
 }
 
+namespace {
+
+// In high-contrast mode the system's colours are the user's choice, and nothing is tinted.
+bool HighContrast()
+{
+    HIGHCONTRASTA contrast = {};
+    contrast.cbSize = sizeof contrast;
+    return SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
+           (contrast.dwFlags & HCF_HIGHCONTRASTON);
+}
+
+// New processes' rows on a light green background; every other row as the list draws it.
+LRESULT DrawRow(NMHDR *header)
+{
+    NMLVCUSTOMDRAW *draw = reinterpret_cast<NMLVCUSTOMDRAW *>(header);
+    switch (draw->nmcd.dwDrawStage) {
+    case CDDS_PREPAINT:
+        return g_settings.highlightNew && !HighContrast() ? CDRF_NOTIFYITEMDRAW : CDRF_DODEFAULT;
+    case CDDS_ITEMPREPAINT: {
+        const ProcessRecord *record = reinterpret_cast<const ProcessRecord *>(draw->nmcd.lItemlParam);
+        if (!record || !(record->flags & RecordNew))
+            return CDRF_DODEFAULT;
+        draw->clrTextBk = kNewBackground;
+        draw->clrText = RGB(0, 0, 0);
+        return CDRF_NEWFONT;
+    }
+    default:
+        return CDRF_DODEFAULT;
+    }
+}
+
+} // namespace
+
 bool AnswerListNotify(NMHDR *header, LRESULT *result)
 {
+    if (header->code == static_cast<UINT>(NM_CUSTOMDRAW) &&
+        header->idFrom == static_cast<UINT_PTR>(kProcessListId)) {
+        *result = DrawRow(header);
+        return true;
+    }
     switch (header->code) {
     case LVN_GETDISPINFOA:
         *result = GetCellText(header);

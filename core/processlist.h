@@ -26,6 +26,12 @@ ProcessRecord *FindProcessRecord(DWORD id, DWORD kind);
 // filter hid, whose identifier may have passed to another process meanwhile.
 const ProcessRecord *FindKnownProcess(DWORD id, DWORD kind);
 int AddOrUpdateProcess(HWND list, const ProcessRecord *record);
+// Starts a refresh pass. A pass over an empty chain is a first fill: the processes it finds are
+// not new.
+void BeginRefreshPass();
+// Ends the highlight of the new processes that two passes and two seconds have seen since they
+// appeared, repainting their rows.
+void EndNewHighlights(HWND list);
 // Ends a refresh pass: rows sorted by a figure column are put back in order when a figure moved
 // one out of it; otherwise the visible cells whose figure texts changed are repainted.
 void RepaintChangedFigures(HWND list);
@@ -49,5 +55,12 @@ void UpdateSortArrow(HWND list, bool reloadBitmaps);
 // Shows the extra columns of the mask (NT family), keeping the rows, every column's width and the
 // sort by the same column where it is still shown (by Name otherwise).
 void ShowExtraColumns(HWND list, unsigned mask);
+// Deletes a row but keeps its record in the chain.
+void HideRow(HWND list, int index);
+// Hides the rows the text filter rejects and gives back their rows, in their sorted places, to
+// the records it passes again (unless a module-usage filter excludes them).
+void ApplyRowFilter(HWND list);
+// The records that have rows or would have them without the text filter.
+int CountFilterableRecords();
 // Unlinks a record from the chain and frees it.
 void FreeRecord(ProcessRecord *record);

@@ -10,6 +10,10 @@ enum RecordFlags : DWORD {
                          // stays until a refresh pass meets the process again and restores it
     RecordWider = 8,     // a 64-bit process seen by the 32-bit build: its memory figures come cut
                          // to 32 bits, so none are shown
+    RecordFiltered = 16, // its row hidden by the text filter; the record is refreshed as usual
+                         // and gets its row back once it matches again
+    RecordNew = 32,      // appeared after the list's first fill: its row is highlighted for a
+                         // while (see newSincePass)
 };
 
 enum RecordKind : DWORD {
@@ -59,4 +63,6 @@ struct ProcessRecord {
     ProcessFigures figures; // its thread count is `threadCount`
     unsigned changedCells;  // columns (bit per index) whose text the last pass changed
     RecordTexts texts;
+    DWORD newSincePass; // the refresh pass and the tick count at which a new record appeared
+    DWORD newSinceTick;
 };

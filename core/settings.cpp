@@ -30,6 +30,7 @@ const FlagValue kFlagValues[] = {
     {"AllowMultiplyInstances", &Settings::allowMultiplyInstances},
     {"HexProcessId", &Settings::hexProcessId},
     {"StatusGraphs", &Settings::statusGraphs},
+    {"HighlightNew", &Settings::highlightNew},
 };
 
 // Reads a value's bytes, whatever its stored type, into `text` (kValueSize + 1 bytes) and

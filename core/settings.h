@@ -15,6 +15,7 @@ struct Settings {
     int memoryRefresh = 0;
     int mainRefresh = 2;
     bool statusGraphs = true; // the small graphs in the status bar
+    bool highlightNew = true; // rows of processes that just started on a light green background
 };
 
 extern Settings g_settings;

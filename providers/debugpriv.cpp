@@ -51,3 +51,20 @@ void EnableDebugPrivilege(const char *privilege, DWORD attributes)
     api.AdjustTokenPrivileges(token, FALSE, &request, 0, nullptr, nullptr);
     CloseHandle(token);
 }
+
+bool TokenCanBeElevated()
+{
+    const TokenApi &api = TokenFunctions();
+    HANDLE token = nullptr;
+    if (!api.OpenProcessToken || !api.GetTokenInformation ||
+        !api.OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return false;
+    // TokenElevationType; systems before Windows Vista refuse the class.
+    const TOKEN_INFORMATION_CLASS kElevationType = static_cast<TOKEN_INFORMATION_CLASS>(18);
+    const DWORD kElevationLimited = 3;
+    DWORD type = 0, size = 0;
+    const bool limited = api.GetTokenInformation(token, kElevationType, &type, sizeof type, &size) &&
+                         type == kElevationLimited;
+    CloseHandle(token);
+    return limited;
+}

@@ -27,6 +27,10 @@ bool BindTokenApi(const ExportSource &source);
 // Binds g_tokenApi from the system on the first call only, and returns it.
 const TokenApi &TokenFunctions();
 
+// True when the program runs with a limited token that an administrator could elevate (the
+// split token of Windows Vista and later); false on older systems and without token functions.
+bool TokenCanBeElevated();
+
 // Enables a privilege in the program's own token. The token functions are bound from the
 // system on the first call only; every failure is silent.
 void EnableDebugPrivilege(const char *privilege, DWORD attributes);

@@ -4,6 +4,7 @@
 
 #include "core/appstate.h"
 #include "core/processlist.h"
+#include "core/rowfilter.h"
 #include "providers/ntprovider.h"
 #include "providers/provider9x.h"
 
@@ -34,7 +35,7 @@ void EndFill(HWND listBox, int top)
     InvalidateRect(listBox, nullptr, TRUE);
 }
 
-// Records without rows (never shown, or hidden by a module-usage filter) are not reached by the
+// Records without rows (never shown, or hidden by a filter) are not reached by the
 // sweep over the rows; once a pass no longer meets their process they go too, or the chain would
 // grow with every process that was ever inaccessible, and a later process with a reused
 // identifier would inherit the hidden state.
@@ -43,21 +44,11 @@ void ForgetUnseenHiddenRecords()
     ProcessRecord *record = g_recordHead;
     while (record) {
         ProcessRecord *next = record->next;
-        if ((record->flags & (RecordNoDetails | RecordExcluded)) && !(record->flags & RecordSeen))
+        if ((record->flags & (RecordNoDetails | RecordExcluded | RecordFiltered)) &&
+            !(record->flags & RecordSeen))
             FreeRecord(record);
         record = next;
     }
-}
-
-// Deletes a row but keeps its record in the chain.
-void HideRow(HWND list, int index)
-{
-    LVITEMA item = {};
-    item.mask = LVIF_PARAM;
-    item.iItem = index;
-    item.lParam = 0; // the deletion then frees nothing
-    SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    SendMessageA(list, LVM_DELETEITEM, index, 0);
 }
 
 } // namespace
@@ -102,6 +93,7 @@ bool ProcessWiderThanProgram(DWORD processId)
 
 bool RefreshProcessList(HWND list)
 {
+    BeginRefreshPass();
     for (ProcessRecord *record = g_recordHead; record; record = record->next)
         record->flags &= ~RecordSeen;
     if (IsNt)
@@ -110,6 +102,9 @@ bool RefreshProcessList(HWND list)
         W9xEnumerateProcesses(list);
     SweepRows(list);
     ForgetUnseenHiddenRecords();
+    if (RowFilterActive())
+        ApplyRowFilter(list); // the identifier as shown follows the hexadecimal option
+    EndNewHighlights(list);
     RepaintChangedFigures(list);
     return SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0) == 0;
 }

@@ -172,6 +172,9 @@
 #define IDS_HDR_STARTUP             518
 
 /* 530-549: filter and rights */
+#define IDS_STATUS_FILTERED         530 /* rows shown, then rows there are without the filter */
+#define IDS_FILTER_CUE              531 /* the filter box's grey text while it is empty */
+#define IDS_MENU_ALLUSERS           532 /* File menu item, added for a limited token only */
 
 /* 550-579: the machine's figures and history */
 #define IDS_HDR_SYSINFO_SAMPLES     550 /* tab-separated header of the saved samples */
@@ -301,6 +304,9 @@
 #define IDM_SELECTCOLUMNS           40031 /* removed from the menu on Windows 9x */
 #define IDM_COPYROW                 40032 /* also Ctrl+C in the main list */
 #define IDM_SYSTEMINFO              40033
+#define IDM_FILTER                  40034 /* also Ctrl+F: the focus to the filter box */
+#define IDM_ALLUSERS                40035 /* restart with administrator rights */
 #define IDM_STATUSGRAPHS            40036
+#define IDM_HIGHLIGHTNEW            40037
 
 #endif /* KELVANE_RESOURCE_H */

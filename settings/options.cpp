@@ -19,6 +19,12 @@
 namespace {
 
 // The ID column asks for its texts again, so the identifiers show in the base now chosen.
+void RedrawList(bool)
+{
+    if (g_processList)
+        InvalidateRect(g_processList, nullptr, TRUE);
+}
+
 void RedrawIdColumn(bool)
 {
     if (!g_processList)
@@ -51,6 +57,7 @@ const BooleanOption kBooleanOptions[] = {
     {IDM_MULTIINSTANCES, &Settings::allowMultiplyInstances, nullptr},
     {IDM_HEXPID, &Settings::hexProcessId, RedrawIdColumn},
     {IDM_STATUSGRAPHS, &Settings::statusGraphs, ShowStatusGraphs},
+    {IDM_HIGHLIGHTNEW, &Settings::highlightNew, RedrawList},
 };
 
 const char kShortcutName[] = "\\Kelvane.lnk";

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "app/allusers.h"
+#include "app/filterbox.h"
 #include "app/mainwnd.h"
 #include "app/tray.h"
 #include "core/appstate.h"
@@ -13,6 +15,7 @@
 #include "core/processlist.h"
 #include "core/settings.h"
 #include "fixtures.h"
+#include "providers/debugpriv.h"
 #include "providers/provider.h"
 #include "resource.h"
 
@@ -21,6 +24,25 @@ namespace {
 const char kTestKey[] = "Software\\KelvaneTest\\mainwindow";
 
 using kvtest::Pump;
+
+// A token whose elevation type the test chooses; 0 = a system that does not know the class.
+DWORD g_elevationType;
+
+BOOL WINAPI FakeOpenProcessToken(HANDLE, DWORD, PHANDLE token)
+{
+    *token = CreateEventA(nullptr, TRUE, FALSE, nullptr); // something the caller may close
+    return *token != nullptr;
+}
+
+BOOL WINAPI FakeGetTokenInformation(HANDLE, TOKEN_INFORMATION_CLASS kind, LPVOID data, DWORD size,
+                                    PDWORD needed)
+{
+    if (kind != static_cast<TOKEN_INFORMATION_CLASS>(18) || !g_elevationType || size < sizeof(DWORD))
+        return FALSE;
+    *static_cast<DWORD *>(data) = g_elevationType;
+    *needed = sizeof(DWORD);
+    return TRUE;
+}
 
 class MainWindow : public testing::Test {
 protected:
@@ -88,10 +110,10 @@ protected:
     {
         return SendMessageA(g_toolbar, TB_ISBUTTONENABLED, command, 0) != 0;
     }
-    std::string StatusText() const
+    std::string StatusText(int part = 0) const
     {
         char text[MAX_PATH] = "";
-        SendMessageA(g_statusBar, SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(text));
+        SendMessageA(g_statusBar, SB_GETTEXTA, part, reinterpret_cast<LPARAM>(text));
         return text;
     }
     // The sort arrow a column's header shows, 0 for none: the format's arrow flag where the
@@ -205,6 +227,83 @@ TEST_F(MainWindow, SelectionDrivesCommandStatesAndStatusLine)
     EXPECT_EQ(FindProcessRecord(task.id, KindTask16), nullptr);
     EXPECT_FALSE(MenuEnabled(IDM_KILL));
     EXPECT_EQ(StatusText(), std::to_string(RowCount()) + " Process(es)");
+}
+
+// Ctrl+F, typing, a refresh with a new match, then Escape, through the window's own messages.
+TEST_F(MainWindow, FilterBoxFiltersAfterThePauseCountsAndEscapeRestoresEveryRow)
+{
+    kvtest::ChildProcess one, two, three;
+    ASSERT_TRUE(one.Start("kvtest_box_one.exe"));
+    ASSERT_TRUE(two.Start("kvtest_box_two.exe"));
+    SendMessageA(window, WM_COMMAND, IDM_REFRESH, 0);
+    const int rows = RowCount();
+
+    SetForegroundWindow(window);
+    SendMessageA(window, WM_COMMAND, IDM_FILTER, 0);
+    EXPECT_EQ(FilterBox(), GetFocus());
+    SetWindowTextA(FilterBox(), "Box_");
+    EXPECT_EQ(rows, RowCount()); // not before the pause
+    ASSERT_TRUE(kvtest::PumpUntil([] { return SendMessageA(g_processList, LVM_GETITEMCOUNT, 0, 0) == 2; }, 3000));
+    EXPECT_EQ(StatusText(1), "2 of " + std::to_string(rows) + " processes");
+
+    // While the box has the focus, letters and Ctrl+C edit; F5 still refreshes.
+    MSG key = {FilterBox(), WM_KEYDOWN, 'C', 0, 0, {0, 0}};
+    EXPECT_TRUE(FilterBoxKeepsKey(key));
+    key.wParam = VK_F5;
+    EXPECT_FALSE(FilterBoxKeepsKey(key));
+
+    ASSERT_TRUE(three.Start("kvtest_box_three.exe"));
+    SendMessageA(window, WM_COMMAND, IDM_REFRESH, 0);
+    EXPECT_EQ(3, RowCount());
+    EXPECT_EQ(StatusText(1), "3 of " + std::to_string(rows + 1) + " processes");
+
+    SendMessageA(FilterBox(), WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_EQ(rows + 1, RowCount());
+    EXPECT_EQ(StatusText(1), "");
+    EXPECT_EQ(g_processList, GetFocus());
+    EXPECT_EQ(kvtest::WindowText(FilterBox()), "");
+}
+
+// The restart with administrator rights is offered for a limited token only, and the switch that
+// starts the new instance names nothing but a main window of this program.
+TEST_F(MainWindow, AllUsersOfferedForALimitedTokenAndTheSwitchNamesOnlyAMainWindow)
+{
+    TokenFunctions();
+    const TokenApi saved = g_tokenApi;
+    g_tokenApi.OpenProcessToken = FakeOpenProcessToken;
+    g_tokenApi.GetTokenInformation = FakeGetTokenInformation;
+    // Limited, full (elevated), default (no split token), before Windows Vista, Windows 95.
+    const struct {
+        DWORD type;
+        bool bound;
+        bool offered;
+    } kTokens[] = {{3, true, true}, {2, true, false}, {1, true, false}, {0, true, false}, {3, false, false}};
+    for (const auto &token : kTokens) {
+        g_elevationType = token.type;
+        g_tokenApi.GetTokenInformation = token.bound ? FakeGetTokenInformation : nullptr;
+        HMENU menu = LoadMenuA(g_instance, MAKEINTRESOURCEA(IDR_MAINMENU));
+        OfferAllUsers(menu);
+        EXPECT_EQ(token.offered, GetMenuState(menu, IDM_ALLUSERS, MF_BYCOMMAND) != static_cast<UINT>(-1))
+            << token.type << " " << token.bound;
+        DestroyMenu(menu);
+    }
+    g_tokenApi = saved;
+
+    char savedClass[MAX_PATH];
+    lstrcpyA(savedClass, g_className);
+    lstrcpyA(g_className, "KelvaneTestMain");
+    const std::string line = "kelvane.exe /takeover:" + std::to_string(reinterpret_cast<ULONG_PTR>(window));
+    EXPECT_EQ(window, WindowToTakeOver(line.c_str()));
+    EXPECT_EQ(nullptr, WindowToTakeOver("kelvane.exe"));
+    EXPECT_EQ(nullptr, WindowToTakeOver("kelvane.exe /takeover:"));
+    EXPECT_EQ(nullptr, WindowToTakeOver("kelvane.exe /takeover:99999999999999999999999"));
+    const std::string other = "kelvane.exe /takeover:" + std::to_string(reinterpret_cast<ULONG_PTR>(g_statusBar));
+    EXPECT_EQ(nullptr, WindowToTakeOver(other.c_str()));
+    lstrcpyA(g_className, savedClass);
+
+    // Without a restart under way, the message does not end the window.
+    SendMessageA(window, WM_TAKENOVER, 0, 0);
+    EXPECT_TRUE(IsWindow(window));
 }
 
 TEST_F(MainWindow, ResizingLaysOutToolbarListAndStatusBar)

@@ -12,6 +12,7 @@
 #include "core/appstate.h"
 #include "core/columns.h"
 #include "core/processlist.h"
+#include "core/rowfilter.h"
 #include "core/settings.h"
 #include "fixtures.h"
 #include "providers/fill.h"
@@ -177,6 +178,113 @@ TEST_F(Refresh, HiddenRecordOfEndedProcessIsPruned)
     Pass();
     EXPECT_EQ(nullptr, FindProcessRecord(alphaId, KindProcess));
     EXPECT_EQ(records - 1, kvtest::CountRecords());
+}
+
+TEST_F(Refresh, TextFilterHidesRowsKeepsRecordsAndCombinesWithTheModuleFilter)
+{
+    struct ClearFilter {
+        ~ClearFilter() { SetRowFilter(nullptr); }
+    } clearFilter;
+    kvtest::ChildProcess first, other, later;
+    ASSERT_TRUE(first.Start("kvtest_flt_one.exe"));
+    ASSERT_TRUE(other.Start("kvtest_beta.exe"));
+    Pass();
+    const int rows = host_->RowCount();
+    const int records = kvtest::CountRecords();
+    ProcessRecord *otherRecord = FindProcessRecord(other.Id(), KindProcess);
+    ASSERT_TRUE(otherRecord);
+
+    // Regardless of case; a refresh keeps the hidden record and adds a new match in its place.
+    SetRowFilter("FLT_");
+    ApplyRowFilter(host_->List());
+    EXPECT_LE(0, host_->FindRow(first.Id()));
+    EXPECT_EQ(-1, host_->FindRow(other.Id()));
+    ASSERT_TRUE(later.Start("kvtest_flt_two.exe"));
+    Pass();
+    EXPECT_EQ(otherRecord, FindProcessRecord(other.Id(), KindProcess));
+    EXPECT_EQ(-1, host_->FindRow(other.Id()));
+    EXPECT_LE(0, host_->FindRow(later.Id()));
+    EXPECT_EQ(2, host_->RowCount());
+    EXPECT_EQ(rows + 1, CountFilterableRecords());
+
+    // The identifier as the list shows it matches too.
+    char id[16];
+    wsprintfA(id, "%lu", static_cast<unsigned long>(other.Id()));
+    SetRowFilter(id);
+    ApplyRowFilter(host_->List());
+    EXPECT_LE(0, host_->FindRow(other.Id()));
+    EXPECT_EQ(-1, host_->FindRow(later.Id()));
+
+    // A row the module filter excluded stays hidden when the text filter lets it through again;
+    // the others come back in their sorted places.
+    FindProcessRecord(first.Id(), KindProcess)->flags |= RecordExcluded;
+    SweepRows(host_->List());
+    SetRowFilter("");
+    ApplyRowFilter(host_->List());
+    EXPECT_EQ(-1, host_->FindRow(first.Id()));
+    EXPECT_EQ(rows, host_->RowCount());
+    EXPECT_TRUE(RowsSorted());
+
+    // A filter longer than any cell hides every row and loses no record; a hidden process that
+    // ends is forgotten.
+    SetRowFilter(std::string(10000, 'x').c_str());
+    Pass();
+    EXPECT_EQ(0, host_->RowCount());
+    EXPECT_EQ(records + 1, kvtest::CountRecords());
+    const DWORD laterId = later.Id();
+    ASSERT_TRUE(later.Kill());
+    Pass();
+    EXPECT_EQ(nullptr, FindProcessRecord(laterId, KindProcess));
+    EXPECT_EQ(records, kvtest::CountRecords());
+}
+
+// The background the list is told to draw a row on, as the main window answers it; CLR_DEFAULT
+// when the row is left as the list draws it.
+COLORREF RowBackground(HWND list, const ProcessRecord *record)
+{
+    NMLVCUSTOMDRAW draw = {};
+    draw.nmcd.hdr = {list, static_cast<UINT_PTR>(kProcessListId), static_cast<UINT>(NM_CUSTOMDRAW)};
+    draw.nmcd.dwDrawStage = CDDS_PREPAINT;
+    LRESULT result = 0;
+    if (!AnswerListNotify(&draw.nmcd.hdr, &result) || !(result & CDRF_NOTIFYITEMDRAW))
+        return CLR_DEFAULT;
+    draw.nmcd.dwDrawStage = CDDS_ITEMPREPAINT;
+    draw.nmcd.lItemlParam = reinterpret_cast<LPARAM>(record);
+    draw.clrTextBk = CLR_DEFAULT;
+    AnswerListNotify(&draw.nmcd.hdr, &result);
+    return draw.clrTextBk;
+}
+
+TEST_F(Refresh, NewProcessIsHighlightedForTwoPassesAndTwoSeconds)
+{
+    const bool saved = g_settings.highlightNew;
+    g_settings.highlightNew = true;
+    kvtest::ChildProcess old, young;
+    ASSERT_TRUE(old.Start("kvtest_alpha.exe"));
+    Pass(); // the first fill: nothing is new
+    const ProcessRecord *oldRecord = FindProcessRecord(old.Id(), KindProcess);
+    ASSERT_TRUE(oldRecord);
+    EXPECT_EQ(CLR_DEFAULT, RowBackground(host_->List(), oldRecord));
+
+    ASSERT_TRUE(young.Start("kvtest_beta.exe"));
+    const DWORD started = GetTickCount();
+    Pass();
+    const ProcessRecord *youngRecord = FindProcessRecord(young.Id(), KindProcess);
+    ASSERT_TRUE(youngRecord);
+    EXPECT_EQ(RGB(0xCC, 0xFF, 0xCC), RowBackground(host_->List(), youngRecord));
+    g_settings.highlightNew = false;
+    EXPECT_EQ(CLR_DEFAULT, RowBackground(host_->List(), youngRecord));
+    g_settings.highlightNew = true;
+
+    // Two more passes at once are not enough: two seconds must pass as well.
+    Pass();
+    Pass();
+    EXPECT_NE(CLR_DEFAULT, RowBackground(host_->List(), youngRecord));
+    Sleep(2100 - (GetTickCount() - started));
+    Pass();
+    EXPECT_EQ(CLR_DEFAULT, RowBackground(host_->List(), youngRecord));
+    EXPECT_EQ(CLR_DEFAULT, RowBackground(host_->List(), oldRecord));
+    g_settings.highlightNew = saved;
 }
 
 // The working set the system reports through the process-status library, in kilobytes.

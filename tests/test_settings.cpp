@@ -94,7 +94,7 @@ V Fields(const Settings &s)
 {
     return {s.windowWidth,   s.windowHeight,  s.useSysTray,    s.startMinimized, s.allowMultiplyInstances,
             s.hexProcessId,  s.threadRefresh, s.moduleRefresh, s.memoryRefresh,  s.mainRefresh,
-            s.statusGraphs};
+            s.statusGraphs, s.highlightNew};
 }
 
 V ActiveWidths()
@@ -224,12 +224,13 @@ TEST_F(SettingsStore, LoadReadsStoredBytesWhateverTheirType)
     WriteRaw("StartMinimized", REG_BINARY, "7");
     WriteRaw("AllowMultiplyInstances", REG_EXPAND_SZ, "yes\0"s);
     WriteRaw("HexProcessId", REG_DWORD, "0\0\0\0"s); // its first byte is the digit 0
+    WriteRaw("HighlightNew", REG_BINARY, "0");
     WriteRaw("RefreshTimes", REG_BINARY, " 5 1 2 3");
     WriteRaw("ColomnSize", REG_SZ, " 120" + std::string(517, ' ')); // 521 bytes: skipped
     g_settings.useSysTray = false;
     g_settings.hexProcessId = true;
     LoadSettings();
-    EXPECT_EQ(Fields(g_settings), Fields(Settings{1234, 300, true, true, true, false, 1, 2, 3, 5}));
+    EXPECT_EQ(Fields(g_settings), Fields(Settings{1234, 300, true, true, true, false, 1, 2, 3, 5, false}));
     EXPECT_EQ(ActiveWidths(), (V{100, 75, 75, 250}));
 }
 

@@ -230,7 +230,7 @@ TEST_F(SettingsStore, LoadReadsStoredBytesWhateverTheirType)
     g_settings.useSysTray = false;
     g_settings.hexProcessId = true;
     LoadSettings();
-    EXPECT_EQ(Fields(g_settings), Fields(Settings{1234, 300, true, true, true, false, 1, 2, 3, 5, false}));
+    EXPECT_EQ(Fields(g_settings), Fields(Settings{1234, 300, true, true, true, false, 1, 2, 3, 5, true, false}));
     EXPECT_EQ(ActiveWidths(), (V{100, 75, 75, 250}));
 }
 

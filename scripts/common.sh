@@ -2,19 +2,22 @@
 # Wine prefix on a private X display. Source it; do not run it.
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# The 64-bit set builds both architectures and runs the x64 suite; the 32-bit set only adds the
+# loader the x86 suite runs under, so it is installed on its own and may be missing.
 PACKAGES="g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64 wine wine64
-wine32:i386 fonts-wine xvfb xauth xdotool imagemagick cmake ninja-build googletest python3-pefile"
+fonts-wine xvfb xauth xdotool imagemagick cmake ninja-build googletest python3-pefile"
+PACKAGES32="wine32:i386"
+# The package tool's last error while installing the 32-bit set; why_no_32bit repeats it.
+APT32_ERROR=""
 
-# Machines whose kernel cannot run 32-bit programs still run 64-bit Wine; 32-bit Windows programs
-# need the 32-bit loader and are skipped there.
-can_run_32bit() {
-    /lib/ld-linux.so.2 --version >/dev/null 2>&1
-}
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'ok installed'; }
 
 # Why 32-bit Windows programs cannot run here; empty when they can.
 why_no_32bit() {
     local error
-    if [ ! -e /lib/ld-linux.so.2 ]; then
+    if ! installed wine32:i386; then
+        echo "wine32:i386 is not installed (${APT32_ERROR:-no install was tried in this run})"
+    elif [ ! -e /lib/ld-linux.so.2 ]; then
         echo "no 32-bit C library (/lib/ld-linux.so.2 is missing)"
     elif ! error=$(/lib/ld-linux.so.2 --version 2>&1 >/dev/null); then
         echo "the kernel cannot start 32-bit programs (${error:-no reason given})"
@@ -24,21 +27,36 @@ why_no_32bit() {
 }
 
 pick_wine() {
-    if can_run_32bit; then WINE=wine; else WINE=/usr/lib/wine/wine64; fi
+    if [ -z "$(why_no_32bit)" ]; then WINE=wine; else WINE=/usr/lib/wine/wine64; fi
     export WINE
 }
 
-ensure_packages() {
-    local missing=""
-    for p in $PACKAGES; do
-        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing="$missing $p"
+# A mirror in the middle of a sync refuses an index now and then: try three times.
+apt_update() {
+    local try
+    for try in 1 2 3; do
+        apt-get update -q >/dev/null 2>"$ROOT/build/apt-update.err" || true
+        grep -q '^E:' "$ROOT/build/apt-update.err" || return 0
+        [ "$try" = 3 ] || sleep 10
     done
-    [ -z "$missing" ] && return 0
-    echo "Installing:$missing"
+    return 1 # some index is still refused; install with what was fetched
+}
+
+ensure_packages() {
+    local missing="" missing32="" p
+    for p in $PACKAGES; do installed "$p" || missing="$missing $p"; done
+    for p in $PACKAGES32; do installed "$p" || missing32="$missing32 $p"; done
+    [ -z "$missing$missing32" ] && return 0
+    echo "Installing:$missing$missing32"
     export DEBIAN_FRONTEND=noninteractive
+    mkdir -p "$ROOT/build"
     dpkg --add-architecture i386
-    apt-get update -q >/dev/null
-    apt-get install -y -q $PACKAGES >/dev/null
+    apt_update || true
+    [ -z "$missing" ] || apt-get install -y -q $missing >/dev/null
+    [ -z "$missing32" ] && return 0
+    APT32_ERROR=$(apt-get install -y -q $missing32 2>&1 >/dev/null | grep '^E:' | tail -n 1) || true
+    installed wine32:i386 || echo "32-bit set not installed: ${APT32_ERROR:-no error given}"
+    return 0
 }
 
 build_arch() { # x64 | x86 [one target, else all]

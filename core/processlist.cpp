@@ -400,6 +400,14 @@ ProcessRecord *RecordAt(int index)
     return ItemRecord(g_processList, index);
 }
 
+ProcessRecord *SelectedRecord()
+{
+    if (!g_processList)
+        return nullptr;
+    return RecordAt(static_cast<int>(
+        SendMessageA(g_processList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED)));
+}
+
 DWORD GetSelectedProcess(HWND list, char *buffer, int length)
 {
     if (!list)

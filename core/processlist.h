@@ -39,6 +39,8 @@ void RepaintChangedFigures(HWND list);
 // one now has its identifier.
 void ForgetProcess(HWND list, ProcessRecord *record);
 ProcessRecord *RecordAt(int index);
+// The record of the main list's selected row (the first one), or null.
+ProcessRecord *SelectedRecord();
 DWORD GetSelectedProcess(HWND list, char *buffer, int length);
 int CompareText(const char *a, const char *b);
 int CALLBACK CompareRecords(LPARAM a, LPARAM b, LPARAM params);

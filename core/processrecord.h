@@ -66,3 +66,17 @@ struct ProcessRecord {
     DWORD newSincePass; // the refresh pass and the tick count at which a new record appeared
     DWORD newSinceTick;
 };
+
+// A process as a command or a view holds it across anything modal, never a record pointer, which
+// a refresh pass may free meanwhile. The start time tells a later process given the same
+// identifier apart.
+struct ProcessRef {
+    DWORD id;
+    DWORD kind;
+    ULONGLONG createTime; // 0 = not known
+};
+
+inline ProcessRef RefOf(const ProcessRecord &record)
+{
+    return ProcessRef{record.id, record.kind, record.createTime};
+}

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/columns.h"
+#include "core/processcells.h"
 #include "core/processlist.h"
 
 namespace {

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "core/appstate.h"
+#include "core/processlist.h"
 #include "core/settings.h"
 #include "providers/debugpriv.h"
 #include "resource.h"
@@ -71,6 +72,7 @@ LRESULT OnAllUsersCommand(HWND window, WPARAM, WORD, LPARAM)
     char parameters[64];
     std::snprintf(parameters, sizeof parameters, "%s%llu", kTakeoverSwitch,
                   static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(window)));
+    CaptureMainListWidths();
     SaveSettings();
     SHELLEXECUTEINFOA run = {};
     run.cbSize = sizeof run;

@@ -448,9 +448,7 @@ LRESULT OnListEvent(HWND window, UINT, WPARAM wParam, LPARAM lParam)
 {
     if (lParam != kProcessListId)
         return 0;
-    const int index = static_cast<int>(
-        SendMessageA(g_processList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-    ShowSelection(RecordAt(index));
+    ShowSelection(SelectedRecord());
     const UINT code = static_cast<UINT>(wParam);
     if (code == static_cast<UINT>(NM_RCLICK))
         PopupSubmenu(GetMenu(window), ResText(IDS_MENU_PROCESS));
@@ -471,10 +469,7 @@ void RefreshOnTimer(HWND)
 void FilterOnTimer(HWND window)
 {
     TakeFilterText(window);
-    SendMessageA(g_processList, WM_SETREDRAW, FALSE, 0);
     ApplyRowFilter(g_processList);
-    SendMessageA(g_processList, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(g_processList, nullptr, TRUE);
     ShowFilterCount();
     if (SendMessageA(g_processList, LVM_GETSELECTEDCOUNT, 0, 0) == 0)
         ShowSelection(nullptr);
@@ -503,6 +498,7 @@ LRESULT OnDestroy(HWND, UINT, WPARAM, LPARAM)
     SetMainTimer(FALSE);
     SetTrayIcon(FALSE);
     StopSystemSampling();
+    CaptureMainListWidths();
     SaveSettings();
     PostQuitMessage(0);
     return 0;
@@ -510,6 +506,7 @@ LRESULT OnDestroy(HWND, UINT, WPARAM, LPARAM)
 
 LRESULT OnQueryEndSession(HWND, UINT, WPARAM, LPARAM)
 {
+    CaptureMainListWidths();
     SaveSettings();
     return 1;
 }
@@ -729,8 +726,7 @@ void ShowFilterCount()
     char text[MAX_PATH] = "";
     if (RowFilterActive())
         std::snprintf(text, sizeof text, ResText(IDS_STATUS_FILTERED),
-                      static_cast<int>(SendMessageA(g_processList, LVM_GETITEMCOUNT, 0, 0)),
-                      CountFilterableRecords());
+                      RowCount(), CountFilterableRecords());
     if (std::strcmp(text, g_statusTexts[StatusFilter]) != 0)
         SetStatusPart(StatusFilter, text);
 }
@@ -801,7 +797,7 @@ void UpdateStatusText(const ProcessRecord *record)
     }
     if (record)
         return;
-    const int count = static_cast<int>(SendMessageA(g_processList, LVM_GETITEMCOUNT, 0, 0));
+    const int count = RowCount();
     if (count == g_statusCount)
         return;
     g_statusCount = count;
@@ -842,7 +838,7 @@ bool SelectProcessById(DWORD id)
 {
     if (!g_processList)
         return false;
-    const int count = static_cast<int>(SendMessageA(g_processList, LVM_GETITEMCOUNT, 0, 0));
+    const int count = RowCount();
     LVITEMA state = {};
     state.stateMask = LVIS_SELECTED;
     for (int row = 0; row < count; ++row) {

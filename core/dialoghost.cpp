@@ -45,7 +45,7 @@ void AlignHeaderWithList(HWND dialog, const DialogSpec &desc)
 
 void PlaceBesideNameColumn(HWND dialog)
 {
-    const int shift = static_cast<int>(SendMessageA(g_processList, LVM_GETCOLUMNWIDTH, 0, 0));
+    const int shift = MainListNameWidth();
     RECT rect;
     GetWindowRect(dialog, &rect);
     SetWindowPos(dialog, nullptr, rect.left + shift, rect.top, 0, 0,

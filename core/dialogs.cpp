@@ -12,7 +12,7 @@ void ApplyDbcsFont(HWND dialog)
 {
     if (!GetSystemMetrics(SM_DBCSENABLED))
         return;
-    WPARAM font = static_cast<WPARAM>(SendMessageA(g_processList, WM_GETFONT, 0, 0));
+    WPARAM font = reinterpret_cast<WPARAM>(MainListFont());
     SendMessageA(dialog, WM_SETFONT, font, FALSE);
     for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
         SendMessageA(child, WM_SETFONT, font, FALSE);

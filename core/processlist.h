@@ -1,68 +1,56 @@
-// The main window's process list: the chain of process records, the rows that show them,
-// cell texts on demand, sorting and the lookup of the selected process.
+// The main window's process list: an owner-data list view that shows the process table's rows.
+// It asks the table for each cell when it paints, keeps the selection, the focus and the top row
+// on their processes while rows come, go and move, sorts by any column and finds a row by the
+// first letters of a name. This file and app/ are the only ones that name the list's window.
 #pragma once
 #include <windows.h>
 
-#include "core/processrecord.h"
+#include "core/processtable.h"
 
-const int kProcessListId = 101;
+extern HWND g_processList; // the main list view, null until created
 
-extern HWND g_processList;           // the main list view, null until created
-extern ProcessRecord *g_recordHead;  // newest record
-extern int g_sortColumn;             // index into the active column set
-extern int g_sortDirection;          // +1 ascending, -1 descending
-
-struct SortParams {
-    int controlId;
-    int column;
-    int direction;
-};
-
+// The process list with the columns of a set; owner-data whatever `style` says.
 HWND CreateProcessList(HWND parent, DWORD style, DWORD exStyle, const struct ColumnEntry *columns,
                        int columnCount, int controlId);
-ProcessRecord *FindProcessRecord(DWORD id, DWORD kind);
-// The record of a process the list knows to be alive since it last read it, whose name, path and
-// parent a refresh may take over instead of reading them again; null for a record a module-usage
-// filter hid, whose identifier may have passed to another process meanwhile.
-const ProcessRecord *FindKnownProcess(DWORD id, DWORD kind);
-int AddOrUpdateProcess(HWND list, const ProcessRecord *record);
-// Starts a refresh pass. A pass over an empty chain is a first fill: the processes it finds are
-// not new.
-void BeginRefreshPass();
-// Ends the highlight of the new processes that two passes and two seconds have seen since they
-// appeared, repainting their rows.
-void EndNewHighlights(HWND list);
-// Ends a refresh pass: rows sorted by a figure column are put back in order when a figure moved
-// one out of it; otherwise the visible cells whose figure texts changed are repainted.
-void RepaintChangedFigures(HWND list);
-// Removes the record and its row, if it has one: the process it described is gone, even if a new
-// one now has its identifier.
-void ForgetProcess(HWND list, ProcessRecord *record);
-ProcessRecord *RecordAt(int index);
+// Shows the table's rows: they are arranged, the list takes their count, the selected and focused
+// processes stay selected and focused wherever their rows went, the top row stays at the top
+// where it can, and what changed is repainted. True when no row is selected afterwards (a
+// selected process may have gone), so that the caller can bring its commands and status line up
+// to date.
+bool ShowRows(HWND list);
+// One refresh pass: the provider's reading merged into the table, then shown.
+bool RefreshProcessList(HWND list);
+// Empties the table and the list.
+void ForgetAllProcesses(HWND list);
 // The record of the main list's selected row (the first one), or null.
 ProcessRecord *SelectedRecord();
+// The selected process's identifier (0 for none); with a buffer, also its path (length > 0) or
+// its name (length < 0, room -length).
 DWORD GetSelectedProcess(HWND list, char *buffer, int length);
-int CompareText(const char *a, const char *b);
-int CALLBACK CompareRecords(LPARAM a, LPARAM b, LPARAM params);
-// The text a cell of the row of `record` shows in `column` of the active set ("" for none); valid
-// until the next call.
-const char *CellText(ProcessRecord *record, int column);
 LRESULT GetCellText(NMHDR *header);
 LRESULT SortByColumn(NMHDR *header);
-LRESULT OnDeleteItem(NMHDR *header);
-// Answers the notifications the list's owner passes on unchanged (cell texts, sorting, item
-// deletion); false for any other code.
+// Answers the notifications the list's owner passes on unchanged (cell texts, sorting, finding a
+// row by its first letters, row colours); false for any other code.
 bool AnswerListNotify(NMHDR *header, LRESULT *result);
 void UpdateSortArrow(HWND list, bool reloadBitmaps);
 // Shows the extra columns of the mask (NT family), keeping the rows, every column's width and the
 // sort by the same column where it is still shown (by Name otherwise).
 void ShowExtraColumns(HWND list, unsigned mask);
-// Deletes a row but keeps its record in the chain.
-void HideRow(HWND list, int index);
-// Hides the rows the text filter rejects and gives back their rows, in their sorted places, to
-// the records it passes again (unless a module-usage filter excludes them).
+// Shows the rows the text filter lets through, now.
 void ApplyRowFilter(HWND list);
-// The records that have rows or would have them without the text filter.
-int CountFilterableRecords();
-// Unlinks a record from the chain and frees it.
-void FreeRecord(ProcessRecord *record);
+
+// ---- The main list, for the views, actions and dialogs that must not hold its window ----------
+// Shows the table's rows in the main list (see ShowRows).
+void ShowMainRows();
+// Stops or resumes the main list's drawing while the table is worked on; resuming repaints it.
+void SetMainListRedraw(bool on);
+// Repaints every cell of the main list, as after an option that changes how cells read.
+void RepaintMainList();
+// Shows the extra columns of the mask in the main list, or only in the column set before it
+// exists.
+void ShowMainExtraColumns(unsigned mask);
+// Takes the widths the main list shows as its columns' widths, for the settings to store.
+void CaptureMainListWidths();
+// The main list's font and the width of its Name column in pixels (0 before it exists).
+HFONT MainListFont();
+int MainListNameWidth();

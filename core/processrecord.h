@@ -65,6 +65,10 @@ struct ProcessRecord {
     RecordTexts texts;
     DWORD newSincePass; // the refresh pass and the tick count at which a new record appeared
     DWORD newSinceTick;
+    // Kept by the process table: the record's place among the rows (-1 for none), and its age
+    // in the chain (a larger number for a record added later).
+    int row;
+    unsigned long long sequence;
 };
 
 // A process as a command or a view holds it across anything modal, never a record pointer, which

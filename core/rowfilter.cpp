@@ -4,7 +4,8 @@
 #include <cstring>
 
 #include "core/columns.h"
-#include "core/processlist.h"
+#include "core/processcells.h"
+#include "core/processrecord.h"
 
 namespace {
 

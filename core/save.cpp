@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "core/appstate.h"
-#include "core/processlist.h"
+#include "core/processtable.h"
 #include "core/settings.h"
 #include "core/sysapi.h"
 #include "resource.h"
@@ -215,23 +215,21 @@ const char *ChooseSaveFile(HWND owner)
 
 LRESULT SaveMainList(HWND, WPARAM, WORD, LPARAM)
 {
-    if (!g_processList)
-        return 0;
-    const char *path = ChooseSaveFile(g_processList);
+    const char *path = ChooseSaveFile(g_mainWindow);
     if (!path)
         return 0;
     char temp[MAX_PATH];
-    FILE *file = OpenForWriting(g_processList, path, temp);
+    FILE *file = OpenForWriting(g_mainWindow, path, temp);
     if (!file)
         return 0;
     const char *format = g_settings.hexProcessId ? "%s\t%x\t%s\n" : "%s\t%u\t%s\n";
-    const int count = static_cast<int>(SendMessageA(g_processList, LVM_GETITEMCOUNT, 0, 0));
+    const int count = RowCount();
     for (int i = 0; i < count; ++i) {
         const ProcessRecord *record = RecordAt(i);
         if (record)
             std::fprintf(file, format, record->name, static_cast<unsigned>(record->id), record->path);
     }
-    FinishFile(g_processList, file, path, temp);
+    FinishFile(g_mainWindow, file, path, temp);
     return 0;
 }
 

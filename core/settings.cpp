@@ -7,7 +7,6 @@
 #include "core/appstate.h"
 #include "core/columns.h"
 #include "core/numlist.h"
-#include "core/processlist.h"
 
 Settings g_settings;
 const char *g_settingsKeyPath = "Software\\Orvik\\kelvane";
@@ -200,8 +199,6 @@ bool SaveSettings()
     snprintf(text, sizeof text, " %d %d", g_settings.windowWidth, g_settings.windowHeight);
     WriteText(key, "WindowSize", text);
 
-    if (g_processList)
-        CaptureColumnWidths(g_processList); // the widths the user gave the columns
     int baseCount;
     BaseColumns(&baseCount);
     FormatNumbers(text, sizeof text, baseCount, BaseWidthNumber);

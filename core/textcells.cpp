@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "core/appstate.h"
-#include "core/processlist.h"
+#include "core/textcompare.h"
 #include "core/processrecord.h"
 #include "resource.h"
 

@@ -1,7 +1,9 @@
 // Run-time binding of both providers' entry points. Nothing here is imported directly, so the
 // same executable starts on Windows 95 and on NT.
 #include "core/appstate.h"
+#include "core/processtable.h"
 #include "core/textcells.h"
+#include "providers/fill.h"
 #include "providers/procinfo.h"
 #include "providers/provider.h"
 
@@ -72,12 +74,14 @@ const ExportLibrary k9xLibraries[] = {
 bool BindNtProvider(const ExportSource &source)
 {
     SetRecordTextReader(ReadRecordTexts);
+    SetProcessReader(ReadProcesses);
     return BindLibraries(source, kNtLibraries);
 }
 
 bool Bind9xProvider(const ExportSource &source)
 {
     SetRecordTextReader(nullptr); // Windows 9x has no text columns
+    SetProcessReader(ReadProcesses);
     return BindLibraries(source, k9xLibraries);
 }
 

@@ -3,8 +3,6 @@
 #include <commctrl.h>
 
 #include "core/appstate.h"
-#include "core/processlist.h"
-#include "core/rowfilter.h"
 #include "providers/ntprovider.h"
 #include "providers/provider9x.h"
 
@@ -33,22 +31,6 @@ void EndFill(HWND listBox, int top)
         SendMessageA(listBox, LB_SETTOPINDEX, top, 0);
     SendMessageA(listBox, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(listBox, nullptr, TRUE);
-}
-
-// Records without rows (never shown, or hidden by a filter) are not reached by the
-// sweep over the rows; once a pass no longer meets their process they go too, or the chain would
-// grow with every process that was ever inaccessible, and a later process with a reused
-// identifier would inherit the hidden state.
-void ForgetUnseenHiddenRecords()
-{
-    ProcessRecord *record = g_recordHead;
-    while (record) {
-        ProcessRecord *next = record->next;
-        if ((record->flags & (RecordNoDetails | RecordExcluded | RecordFiltered)) &&
-            !(record->flags & RecordSeen))
-            FreeRecord(record);
-        record = next;
-    }
 }
 
 } // namespace
@@ -91,46 +73,12 @@ bool ProcessWiderThanProgram(DWORD processId)
     return IsNt && NtProcessWiderThanProgram(processId);
 }
 
-bool RefreshProcessList(HWND list)
+void ReadProcesses(std::vector<ProcessRecord> *reading)
 {
-    BeginRefreshPass();
-    for (ProcessRecord *record = g_recordHead; record; record = record->next)
-        record->flags &= ~RecordSeen;
     if (IsNt)
-        NtEnumerateProcesses(list);
+        NtReadProcesses(reading);
     else
-        W9xEnumerateProcesses(list);
-    SweepRows(list);
-    ForgetUnseenHiddenRecords();
-    if (RowFilterActive())
-        ApplyRowFilter(list); // the identifier as shown follows the hexadecimal option
-    EndNewHighlights(list);
-    RepaintChangedFigures(list);
-    return SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0) == 0;
-}
-
-void SweepRows(HWND list)
-{
-    const int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-    for (int index = count - 1; index >= 0; --index) {
-        LVITEMA item = {};
-        item.mask = LVIF_PARAM;
-        item.iItem = index;
-        if (!SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)) || !item.lParam)
-            continue;
-        const ProcessRecord *record = reinterpret_cast<const ProcessRecord *>(item.lParam);
-        if (!(record->flags & RecordSeen))
-            SendMessageA(list, LVM_DELETEITEM, index, 0); // frees the record (OnDeleteItem)
-        else if (record->flags & RecordExcluded)
-            HideRow(list, index); // the process lives: its record keeps its age for the tree
-    }
-}
-
-void ForgetAllProcesses(HWND list)
-{
-    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
-    while (g_recordHead)
-        FreeRecord(g_recordHead);
+        W9xReadProcesses(reading);
 }
 
 int TerminateWowTask(DWORD vdmProcessId, WORD task16)

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/appstate.h"
-#include "core/processlist.h"
+#include "core/processtable.h"
 #include "core/settings.h"
 #include "providers/perfdata.h"
 #include "providers/sysinfo.h"
@@ -25,9 +25,9 @@ const DWORD kFirstIdCapacity = 2048;
 const DWORD kLastIdCapacity = 1u << 20;
 const DWORD kFirstModuleCapacity = 1024;
 
-// What one virtual DOS machine's task enumeration needs to feed the list.
+// What one virtual DOS machine's task enumeration needs to add its tasks to the reading.
 struct WowContext {
-    HWND list;
+    std::vector<ProcessRecord> *reading;
     DWORD vdmProcessId;
     DWORD attributes;
 };
@@ -211,33 +211,33 @@ void ReadNewProcess(DWORD id, ULONGLONG createTime, ProcessRecord *record)
     CloseHandle(process);
 }
 
-// A process the list already holds with details: its name, path and parent cannot change while
-// it lives, so only the priority class is read again. The list then shows exactly what a full
+// A process the table already holds with details: its name, path and parent cannot change while
+// it lives, so only the priority class is read again. The table then holds exactly what a full
 // read would have given it.
-void FeedKnownProcess(HWND list, const ProcessRecord &known, const SysProcessEntry *entry,
-                      ULONGLONG takenAt)
+ProcessRecord ReadKnownProcess(const ProcessRecord &known, const SysProcessEntry *entry,
+                               ULONGLONG takenAt)
 {
     ProcessRecord record = known;
     record.next = nullptr;
     record.prev = nullptr;
+    record.texts = RecordTexts(); // the table's record keeps its own
     ApplyFigures(&record, &known.figures, entry, takenAt);
     HANDLE process = OpenProcessForQuery(known.id, PROCESS_QUERY_INFORMATION);
     record.priorityClass = process ? GetPriorityClass(process) : 0;
     if (process)
         CloseHandle(process);
-    AddOrUpdateProcess(list, &record);
+    return record;
 }
 
-// The record the list holds for the process now running under `id`, or null. A record whose
-// process started at another time described an earlier process with the same identifier: it goes
-// with its row. An unknown time on either side counts as the same process.
-ProcessRecord *KnownRecord(HWND list, DWORD id, ULONGLONG createTime)
+// The record the table holds for the process now running under `id`, or null. A record whose
+// process started at another time described an earlier process with the same identifier: the
+// process is read afresh, and the merge replaces that record. An unknown time on either side
+// counts as the same process.
+const ProcessRecord *KnownRecord(DWORD id, ULONGLONG createTime)
 {
-    ProcessRecord *known = FindProcessRecord(id, KindProcess);
-    if (known && known->createTime && createTime && known->createTime != createTime) {
-        ForgetProcess(list, known);
+    const ProcessRecord *known = FindProcessRecord(id, KindProcess);
+    if (known && known->createTime && createTime && known->createTime != createTime)
         return nullptr;
-    }
     return known;
 }
 
@@ -263,14 +263,15 @@ BOOL WINAPI OnWowTask(DWORD threadId, WORD, WORD task16, PSZ moduleName, PSZ fil
     const char *shown = slash ? slash + 1 : moduleName;
     std::snprintf(record.name, sizeof record.name, "  %s", shown ? shown : "");
     CopyText(record.path, fileName, MAX_PATH);
-    AddOrUpdateProcess(context->list, &record);
+    context->reading->push_back(record);
     return FALSE; // go on
 }
 
 BOOL WINAPI OnWowMachine(DWORD processId, DWORD attributes, LPARAM user)
 {
     if (g_ntApi.VDMEnumTaskWOWEx) {
-        WowContext context = {reinterpret_cast<HWND>(user), processId, attributes};
+        WowContext context = {reinterpret_cast<std::vector<ProcessRecord> *>(user), processId,
+                              attributes};
         g_ntApi.VDMEnumTaskWOWEx(processId, OnWowTask, reinterpret_cast<LPARAM>(&context));
     }
     return FALSE; // go on
@@ -291,35 +292,34 @@ void NoteSnapshotTotals(const ProcessSnapshot &snapshot)
 
 } // namespace
 
-int NtEnumerateProcesses(HWND list)
+void NtReadProcesses(std::vector<ProcessRecord> *reading)
 {
     DWORD count = 0;
     DWORD *ids = ReadProcessIds(&count);
     if (!ids)
-        return 0;
+        return;
     static ProcessSnapshot snapshot; // kept so a steady pass allocates nothing
     TakeProcessSnapshot(&snapshot);
     NoteSnapshotTotals(snapshot);
     for (DWORD i = 0; i < count; ++i) {
         const SysProcessEntry *entry = FindSnapshotEntry(snapshot, ids[i]);
-        const ProcessRecord *known = KnownRecord(list, ids[i], entry ? entry->createTime : 0);
+        const ProcessRecord *known = KnownRecord(ids[i], entry ? entry->createTime : 0);
         // A record without details is read again until its process can be read: one met while
         // it was still starting would otherwise stay hidden for its whole life.
         if (TakesOver(known)) {
-            FeedKnownProcess(list, *known, entry, snapshot.takenAt);
+            reading->push_back(ReadKnownProcess(*known, entry, snapshot.takenAt));
             continue;
         }
         ProcessRecord record;
         ReadNewProcess(ids[i], entry ? entry->createTime : 0, &record);
         ApplyFigures(&record, nullptr, entry, snapshot.takenAt);
-        AddOrUpdateProcess(list, &record);
+        reading->push_back(record);
     }
     std::free(ids);
 
-    // Tasks come after every process, so each finds its machine's record already in the list.
+    // Tasks come after every process, so each finds its machine's record already in the table.
     if (g_ntApi.VDMEnumProcessWOW)
-        g_ntApi.VDMEnumProcessWOW(OnWowMachine, reinterpret_cast<LPARAM>(list));
-    return 0;
+        g_ntApi.VDMEnumProcessWOW(OnWowMachine, reinterpret_cast<LPARAM>(reading));
 }
 
 HANDLE OpenProcessForQuery(DWORD id, DWORD access, bool *granted)

@@ -5,10 +5,13 @@
 #pragma once
 #include <windows.h>
 
+#include <vector>
+
+#include "core/processrecord.h"
 #include "providers/provider.h"
 
-// Feeds one record per process, then one per 16-bit task, to AddOrUpdateProcess. Returns 0.
-int NtEnumerateProcesses(HWND list);
+// Reads one record per process, then one per 16-bit task.
+void NtReadProcesses(std::vector<ProcessRecord> *reading);
 // Calls `callback` once per module of the process, the executable first. Returns 1 always.
 BOOL NtEnumerateModules(HWND listBox, DWORD processId, ModuleCallback callback, void *user);
 // True for a 64-bit process when this program is a 32-bit one on 64-bit Windows.

@@ -11,7 +11,7 @@
 
 #include "core/appstate.h"
 #include "core/prioritynames.h"
-#include "core/processlist.h"
+#include "core/processtable.h"
 #include "core/settings.h"
 #include "providers/neheader.h"
 #include "providers/systemsample.h"
@@ -169,17 +169,17 @@ bool DescribeProcess(const PROCESSENTRY32 &entry, ProcessRecord *record)
 
 } // namespace
 
-BOOL W9xEnumerateProcesses(HWND list)
+BOOL W9xReadProcesses(std::vector<ProcessRecord> *reading)
 {
     ProcessTotals totals = {};
     const bool walked = WalkSnapshot(
         TH32CS_SNAPPROCESS, 0, g_toolhelpApi.Process32First, g_toolhelpApi.Process32Next,
-        [list, &totals](const PROCESSENTRY32 &entry) {
+        [reading, &totals](const PROCESSENTRY32 &entry) {
             ++totals.processes;
             totals.threads += entry.cntThreads;
             ProcessRecord record;
             if (DescribeProcess(entry, &record))
-                AddOrUpdateProcess(list, &record);
+                reading->push_back(record);
             return true;
         });
     totals.known = walked && totals.processes > 0;

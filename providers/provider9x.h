@@ -3,11 +3,13 @@
 #pragma once
 #include <windows.h>
 
+#include <vector>
+
+#include "core/processrecord.h"
 #include "providers/provider.h"
 
-// Feeds one record per process whose main module is found to AddOrUpdateProcess. The refresh
-// pass ignores the result.
-BOOL W9xEnumerateProcesses(HWND list);
+// Reads one record per process whose main module is found; the refresh pass ignores the result.
+BOOL W9xReadProcesses(std::vector<ProcessRecord> *reading);
 // One line per thread of the process; true when anything was read.
 BOOL W9xListThreads(HWND listBox, DWORD processId);
 // Calls `callback` once per module of the process. Returns 1.

@@ -39,10 +39,8 @@ LRESULT OnSelectColumns(HWND window, WPARAM, WORD, LPARAM)
     unsigned mask = g_extraColumns;
     if (OpenView(window, IDD_COLUMNS, &kColumnsDialog, &mask) != IDOK)
         return 0;
-    if (g_processList)
-        ShowExtraColumns(g_processList, mask);
-    else
-        SetExtraColumns(mask);
+    ShowMainExtraColumns(mask);
+    CaptureMainListWidths();
     SaveSettings();
     return 0;
 }

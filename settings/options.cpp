@@ -18,26 +18,11 @@
 
 namespace {
 
-// The ID column asks for its texts again, so the identifiers show in the base now chosen.
+// Every cell is asked for again, so the identifiers show in the base now chosen and the rows in
+// the colours now chosen.
 void RedrawList(bool)
 {
-    if (g_processList)
-        InvalidateRect(g_processList, nullptr, TRUE);
-}
-
-void RedrawIdColumn(bool)
-{
-    if (!g_processList)
-        return;
-    const int column = FindColumn(ColumnId);
-    if (column < 0)
-        return;
-    LVITEMA item = {};
-    item.iSubItem = column;
-    item.pszText = LPSTR_TEXTCALLBACKA;
-    const int rows = static_cast<int>(SendMessageA(g_processList, LVM_GETITEMCOUNT, 0, 0));
-    for (int row = 0; row < rows; ++row)
-        SendMessageA(g_processList, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+    RepaintMainList();
 }
 
 void ShowTrayIcon(bool on)
@@ -55,7 +40,7 @@ const BooleanOption kBooleanOptions[] = {
     {IDM_STARTMINIMIZED, &Settings::startMinimized, nullptr},
     {IDM_USESYSTRAY, &Settings::useSysTray, ShowTrayIcon},
     {IDM_MULTIINSTANCES, &Settings::allowMultiplyInstances, nullptr},
-    {IDM_HEXPID, &Settings::hexProcessId, RedrawIdColumn},
+    {IDM_HEXPID, &Settings::hexProcessId, RedrawList},
     {IDM_STATUSGRAPHS, &Settings::statusGraphs, ShowStatusGraphs},
     {IDM_HIGHLIGHTNEW, &Settings::highlightNew, RedrawList},
 };

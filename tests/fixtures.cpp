@@ -325,12 +325,7 @@ int ListHost::RowCount() const
 
 ProcessRecord *ListHost::RecordOfRow(int row) const
 {
-    LVITEMA item = {};
-    item.mask = LVIF_PARAM;
-    item.iItem = row;
-    if (!SendMessageA(list_, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)))
-        return nullptr;
-    return reinterpret_cast<ProcessRecord *>(item.lParam);
+    return row < RowCount() ? RecordAt(row) : nullptr;
 }
 
 int ListHost::FindRow(DWORD id, DWORD kind) const
@@ -371,7 +366,8 @@ void ListHost::Select(int row) const
 
 void ListHost::SelectRecord(const ProcessRecord &record) const
 {
-    AddOrUpdateProcess(list_, &record);
+    AddOrUpdateProcess(&record);
+    ShowRows(list_);
     Select(FindRow(record.id, record.kind));
 }
 

@@ -77,7 +77,8 @@ TEST_F(KillTest, CancelAndCloseLeaveTheProcessKillEndsItAndDropsItsRow)
     ProcessRecord stale = {};
     stale.id = 0x7ffffff0; // gone at the next refresh
     lstrcpyA(stale.name, "stale.exe");
-    AddOrUpdateProcess(host_->List(), &stale);
+    AddOrUpdateProcess(&stale);
+    ShowRows(host_->List());
 
     EXPECT_EQ("'KVTEST_KILL.EXE'?", Answer(WM_COMMAND, IDCANCEL, ExpectWarningFits));
     Answer(WM_CLOSE, 0);

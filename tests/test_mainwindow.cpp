@@ -208,11 +208,9 @@ TEST_F(MainWindow, SelectionDrivesCommandStatesAndStatusLine)
     task.parentId = RecordAt(0)->id;
     task.kind = KindTask16;
     lstrcpyA(task.name, "  TASK16.EXE");
-    ASSERT_EQ(AddOrUpdateProcess(g_processList, &task), 1);
-    LVFINDINFOA find = {};
-    find.flags = LVFI_PARAM;
-    find.lParam = reinterpret_cast<LPARAM>(FindProcessRecord(task.id, KindTask16));
-    const int taskRow = static_cast<int>(SendMessageA(g_processList, LVM_FINDITEMA, -1, reinterpret_cast<LPARAM>(&find)));
+    ASSERT_EQ(AddOrUpdateProcess(&task), 1);
+    ShowRows(g_processList);
+    const int taskRow = RowOf(FindProcessRecord(task.id, KindTask16));
     ASSERT_GE(taskRow, 0);
     Select(taskRow);
     for (int command : {IDM_KILL, IDM_SWITCHTO, IDM_BRINGTOFRONT, IDM_INFO})

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -193,7 +194,11 @@ INT WINAPI FakeEnumTasks(DWORD processId, TaskEnumProcEx callback, LPARAM user)
 
 INT WINAPI FakeEnumMachines(ProcessEnumProc callback, LPARAM user)
 {
-    g_fake.machineRecordedFirst = FindProcessRecord(g_fake.machineId, KindProcess) != nullptr;
+    // The machine is read before its tasks, so each task sorts beside it once merged.
+    const auto *reading = reinterpret_cast<const std::vector<ProcessRecord> *>(user);
+    g_fake.machineRecordedFirst = std::any_of(
+        reading->begin(), reading->end(),
+        [](const ProcessRecord &record) { return record.id == g_fake.machineId; });
     callback(g_fake.machineId, 0, user);
     return 1;
 }

@@ -208,6 +208,16 @@ void CollectModule(void *user, HWND listBox, const char *name, ULONG_PTR base, S
 
 class Provider9x : public testing::Test {
 protected:
+    // One reading of the processes, merged record by record into the table.
+    static bool ReadProcessesIntoTable()
+    {
+        std::vector<ProcessRecord> reading;
+        const bool walked = W9xReadProcesses(&reading);
+        for (const ProcessRecord &record : reading)
+            AddOrUpdateProcess(&record);
+        return walked;
+    }
+
     void SetUp() override
     {
         savedApi_ = g_toolhelpApi;
@@ -341,7 +351,7 @@ TEST_F(Provider9x, ProcessRecordsFromSnapshot)
         Module(kPid + 16, 1, "notepad.exe", "C:\\windows\\notepad.exe"),
         Module(kPid + 16, 1, "ntdll.dll", "C:\\windows\\system32\\ntdll.dll"),
     };
-    EXPECT_TRUE(W9xEnumerateProcesses(list_));
+    EXPECT_TRUE(ReadProcessesIntoTable());
 
     const ProcessRecord *editor = FindProcessRecord(kPid, KindProcess);
     ASSERT_NE(nullptr, editor);
@@ -369,7 +379,7 @@ TEST_F(Provider9x, ProcessRecordsFromSnapshot)
     // again; only the process that was left out is looked up once more.
     fake_.processes[0].cntThreads = 5;
     fake_.taken.clear();
-    EXPECT_TRUE(W9xEnumerateProcesses(list_));
+    EXPECT_TRUE(ReadProcessesIntoTable());
     EXPECT_EQ((std::vector<DWORD>{TH32CS_SNAPPROCESS, TH32CS_SNAPMODULE}), fake_.taken);
     EXPECT_EQ(5u, editor->threadCount);
 }
@@ -443,7 +453,7 @@ TEST_F(Provider9x, FailedOrEmptySnapshotGivesNothing)
             g_fake = &fake_;
         }
         fake_.failingKinds = failing;
-        EXPECT_FALSE(W9xEnumerateProcesses(list_));
+        EXPECT_FALSE(ReadProcessesIntoTable());
         EXPECT_FALSE(W9xListThreads(listBox_, kPid));
         EXPECT_FALSE(W9xEnumerateModules(listBox_, kPid, CollectModule, &seen));
         W9xListHeaps(listBox_, kPid);
@@ -478,7 +488,7 @@ TEST_F(Provider9x, RealToolhelpListsThisProcess)
                                 lstrcmpiA(module.path.c_str(), exePath) == 0);
     EXPECT_TRUE(exeFound);
 
-    ASSERT_TRUE(W9xEnumerateProcesses(list_));
+    ASSERT_TRUE(ReadProcessesIntoTable());
     const ProcessRecord *record = FindProcessRecord(self, KindProcess);
     ASSERT_NE(nullptr, record);
     EXPECT_EQ(0, lstrcmpiA(std::strrchr(exePath, '\\') + 1, record->name));

@@ -218,7 +218,7 @@ TEST_F(Refresh, TextFilterHidesRowsKeepsRecordsAndCombinesWithTheModuleFilter)
     // A row the module filter excluded stays hidden when the text filter lets it through again;
     // the others come back in their sorted places.
     FindProcessRecord(first.Id(), KindProcess)->flags |= RecordExcluded;
-    SweepRows(host_->List());
+    ShowRows(host_->List());
     SetRowFilter("");
     ApplyRowFilter(host_->List());
     EXPECT_EQ(-1, host_->FindRow(first.Id()));
@@ -249,7 +249,7 @@ COLORREF RowBackground(HWND list, const ProcessRecord *record)
     if (!AnswerListNotify(&draw.nmcd.hdr, &result) || !(result & CDRF_NOTIFYITEMDRAW))
         return CLR_DEFAULT;
     draw.nmcd.dwDrawStage = CDDS_ITEMPREPAINT;
-    draw.nmcd.lItemlParam = reinterpret_cast<LPARAM>(record);
+    draw.nmcd.dwItemSpec = static_cast<DWORD_PTR>(RowOf(record));
     draw.clrTextBk = CLR_DEFAULT;
     AnswerListNotify(&draw.nmcd.hdr, &result);
     return draw.clrTextBk;

@@ -249,6 +249,7 @@ TEST_F(SettingsStore, SaveTakesWidthsFromTheListView)
         SendMessageA(list, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column));
     }
     g_processList = list;
+    CaptureMainListWidths();
     SaveSettings();
     DestroyWindow(list);
     EXPECT_EQ(ReadRaw("ColomnSize"), " 120 60 70 300\0"s);
@@ -268,6 +269,7 @@ TEST_F(SettingsStore, ExtraColumnsGoBeforeFullPathAndKeepTheirOwnWidths)
     // The user widens CPU and Full Path: each value keeps its own columns' widths.
     SendMessageA(list, LVM_SETCOLUMNWIDTH, 3, 55);
     SendMessageA(list, LVM_SETCOLUMNWIDTH, 6, 280);
+    CaptureMainListWidths();
     ASSERT_TRUE(SaveSettings());
     host.reset();
     EXPECT_EQ(ReadRaw("ColomnSize"), " 100 75 75 280\0"s);

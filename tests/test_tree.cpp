@@ -51,7 +51,7 @@ TEST_F(TreeFill, PlacesEveryRecordOnceUnderItsOlderParentAndSavesIndentedLines)
         ProcessRecord record = {};
         record.flags = r.flags, record.id = r.id, record.parentId = r.parentId;
         lstrcpynA(record.name, r.name, MAX_PATH);
-        AddOrUpdateProcess(host_->List(), &record);
+        AddOrUpdateProcess(&record);
     }
     const bool savedHex = g_settings.hexProcessId;
     g_settings.hexProcessId = false;
@@ -80,13 +80,13 @@ TEST_F(TreeFill, PlacesEveryRecordOnceUnderItsOlderParentAndSavesIndentedLines)
     for (ProcessRecord *record = g_recordHead; record; record = record->next)
         if (record->id == 10 || record->id == 20)
             record->flags |= RecordExcluded;
-    SweepRows(host_->List());
+    ShowRows(host_->List());
     const struct { DWORD id, parentId; const char *name; } comeback[] = {{20, 10, "b"}, {10, 0, "a2"}};
     for (const auto &r : comeback) {
         ProcessRecord record = {};
         record.id = r.id, record.parentId = r.parentId;
         lstrcpynA(record.name, r.name, MAX_PATH);
-        AddOrUpdateProcess(host_->List(), &record);
+        AddOrUpdateProcess(&record);
     }
     g_settings.hexProcessId = savedHex;
     const std::vector<std::string> after = {"b (20)", "  c (30)", "d (40)", "e (50)", "f (60)",
@@ -109,7 +109,7 @@ TEST_F(TreeView, ShowsAChildUnderThisProcessAfterAFilterAndSelectsTheChosenItems
     for (ProcessRecord *record = g_recordHead; record; record = record->next)
         if (record->id != child_.Id())
             record->flags |= RecordExcluded;
-    SweepRows(host_->List());
+    ShowRows(host_->List());
     ASSERT_EQ(1, host_->RowCount());
     for (bool hex : {false, true}) {
         g_settings.hexProcessId = hex;

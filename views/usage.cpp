@@ -76,11 +76,10 @@ void FillModuleUsage(HWND list)
 // First fill and F5: the main list shows every process again, then the tally is taken over it.
 void FillUsageView(DialogHost *host)
 {
-    SendMessageA(g_processList, WM_SETREDRAW, FALSE, 0);
+    SetMainListRedraw(false);
     RefreshMain();
     FillModuleUsage(host->list);
-    SendMessageA(g_processList, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(g_processList, nullptr, TRUE);
+    SetMainListRedraw(true);
 }
 
 // Keeps only the rows of processes that load the module (path, base).
@@ -96,7 +95,7 @@ void KeepModuleUsers(const char *path, ULONG_PTR base)
     }
     for (ProcessRecord *record = g_recordHead; record; record = record->next)
         record->flags ^= RecordExcluded; // now set on the processes without the module
-    SweepRows(g_processList);
+    ShowMainRows();
 }
 
 // The selection timer's tick, once: filters the main list by the selected module. Every pass
@@ -105,7 +104,7 @@ void FilterBySelection(DialogHost *host)
 {
     StopViewTimer(host);
     HWND list = host->list;
-    SendMessageA(g_processList, WM_SETREDRAW, FALSE, 0);
+    SetMainListRedraw(false);
     SetStatusRedraw(false);
     RefreshMainKeepingFilter();
 
@@ -120,10 +119,9 @@ void FilterBySelection(DialogHost *host)
     if (lastTab && base)
         KeepModuleUsers(lastTab + 1, base);
 
-    SendMessageA(g_processList, WM_SETREDRAW, TRUE, 0);
+    SetMainListRedraw(true);
     SetStatusRedraw(true);
     UpdateStatusText(nullptr);
-    InvalidateRect(g_processList, nullptr, TRUE);
     if (nameEnd)
         *nameEnd = '\0';
     ShowModuleFilter(nameEnd ? line : nullptr);

@@ -2,7 +2,6 @@
 
 #include <commctrl.h>
 
-#include "app/mainwnd.h"
 #include "core/appstate.h"
 #include "core/dpi.h"
 #include "core/settings.h"
@@ -16,6 +15,7 @@ const int kSamplePixels = 2;
 const HistoryGraph kPartGraphs[kStatusGraphParts] = {GraphCpu, GraphCommit};
 
 HWND g_tip;
+HWND g_bar;           // the status bar the graphs were last attached to
 int g_firstPart = -1; // -1 while no part is a graph
 
 void SetTipTool(HWND statusBar, int part, bool add)
@@ -68,6 +68,7 @@ void AttachStatusGraphs(HWND statusBar, int firstPart, bool shown)
     if (g_tip && g_firstPart >= 0)
         for (int i = 0; i < kStatusGraphParts; ++i)
             SetTipTool(statusBar, g_firstPart + i, false);
+    g_bar = statusBar;
     g_firstPart = shown ? firstPart : -1;
     if (!shown)
         return;
@@ -96,7 +97,7 @@ void SampleStatusGraphs(HWND statusBar)
 
 bool DrawStatusGraph(const DRAWITEMSTRUCT &item)
 {
-    if (item.CtlID != static_cast<UINT>(kStatusBarId) || g_firstPart < 0 ||
+    if (item.hwndItem != g_bar || g_firstPart < 0 ||
         item.itemID < static_cast<UINT>(g_firstPart) ||
         item.itemID >= static_cast<UINT>(g_firstPart + kStatusGraphParts))
         return false;

@@ -14,5 +14,5 @@ bool StatusGraphsShown();
 void AttachStatusGraphs(HWND statusBar, int firstPart, bool shown);
 // The main pass's reading; the graphs and their tooltip then show it.
 void SampleStatusGraphs(HWND statusBar);
-// WM_DRAWITEM from the status bar; true when it drew a graph.
+// WM_DRAWITEM from the status bar last attached; true when it drew a graph.
 bool DrawStatusGraph(const DRAWITEMSTRUCT &item);

@@ -457,6 +457,16 @@ ProcessRecord *ParentOf(const ProcessRecord *record)
     return parent->sequence < record->sequence ? parent : nullptr;
 }
 
+bool HasAncestor(const ProcessRecord *record, const ProcessRecord *ancestor)
+{
+    size_t steps = g_recordIndex.size();
+    for (const ProcessRecord *parent = ParentOf(record); parent && ancestor && steps--;
+         parent = ParentOf(parent))
+        if (parent == ancestor)
+            return true;
+    return false;
+}
+
 int CALLBACK CompareRecords(LPARAM first, LPARAM second, LPARAM paramsValue)
 {
     const SortParams *params = reinterpret_cast<const SortParams *>(paramsValue);

@@ -88,5 +88,9 @@ bool EndNewHighlights();
 // Where either start time is unknown (Windows 9x, or an access refusal), the record older in the
 // chain counts. Null for a root. A reused identifier never makes a false parent.
 ProcessRecord *ParentOf(const ProcessRecord *record);
+// Whether `ancestor` stands above `record`. Where start times are known for some records and not
+// for others, parents can close a circle: the walk up ends after as many steps as there are
+// records, so it never hangs.
+bool HasAncestor(const ProcessRecord *record, const ProcessRecord *ancestor);
 
 int CALLBACK CompareRecords(LPARAM a, LPARAM b, LPARAM params);

@@ -91,22 +91,44 @@ TEST_F(Refresh, ShowsChildrenWithParentPriorityAndPath)
     EXPECT_TRUE(RowsSorted());
 }
 
-TEST_F(Refresh, EndedProcessLosesItsRow)
+TEST_F(Refresh, SelectionFollowsItsProcessAndEndsWithIt)
 {
-    kvtest::ChildProcess alpha, beta;
-    ASSERT_TRUE(alpha.Start("kvtest_alpha.exe"));
-    ASSERT_TRUE(beta.Start("kvtest_beta.exe"));
-    Pass();
+    EXPECT_TRUE(GetWindowLongA(host_->List(), GWL_STYLE) & LVS_OWNERDATA);
+    kvtest::ChildProcess chosen, other;
+    ASSERT_TRUE(chosen.Start("kvtest_zz_chosen.exe"));
+    ASSERT_TRUE(other.Start("kvtest_zz_other.exe"));
+    ASSERT_TRUE(host_->SelectProcess(chosen.Id()));
     const int rows = host_->RowCount();
-    ASSERT_LE(0, host_->FindRow(alpha.Id()));
 
-    const DWORD alphaId = alpha.Id();
-    ASSERT_TRUE(alpha.Kill());
+    // Five processes that sort above it start; two passes later it is still the one selected,
+    // and after a sort by ID too.
+    kvtest::ChildProcess above[5];
+    for (int i = 0; i < 5; ++i)
+        ASSERT_TRUE(above[i].Start(("kvtest_a" + std::to_string(i) + ".exe").c_str()));
     Pass();
-    EXPECT_EQ(-1, host_->FindRow(alphaId));
-    EXPECT_EQ(nullptr, FindProcessRecord(alphaId, KindProcess));
-    EXPECT_LE(0, host_->FindRow(beta.Id()));
-    EXPECT_EQ(rows - 1, host_->RowCount());
+    Pass();
+    ASSERT_EQ(rows + 5, host_->RowCount());
+    ASSERT_NE(nullptr, SelectedRecord());
+    EXPECT_EQ(chosen.Id(), SelectedRecord()->id);
+    EXPECT_EQ(1, SendMessageA(host_->List(), LVM_GETSELECTEDCOUNT, 0, 0));
+    ClickHeader(1);
+    EXPECT_EQ(chosen.Id(), SelectedRecord()->id);
+    EXPECT_EQ(host_->FindRow(chosen.Id()), host_->SelectedRow());
+
+    // The selected process ends before a sort: its row goes with the next pass, and nothing is
+    // selected, not the process that took its row.
+    const DWORD chosenId = chosen.Id();
+    ASSERT_TRUE(chosen.Kill());
+    ClickHeader(kNameColumn);
+    EXPECT_EQ(chosenId, SelectedRecord()->id); // no pass yet: the table still holds it
+    Pass();
+    EXPECT_EQ(-1, host_->FindRow(chosenId));
+    EXPECT_EQ(nullptr, FindProcessRecord(chosenId, KindProcess));
+    EXPECT_EQ(nullptr, SelectedRecord());
+    EXPECT_EQ(-1, host_->SelectedRow());
+    EXPECT_LE(0, host_->FindRow(other.Id()));
+    EXPECT_EQ(rows + 4, host_->RowCount());
+    EXPECT_TRUE(RowsSorted());
 }
 
 TEST_F(Refresh, NewProcessTakesItsSortedPlaceInBothDirections)

@@ -133,6 +133,19 @@ void KeepTopRow(HWND list, const ListMemory &memory)
     SendMessageA(list, LVM_SCROLL, 0, (top - now) * (rect.bottom - rect.top));
 }
 
+// Marks the records whose rows are in view: a refresh pass reads what may change of them every
+// time, and of the others by turns.
+void MarkRowsOnScreen(HWND list)
+{
+    for (ProcessRecord *record = g_recordHead; record; record = record->next)
+        record->flags &= ~RecordOnScreen;
+    const int top = static_cast<int>(SendMessageA(list, LVM_GETTOPINDEX, 0, 0));
+    const int end = top + static_cast<int>(SendMessageA(list, LVM_GETCOUNTPERPAGE, 0, 0)) + 1;
+    for (int row = top; row < end; ++row)
+        if (ProcessRecord *record = RecordAt(row))
+            record->flags |= RecordOnScreen;
+}
+
 // Marks the cells of the visible rows whose texts changed for repainting, and only those: a pass
 // over an idle machine changes few of them.
 void InvalidateChangedCells(HWND list)
@@ -254,6 +267,7 @@ bool ShowRows(HWND list)
 
 bool RefreshProcessList(HWND list)
 {
+    MarkRowsOnScreen(list);
     RefreshProcessTable();
     return ShowRows(list);
 }

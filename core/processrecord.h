@@ -14,6 +14,9 @@ enum RecordFlags : DWORD {
                          // and gets its row back once it matches again
     RecordNew = 32,      // appeared after the list's first fill: its row is highlighted for a
                          // while (see newSincePass)
+    RecordOnScreen = 64, // its row is in view: a pass reads its priority class every time
+    RecordQueryPriority = 128, // the system's process query tells its priority class: checked
+                               // against the class itself when the process was first read
 };
 
 enum RecordKind : DWORD {

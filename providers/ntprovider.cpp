@@ -187,8 +187,39 @@ void ApplyFigures(ProcessRecord *record, const ProcessFigures *previous, const S
 // Everything about a process the list has not met yet (or met without details). A process that
 // cannot be opened (also one that ended since it was enumerated) or whose name cannot be read is
 // described without details, so it stays out of the rows.
-void ReadNewProcess(DWORD id, ULONGLONG createTime, ProcessRecord *record)
+// The priority class whose base priority the system's process query reports; 0 where the
+// number names no class (Wine reports 0 for every process).
+DWORD ClassOfBasePriority(LONG basePriority)
 {
+    static const struct {
+        LONG base;
+        DWORD priorityClass;
+    } kClasses[] = {
+        {4, IDLE_PRIORITY_CLASS},          {6, BELOW_NORMAL_PRIORITY_CLASS},
+        {8, NORMAL_PRIORITY_CLASS},        {10, ABOVE_NORMAL_PRIORITY_CLASS},
+        {13, HIGH_PRIORITY_CLASS},         {24, REALTIME_PRIORITY_CLASS},
+    };
+    for (const auto &entry : kClasses)
+        if (entry.base == basePriority)
+            return entry.priorityClass;
+    return 0;
+}
+
+// Passes over which every process off screen has its priority class read once.
+const unsigned kPriorityRounds = 8;
+unsigned g_priorityRound;
+
+// Whether this pass reads the known process's priority class itself: always for a row in view,
+// otherwise by turns, so that each is read at least every kPriorityRounds passes.
+bool ReadsPriorityNow(const ProcessRecord &known)
+{
+    return (known.flags & RecordOnScreen) ||
+           (known.sequence + g_priorityRound) % kPriorityRounds == 0;
+}
+
+void ReadNewProcess(DWORD id, const SysProcessEntry *entry, ProcessRecord *record)
+{
+    const ULONGLONG createTime = entry ? entry->createTime : 0;
     std::memset(record, 0, sizeof *record);
     record->id = id;
     record->kind = KindProcess;
@@ -205,6 +236,9 @@ void ReadNewProcess(DWORD id, ULONGLONG createTime, ProcessRecord *record)
     if ((canReadMemory && ReadFirstModule(process, record)) || ReadImageName(process, record)) {
         record->priorityClass = GetPriorityClass(process);
         record->flags = WiderThanProgram(process) ? static_cast<DWORD>(RecordWider) : 0;
+        if (entry && record->priorityClass &&
+            ClassOfBasePriority(entry->basePriority) == record->priorityClass)
+            record->flags |= RecordQueryPriority;
     } else {
         CopyText(record->name, ResText(IDS_NAME_UNKNOWN), MAX_PATH);
     }
@@ -212,8 +246,9 @@ void ReadNewProcess(DWORD id, ULONGLONG createTime, ProcessRecord *record)
 }
 
 // A process the table already holds with details: its name, path and parent cannot change while
-// it lives, so only the priority class is read again. The table then holds exactly what a full
-// read would have given it.
+// it lives, and its figures come from the system's process query. Its priority class comes from
+// there too where the query tells it; otherwise the process is opened to read it, every pass
+// while its row is in view and by turns while not (its class meanwhile as last read).
 ProcessRecord ReadKnownProcess(const ProcessRecord &known, const SysProcessEntry *entry,
                                ULONGLONG takenAt)
 {
@@ -222,10 +257,15 @@ ProcessRecord ReadKnownProcess(const ProcessRecord &known, const SysProcessEntry
     record.prev = nullptr;
     record.texts = RecordTexts(); // the table's record keeps its own
     ApplyFigures(&record, &known.figures, entry, takenAt);
-    HANDLE process = OpenProcessForQuery(known.id, PROCESS_QUERY_INFORMATION);
-    record.priorityClass = process ? GetPriorityClass(process) : 0;
-    if (process)
-        CloseHandle(process);
+    const DWORD fromQuery = entry ? ClassOfBasePriority(entry->basePriority) : 0;
+    if ((known.flags & RecordQueryPriority) && fromQuery) {
+        record.priorityClass = fromQuery;
+    } else if (!entry || ReadsPriorityNow(known)) {
+        HANDLE process = OpenProcessForQuery(known.id, PROCESS_QUERY_INFORMATION);
+        record.priorityClass = process ? GetPriorityClass(process) : 0;
+        if (process)
+            CloseHandle(process);
+    }
     return record;
 }
 
@@ -300,6 +340,7 @@ void NtReadProcesses(std::vector<ProcessRecord> *reading)
         return;
     static ProcessSnapshot snapshot; // kept so a steady pass allocates nothing
     TakeProcessSnapshot(&snapshot);
+    ++g_priorityRound;
     NoteSnapshotTotals(snapshot);
     for (DWORD i = 0; i < count; ++i) {
         const SysProcessEntry *entry = FindSnapshotEntry(snapshot, ids[i]);
@@ -311,7 +352,7 @@ void NtReadProcesses(std::vector<ProcessRecord> *reading)
             continue;
         }
         ProcessRecord record;
-        ReadNewProcess(ids[i], entry ? entry->createTime : 0, &record);
+        ReadNewProcess(ids[i], entry, &record);
         ApplyFigures(&record, nullptr, entry, snapshot.takenAt);
         reading->push_back(record);
     }

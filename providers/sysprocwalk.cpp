@@ -9,8 +9,8 @@ namespace {
 // hold at least everything up to the end of the memory counters (the I/O counters and thread
 // records that follow them are not read).
 const SysProcessLayout kLayouts[] = {
-    {4, 0x88, 0x04, 0x20, 0x28, 0x30, 0x44, 0x48, 0x4C, 0x68, 0x7C},
-    {8, 0xD0, 0x04, 0x20, 0x28, 0x30, 0x50, 0x58, 0x60, 0x90, 0xB8},
+    {4, 0x88, 0x04, 0x20, 0x28, 0x30, 0x44, 0x48, 0x4C, 0x68, 0x7C, 0x40},
+    {8, 0xD0, 0x04, 0x20, 0x28, 0x30, 0x50, 0x58, 0x60, 0x90, 0xB8, 0x48},
 };
 
 uint32_t Read32(const unsigned char *entry, uint32_t offset)
@@ -45,6 +45,7 @@ SysProcessEntry ReadEntry(const unsigned char *entry, const SysProcessLayout &la
     result.kernelTime = Read64(entry, layout.kernelTime);
     result.workingSet = ReadWord(entry, layout.workingSet, layout.pointerSize);
     result.privateBytes = ReadWord(entry, layout.privateBytes, layout.pointerSize);
+    result.basePriority = static_cast<int32_t>(Read32(entry, layout.basePriority));
     return result;
 }
 

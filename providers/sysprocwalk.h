@@ -18,6 +18,7 @@ struct SysProcessEntry {
     uint64_t kernelTime;
     uint64_t workingSet;   // bytes
     uint64_t privateBytes; // bytes committed to the process alone (its page-file usage)
+    int32_t basePriority;  // the base priority of its class (4, 6, 8, 10, 13, 24); 0 on Wine
 };
 
 // Where the fields sit in an entry; the block of a 32-bit program has 4-byte pointers and
@@ -27,6 +28,7 @@ struct SysProcessLayout {
     uint32_t entrySize; // the part of an entry the fields are read from
     uint32_t threadCount, createTime, userTime, kernelTime;
     uint32_t id, parentId, handleCount, workingSet, privateBytes;
+    uint32_t basePriority;
 };
 // The layout for pointers of `pointerSize` bytes (4 or 8); null for any other size.
 const SysProcessLayout *SysProcessLayoutFor(size_t pointerSize);

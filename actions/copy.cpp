@@ -9,12 +9,6 @@
 
 namespace {
 
-ProcessRecord *SelectedRecord()
-{
-    return RecordAt(static_cast<int>(SendMessageA(g_processList, LVM_GETNEXTITEM,
-                                                  static_cast<WPARAM>(-1), LVNI_SELECTED)));
-}
-
 // Puts the text the callback writes (`length` characters) on the clipboard, replacing what was
 // there; nothing changes when memory or the clipboard refuses.
 void PutOnClipboard(HWND owner, size_t length, void (*write)(ProcessRecord *, char *),

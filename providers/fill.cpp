@@ -10,31 +10,6 @@
 
 namespace {
 
-const int kNoTopIndex = -1;
-
-// Freezes and empties a list box before a provider refills it. Returns the line that was at the
-// top when `keepTop` is set, so the view does not jump back on every refresh.
-int BeginFill(HWND listBox, bool keepTop)
-{
-    if (!listBox)
-        return kNoTopIndex;
-    SendMessageA(listBox, WM_SETREDRAW, FALSE, 0);
-    const int top = keepTop ? static_cast<int>(SendMessageA(listBox, LB_GETTOPINDEX, 0, 0))
-                            : kNoTopIndex;
-    SendMessageA(listBox, LB_RESETCONTENT, 0, 0);
-    return top;
-}
-
-void EndFill(HWND listBox, int top)
-{
-    if (!listBox)
-        return;
-    if (top != kNoTopIndex)
-        SendMessageA(listBox, LB_SETTOPINDEX, top, 0);
-    SendMessageA(listBox, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(listBox, nullptr, TRUE);
-}
-
 // Records without rows (never shown, or hidden by a filter) are not reached by the
 // sweep over the rows; once a pass no longer meets their process they go too, or the chain would
 // grow with every process that was ever inaccessible, and a later process with a reused
@@ -53,37 +28,27 @@ void ForgetUnseenHiddenRecords()
 
 } // namespace
 
-BOOL FillThreadList(HWND listBox, DWORD processId)
+BOOL FillThreadList(DWORD processId, ListLines *lines)
 {
-    const int top = BeginFill(listBox, true);
-    const BOOL result = IsNt ? NtListThreads(listBox, processId) : W9xListThreads(listBox, processId);
-    EndFill(listBox, top);
-    return result;
+    return IsNt ? NtListThreads(processId, lines) : W9xListThreads(processId, lines);
 }
 
-BOOL FillModuleList(HWND listBox, DWORD processId, ModuleCallback callback, void *user)
+BOOL FillModuleList(DWORD processId, ModuleCallback callback, void *user)
 {
-    const int top = BeginFill(listBox, true);
-    const BOOL result = IsNt ? NtEnumerateModules(listBox, processId, callback, user)
-                             : W9xEnumerateModules(listBox, processId, callback, user);
-    EndFill(listBox, top);
-    return result;
+    return IsNt ? NtEnumerateModules(processId, callback, user)
+                : W9xEnumerateModules(processId, callback, user);
 }
 
-void FillHeapList(HWND listBox, DWORD processId)
+void FillHeapList(DWORD processId, ListLines *lines)
 {
-    BeginFill(listBox, false);
     if (!IsNt) // NT offers no heap walk
-        W9xListHeaps(listBox, processId);
-    EndFill(listBox, kNoTopIndex);
+        W9xListHeaps(processId, lines);
 }
 
-void FillHeapBlockList(HWND listBox, DWORD processId, ULONG_PTR heapId)
+void FillHeapBlockList(DWORD processId, ULONG_PTR heapId, ListLines *lines)
 {
-    BeginFill(listBox, false);
     if (!IsNt)
-        W9xListHeapBlocks(listBox, processId, heapId);
-    EndFill(listBox, kNoTopIndex);
+        W9xListHeapBlocks(processId, heapId, lines);
 }
 
 bool ProcessWiderThanProgram(DWORD processId)

@@ -223,7 +223,6 @@ LRESULT OnApplicationsCommand(HWND, WPARAM, WORD, LPARAM)
 {
     if (MainListHeld())
         RefreshMain();
-    CurrentProcessId = GetSelectedProcess(g_processList, nullptr, 0);
     OpenView(g_mainWindow, IDD_APPS, &kAppsView);
     return 0;
 }

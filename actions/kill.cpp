@@ -193,10 +193,11 @@ bool NotifyProcess(DWORD id)
 
 LRESULT OnKillCommand(HWND, WPARAM, WORD, LPARAM)
 {
-    const DWORD id = GetSelectedProcess(g_processList, ViewTitle, -MAX_PATH);
+    char name[MAX_PATH];
+    const DWORD id = GetSelectedProcess(g_processList, name, -MAX_PATH);
     if (!id)
         return 0;
-    const INT_PTR choice = OpenView(g_mainWindow, IDD_KILL, &kKillDialog, ViewTitle);
+    const INT_PTR choice = OpenView(g_mainWindow, IDD_KILL, &kKillDialog, name);
     if (choice == IDOK)
         KillProcess(id);
     else if (choice == IDC_KILL_NOTIFY)

@@ -52,10 +52,9 @@ bool ShowCurrentClass(HWND dialog, DWORD processId)
     return true;
 }
 
-// The dialog's state is the identifier of the process.
 void InitPriorityDialog(DialogHost *host)
 {
-    if (!ShowCurrentClass(host->dialog, *HostState<DWORD>(host)))
+    if (!ShowCurrentClass(host->dialog, ViewProcessId(host)))
         EndHostedDialog(host, 0);
 }
 
@@ -69,7 +68,7 @@ void ApplyChosenPriority(DialogHost *host)
     if (chosen < 0)
         return;
 
-    HANDLE process = OpenProcess(PROCESS_SET_INFORMATION, FALSE, *HostState<DWORD>(host));
+    HANDLE process = OpenProcess(PROCESS_SET_INFORMATION, FALSE, ViewProcessId(host));
     if (process) {
         if (!SetPriorityClass(process, kPriorityClasses[chosen].priorityClass))
             ShowResMessage(dialog, IDS_CANT_SET_PRIORITY, MB_OK | MB_ICONEXCLAMATION);
@@ -98,10 +97,7 @@ const DialogSpec kPriorityDialog = {
 
 LRESULT OnPriorityCommand(HWND, WPARAM, WORD, LPARAM)
 {
-    if (!PrepareProcessView(ResText(IDS_TITLE_PRIORITY)))
-        return 0;
-    DWORD processId = CurrentProcessId;
-    if (OpenView(g_mainWindow, IDD_PRIORITY, &kPriorityDialog, &processId) == IDOK)
+    if (OpenProcessView(IDD_PRIORITY, ResText(IDS_TITLE_PRIORITY), &kPriorityDialog) == IDOK)
         RefreshMain();
     return 0;
 }

@@ -25,7 +25,7 @@ bool SwitchToProcess(DWORD id)
 
 LRESULT OnSwitchToCommand(HWND, WPARAM wParam, WORD, LPARAM)
 {
-    const DWORD id = GetSelectedProcess(g_processList, ViewTitle, -MAX_PATH);
+    const DWORD id = GetSelectedProcess(g_processList, nullptr, 0);
     if (!id)
         return 0;
     // This program's active window, to come back to: the main window, or the view open over it

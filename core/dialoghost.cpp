@@ -83,7 +83,7 @@ void InitView(HWND dialog, DialogHost *host)
     GetClientRect(dialog, &host->savedClient);
     host->list = desc.listId ? GetDlgItem(dialog, desc.listId) : nullptr;
     if (desc.setTitle)
-        SetWindowTextA(dialog, ViewTitle);
+        SetWindowTextA(dialog, host->subject.title);
     if (desc.headerId)
         SetupColumnHeader(dialog, desc);
     if (desc.headerId && desc.listId)
@@ -195,11 +195,14 @@ INT_PTR CALLBACK ViewDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 
 } // namespace
 
-INT_PTR OpenView(HWND owner, int templateId, const DialogSpec *desc, void *state)
+INT_PTR OpenView(HWND owner, int templateId, const DialogSpec *desc, void *state,
+                 const ViewSubject *subject)
 {
     DialogHost host = {};
     host.desc = desc;
     host.state = state;
+    if (subject)
+        host.subject = *subject;
     return DialogBoxParamA(g_instance, MAKEINTRESOURCEA(templateId), owner, ViewDialogProc,
                            reinterpret_cast<LPARAM>(&host));
 }
@@ -207,9 +210,10 @@ INT_PTR OpenView(HWND owner, int templateId, const DialogSpec *desc, void *state
 INT_PTR OpenProcessView(int templateId, const char *titlePrefix, const DialogSpec *desc,
                         void *state)
 {
-    if (!PrepareProcessView(titlePrefix))
+    ViewSubject subject;
+    if (!PrepareProcessView(titlePrefix, true, &subject))
         return 0;
-    return OpenView(g_mainWindow, templateId, desc, state);
+    return OpenView(g_mainWindow, templateId, desc, state, &subject);
 }
 
 void EndHostedDialog(DialogHost *host, INT_PTR result)

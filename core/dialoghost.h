@@ -18,6 +18,7 @@ struct DialogSpec;
 struct DialogHost {
     const DialogSpec *desc; // what the dialog is and does
     void *state;       // the dialog's own state, handed to OpenView; may be null
+    ViewSubject subject; // the process and caption it was opened for, its own copy
     HWND dialog;
     HWND list;         // the control that shows the view's lines; null when it has none
     RECT savedClient;  // client area at the last resize
@@ -30,6 +31,12 @@ template <class T> T *HostState(const DialogHost *host)
     return static_cast<T *>(host->state);
 }
 
+// The process the view was opened for; every refresh reads it from here.
+inline DWORD ViewProcessId(const DialogHost *host)
+{
+    return host->subject.process.id;
+}
+
 // A dialog: every member may be left out. Hooks run in the dialog's thread with the open dialog.
 struct DialogSpec {
     int listId = 0;                      // the list control; 0 = none in the template
@@ -40,7 +47,7 @@ struct DialogSpec {
     const int *refreshSeconds = nullptr; // setting with the automatic refresh interval; null = none
     bool resizable = false;              // the list keeps its right and bottom margins
     bool besideNameColumn = false;       // else placed where the template says
-    bool setTitle = false;               // caption from ViewTitle, else the template's
+    bool setTitle = false;               // caption from the subject's title, else the template's
     // Commands that end the dialog with their own identifier as its result, 0-terminated;
     // Escape (IDCANCEL) and the close box end every dialog.
     const int *endings = nullptr;
@@ -64,11 +71,13 @@ struct DialogSpec {
     void (*destroy)(DialogHost *host) = nullptr;
 };
 
-// Runs the dialog modally over `owner` with `state` as its state; returns the dialog's result
-// (0 for the close box, IDCANCEL for Escape, else the result it was ended with).
-INT_PTR OpenView(HWND owner, int templateId, const DialogSpec *desc, void *state = nullptr);
-// Opens a per-process view over the main window for the selected process, with ViewTitle set to
-// prefix + its name; nothing opens without one.
+// Runs the dialog modally over `owner` with `state` as its state and a copy of `subject` (none
+// when null); returns the dialog's result (0 for the close box, IDCANCEL for Escape, else the
+// result it was ended with).
+INT_PTR OpenView(HWND owner, int templateId, const DialogSpec *desc, void *state = nullptr,
+                 const ViewSubject *subject = nullptr);
+// Opens a per-process view over the main window for the selected process, captioned prefix + its
+// name; nothing opens without one.
 INT_PTR OpenProcessView(int templateId, const char *titlePrefix, const DialogSpec *desc,
                         void *state = nullptr);
 // Ends the dialog with `result` (once: later calls do nothing) and stops its refresh timer.

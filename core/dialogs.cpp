@@ -5,9 +5,6 @@
 #include "core/appstate.h"
 #include "core/processlist.h"
 
-char ViewTitle[MAX_PATH];
-DWORD CurrentProcessId;
-
 void ApplyDbcsFont(HWND dialog)
 {
     if (!GetSystemMetrics(SM_DBCSENABLED))
@@ -18,14 +15,16 @@ void ApplyDbcsFont(HWND dialog)
         SendMessageA(child, WM_SETFONT, font, FALSE);
 }
 
-DWORD PrepareProcessView(const char *titlePrefix)
+DWORD PrepareProcessView(const char *title, bool withName, ViewSubject *subject)
 {
-    lstrcpynA(ViewTitle, titlePrefix ? titlePrefix : "", MAX_PATH);
-    const int used = static_cast<int>(std::strlen(ViewTitle));
-    const int room = MAX_PATH - 1 - used; // name copied with its terminator: title <= 258
-    if (room > 0)
-        CurrentProcessId = GetSelectedProcess(g_processList, ViewTitle + used, -room);
-    else
-        CurrentProcessId = GetSelectedProcess(g_processList, nullptr, 0);
-    return CurrentProcessId;
+    *subject = ViewSubject();
+    const ProcessRecord *record = SelectedRecord();
+    if (record)
+        subject->process = RefOf(*record);
+    lstrcpynA(subject->title, title ? title : "", MAX_PATH);
+    const size_t used = std::strlen(subject->title);
+    const size_t room = MAX_PATH - 1 - used; // the name with its terminator: title <= 258
+    if (record && withName && used < MAX_PATH - 1)
+        lstrcpynA(subject->title + used, record->name, static_cast<int>(room));
+    return subject->process.id;
 }

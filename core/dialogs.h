@@ -1,14 +1,21 @@
 // What every dialog of the program shares, views and actions alike: the font on double-byte
-// systems, and the process a dialog is about with its title.
+// systems, and what a view is opened for.
 #pragma once
 #include <windows.h>
 
-extern char ViewTitle[MAX_PATH]; // the open dialog's title, or the file path for the Version view
-extern DWORD CurrentProcessId;   // the process the open dialog is about
+#include "core/processrecord.h"
+
+// What a view is about, copied when it opens and kept by its host for as long as it is open: the
+// process and the caption. Two views never share one.
+struct ViewSubject {
+    ProcessRef process; // id 0: none
+    char title[MAX_PATH];
+};
 
 // On a double-byte system, gives the dialog and its controls the main list's font.
 void ApplyDbcsFont(HWND dialog);
 
-// Fills ViewTitle with prefix + the selected process's name (at most 258 characters) and
-// CurrentProcessId with its identifier; returns the identifier (0 = nothing selected).
-DWORD PrepareProcessView(const char *titlePrefix);
+// The opener: fills `subject` with the main list's selected process and the caption `title`,
+// followed by the process's name when `withName` is set (the whole caption cut to at most 258
+// characters). Returns the process's identifier (0 = nothing selected).
+DWORD PrepareProcessView(const char *title, bool withName, ViewSubject *subject);

@@ -374,7 +374,7 @@ HANDLE OpenProcessForQuery(DWORD id, DWORD access, bool *granted)
     return process;
 }
 
-BOOL NtEnumerateModules(HWND listBox, DWORD processId, ModuleCallback callback, void *user)
+BOOL NtEnumerateModules(DWORD processId, ModuleCallback callback, void *user)
 {
     HANDLE process = OpenProcess(kOpenAccess, FALSE, processId);
     if (!process)
@@ -391,8 +391,8 @@ BOOL NtEnumerateModules(HWND listBox, DWORD processId, ModuleCallback callback, 
         ModuleInfo info = {};
         if (!g_ntApi.GetModuleInformation(process, modules[i], &info, sizeof info))
             info = ModuleInfo();
-        callback(user, listBox, name, reinterpret_cast<ULONG_PTR>(info.lpBaseOfDll),
-                 info.SizeOfImage, path);
+        callback(user, name, reinterpret_cast<ULONG_PTR>(info.lpBaseOfDll), info.SizeOfImage,
+                 path);
     }
     std::free(modules);
     CloseHandle(process);
@@ -413,9 +413,9 @@ bool NtProcessWiderThanProgram(DWORD processId)
     return read && !otherWow64;
 }
 
-BOOL NtListThreads(HWND listBox, DWORD processId)
+BOOL NtListThreads(DWORD processId, ListLines *lines)
 {
-    return ListPerfThreads(listBox, processId, g_settings.hexProcessId);
+    return ListPerfThreads(processId, g_settings.hexProcessId, lines);
 }
 
 int NtTerminateWowTask(DWORD vdmProcessId, WORD task16)

@@ -7,17 +7,18 @@
 
 #include <vector>
 
+#include "core/listlines.h"
 #include "core/processrecord.h"
 #include "providers/provider.h"
 
 // Reads one record per process, then one per 16-bit task.
 void NtReadProcesses(std::vector<ProcessRecord> *reading);
 // Calls `callback` once per module of the process, the executable first. Returns 1 always.
-BOOL NtEnumerateModules(HWND listBox, DWORD processId, ModuleCallback callback, void *user);
+BOOL NtEnumerateModules(DWORD processId, ModuleCallback callback, void *user);
 // True for a 64-bit process when this program is a 32-bit one on 64-bit Windows.
 bool NtProcessWiderThanProgram(DWORD processId);
-// One line per thread of the process, from the performance data.
-BOOL NtListThreads(HWND listBox, DWORD processId);
+// Adds one line per thread of the process, from the performance data, to `lines`.
+BOOL NtListThreads(DWORD processId, ListLines *lines);
 // Ends a 16-bit task inside a virtual DOS machine; 1 when the system did it, else 0.
 int NtTerminateWowTask(DWORD vdmProcessId, WORD task16);
 // The module's full path as ordinary text: "\??\C:\x" becomes "C:\x", and a leading

@@ -1,5 +1,5 @@
 // The NT thread reader: name-table lookup, the performance-data query, the choice between the
-// registry's block and the built one, and the list-box lines.
+// registry's block and the built one, and the thread lines.
 #include "providers/perfdata.h"
 
 #include <winperf.h>
@@ -124,14 +124,14 @@ void *ReadRegistryThreads(const PerfTitles &titles, size_t *size)
 }
 
 struct LineSink {
-    HWND listBox;
+    ListLines *lines;
     bool hex;
 };
 
 void AddThreadLine(void *context, const PerfThread &thread)
 {
     const LineSink &sink = *static_cast<const LineSink *>(context);
-    if (!sink.listBox)
+    if (!sink.lines)
         return;
     const char *nameText = ThreadPriorityNameAt(PerfPriorityName(thread));
     const unsigned long id = thread.threadId;
@@ -141,7 +141,7 @@ void AddThreadLine(void *context, const PerfThread &thread)
         std::snprintf(line, sizeof line, "%08lx\t%d %s", id, priority, nameText);
     else
         std::snprintf(line, sizeof line, "%lu\t%d %s", id, priority, nameText);
-    SendMessageA(sink.listBox, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line));
+    sink.lines->Add(line, id);
 }
 
 } // namespace
@@ -188,7 +188,7 @@ void *QueryPerfData(const char *valueName, size_t *size)
     return block;
 }
 
-BOOL ListPerfThreads(HWND listBox, DWORD processId, bool hex)
+BOOL ListPerfThreads(DWORD processId, bool hex, ListLines *lines)
 {
     PerfTitles titles = GetPerfTitles();
     size_t size = 0;
@@ -200,7 +200,7 @@ BOOL ListPerfThreads(HWND listBox, DWORD processId, bool hex)
     }
     if (!block)
         return FALSE;
-    LineSink sink = {listBox, hex};
+    LineSink sink = {lines, hex};
     const size_t count = WalkPerfThreads(block, size, titles, processId, AddThreadLine, &sink);
     std::free(block);
     return count > 0;

@@ -4,13 +4,13 @@
 #pragma once
 #include <windows.h>
 
+#include "core/listlines.h"
 #include "providers/perfwalk.h"
 
-// Adds one line per thread of `processId` to `listBox` with LB_ADDSTRING: the thread id ("%u",
-// or "%08x" when `hex`), a tab, its current priority and the name of its priority setting. A
-// null list box runs the whole read and adds nothing. TRUE when at least one thread was found.
-// The caller clears and repaints the list box.
-BOOL ListPerfThreads(HWND listBox, DWORD processId, bool hex);
+// Adds one line per thread of `processId` to `lines`, the thread id kept beside it: the id ("%u",
+// or "%08x" when `hex`), a tab, its current priority and the name of its priority setting. Null
+// `lines` runs the whole read and adds nothing. TRUE when at least one thread was found.
+BOOL ListPerfThreads(DWORD processId, bool hex, ListLines *lines);
 
 // Where performance data comes from: the registry normally, a fake in tests.
 struct PerfDataSource {

@@ -8,9 +8,9 @@
 
 #include "core/exports.h"
 
-// Called once per module: (user data, list box or null, module name, base, image size, path).
-typedef void (*ModuleCallback)(void *user, HWND listBox, const char *name, ULONG_PTR base,
-                               SIZE_T size, const char *path);
+// Called once per module: (user data, module name, base, image size, path).
+typedef void (*ModuleCallback)(void *user, const char *name, ULONG_PTR base, SIZE_T size,
+                               const char *path);
 
 // ---- NT provider entry points -------------------------------------------------------------
 typedef BOOL(WINAPI *EnumProcessesFn)(DWORD *ids, DWORD bytes, DWORD *needed);

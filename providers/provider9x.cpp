@@ -25,12 +25,6 @@ const DWORD kProcessAllAccess = 0x1F0FFF;
 // Addresses take as many hexadecimal digits as a pointer: 8 on the 32-bit build, 16 on 64-bit.
 const int kAddressDigits = static_cast<int>(2 * sizeof(ULONG_PTR));
 
-void AddLine(HWND listBox, const char *line)
-{
-    if (listBox)
-        SendMessageA(listBox, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line));
-}
-
 // Takes a snapshot and hands each of its entries to visit(entry) until visit returns false or
 // the entries run out, then closes the snapshot. False when the snapshot could not be taken or
 // its first entry could not be read.
@@ -187,7 +181,7 @@ BOOL W9xReadProcesses(std::vector<ProcessRecord> *reading)
     return walked;
 }
 
-BOOL W9xListThreads(HWND listBox, DWORD processId)
+BOOL W9xListThreads(DWORD processId, ListLines *lines)
 {
     const char *format = g_settings.hexProcessId ? "%08lx\t%ld %s" : "%08lu\t%ld %s";
     return WalkSnapshot(TH32CS_SNAPTHREAD, 0, g_toolhelpApi.Thread32First,
@@ -197,24 +191,24 @@ BOOL W9xListThreads(HWND listBox, DWORD processId)
                                 std::snprintf(line, sizeof line, format, thread.th32ThreadID,
                                               thread.tpBasePri + thread.tpDeltaPri,
                                               ThreadPriorityName(thread.tpDeltaPri));
-                                AddLine(listBox, line);
+                                lines->Add(line, thread.th32ThreadID);
                             }
                             return true;
                         });
 }
 
-BOOL W9xEnumerateModules(HWND listBox, DWORD processId, ModuleCallback callback, void *user)
+BOOL W9xEnumerateModules(DWORD processId, ModuleCallback callback, void *user)
 {
     return WalkSnapshot(TH32CS_SNAPMODULE, processId, g_toolhelpApi.Module32First,
                         g_toolhelpApi.Module32Next, [&](const MODULEENTRY32 &module) {
-                            callback(user, listBox, module.szModule,
+                            callback(user, module.szModule,
                                      reinterpret_cast<ULONG_PTR>(module.modBaseAddr),
                                      module.modBaseSize, module.szExePath);
                             return true;
                         });
 }
 
-void W9xListHeaps(HWND listBox, DWORD processId)
+void W9xListHeaps(DWORD processId, ListLines *lines)
 {
     WalkSnapshot(TH32CS_SNAPHEAPLIST, processId, g_toolhelpApi.Heap32ListFirst,
                  g_toolhelpApi.Heap32ListNext, [&](const HEAPLIST32 &heap) {
@@ -233,19 +227,19 @@ void W9xListHeaps(HWND listBox, DWORD processId)
                                    static_cast<size_t>(freeBytes),
                                    (heap.dwFlags & HF32_DEFAULT) ? ResText(IDS_HEAP_DEFAULT) : "",
                                    (heap.dwFlags & HF32_SHARED) ? ResText(IDS_HEAP_SHARED) : "");
-                     AddLine(listBox, line);
+                     lines->Add(line, heap.th32HeapID);
                      return true;
                  });
 }
 
-void W9xListHeapBlocks(HWND listBox, DWORD processId, ULONG_PTR heapId)
+void W9xListHeapBlocks(DWORD processId, ULONG_PTR heapId, ListLines *lines)
 {
-    WalkHeapBlocks(processId, heapId, [listBox](const HEAPENTRY32 &block) {
+    WalkHeapBlocks(processId, heapId, [lines](const HEAPENTRY32 &block) {
         char line[128];
         std::snprintf(line, sizeof line, "%0*" PRIxPTR "\t%08zu\t%s", kAddressDigits,
                       static_cast<uintptr_t>(block.dwAddress),
                       static_cast<size_t>(block.dwBlockSize),
                       (block.dwFlags & LF32_FREE) ? ResText(IDS_HEAP_FREE) : "");
-        AddLine(listBox, line);
+        lines->Add(line, block.dwAddress);
     });
 }

@@ -462,6 +462,14 @@ std::vector<std::string> ListLines(HWND list)
     return lines;
 }
 
+std::vector<std::string> LineTexts(const ::ListLines &lines)
+{
+    std::vector<std::string> texts;
+    for (size_t i = 0; i < lines.Count(); ++i)
+        texts.push_back(lines.Text(i));
+    return texts;
+}
+
 void PressKey(HWND dialog, HWND list, UINT key)
 {
     SendMessageA(dialog, WM_VKEYTOITEM, MAKEWPARAM(key, 0), reinterpret_cast<LPARAM>(list));

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/appstate.h"
+#include "core/listlines.h"
 #include "core/settings.h"
 #include "providers/provider.h"
 
@@ -105,6 +106,8 @@ std::string WindowText(HWND window);
 std::vector<std::string> HeaderTexts(HWND list);
 // The lines of a list box.
 std::vector<std::string> ListLines(HWND list);
+// The texts of lines a provider handed over.
+std::vector<std::string> LineTexts(const ::ListLines &lines);
 // As the list box reports a key press to its dialog.
 void PressKey(HWND dialog, HWND list, UINT key);
 

@@ -317,8 +317,8 @@ TEST_F(MemoryView, ResizingKeepsTheListMarginsAndTheTotalsOnTheBottomEdge)
 TEST_F(MemoryView, ModuleTallyCountsRepeatedReportsOfAModuleOnce)
 {
     ModuleTally tally = {};
-    FillModuleList(nullptr, child_.Id(), CountModule, &tally);
-    FillModuleList(nullptr, child_.Id(), CountModule, &tally);
+    FillModuleList(child_.Id(), CountModule, &tally);
+    FillModuleList(child_.Id(), CountModule, &tally);
     const ModuleTallyEntry *exe = nullptr;
     int entries = 0;
     for (const ModuleTallyEntry *entry = tally.head; entry; entry = entry->next) {
@@ -335,9 +335,9 @@ TEST_F(MemoryView, ModuleTallyCountsRepeatedReportsOfAModuleOnce)
     // The same module in other letter case counts too; at another base it is another entry.
     std::string upperName = "KVMEMORY.EXE", upperPath = exe->path;
     CharUpperA(&upperPath[0]);
-    CountModule(&tally, nullptr, upperName.c_str(), exe->base, exe->size, upperPath.c_str());
+    CountModule(&tally, upperName.c_str(), exe->base, exe->size, upperPath.c_str());
     EXPECT_EQ(3u, exe->count);
-    CountModule(&tally, nullptr, exe->name, exe->base + 0x10000, exe->size, exe->path);
+    CountModule(&tally, exe->name, exe->base + 0x10000, exe->size, exe->path);
     EXPECT_NE(exe, tally.head);
     EXPECT_EQ(1u, tally.head->count);
     EXPECT_EQ(exe->base + 0x10000, tally.head->base);

@@ -17,6 +17,7 @@
 #include "core/processlist.h"
 #include "fixtures.h"
 #include "resource.h"
+#include "views/filetime.h"
 #include "views/modules.h"
 
 namespace {

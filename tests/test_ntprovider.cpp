@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -217,15 +218,14 @@ struct ModuleSeen {
     std::string path;
 };
 
-void CollectModule(void *user, HWND, const char *name, ULONG_PTR base, SIZE_T size,
-                   const char *path)
+void CollectModule(void *user, const char *name, ULONG_PTR base, SIZE_T size, const char *path)
 {
     static_cast<std::vector<ModuleSeen> *>(user)->push_back({name, base, size, path});
 }
 
-void AddLine(void *, HWND listBox, const char *name, ULONG_PTR, SIZE_T, const char *)
+void AddLine(void *lines, const char *name, ULONG_PTR base, SIZE_T, const char *)
 {
-    SendMessageA(listBox, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+    static_cast<ListLines *>(lines)->Add(name, base);
 }
 
 class NtProvider : public kvtest::ListTest {
@@ -424,7 +424,7 @@ TEST_F(NtProvider, ReportsEveryModuleInOrder)
     FakeModules(1500);
 
     std::vector<ModuleSeen> seen;
-    EXPECT_TRUE(FillModuleList(nullptr, GetCurrentProcessId(), CollectModule, &seen));
+    EXPECT_TRUE(FillModuleList(GetCurrentProcessId(), CollectModule, &seen));
     ASSERT_EQ(1500u, seen.size());
     for (int i : {0, 1023, 1024, 1499}) {
         char name[32];
@@ -440,31 +440,41 @@ TEST_F(NtProvider, ReportsEveryModuleInOrder)
     g_ntApi.EnumProcessModulesEx = nullptr;
     g_ntApi.EnumProcessModules = ManyEnumProcessModules;
     seen.clear();
-    FillModuleList(nullptr, GetCurrentProcessId(), CollectModule, &seen);
+    FillModuleList(GetCurrentProcessId(), CollectModule, &seen);
     EXPECT_EQ(1500u, seen.size());
 
     seen.clear();
-    EXPECT_TRUE(FillModuleList(nullptr, kNoSuchProcess, CollectModule, &seen));
+    EXPECT_TRUE(FillModuleList(kNoSuchProcess, CollectModule, &seen));
     EXPECT_TRUE(seen.empty());
 }
 
 TEST_F(NtProvider, ModuleListKeepsItsScrollPositionAndHeapListStaysEmpty)
 {
     FakeModules(200);
-    HWND listBox = CreateWindowExA(0, "LISTBOX", "", WS_CHILD | WS_VSCROLL, 0, 0, 200, 200,
-                                   GetParent(host_->List()), nullptr, nullptr, nullptr);
+    HWND listBox = CreateWindowExA(0, "LISTBOX", "", WS_CHILD | WS_VSCROLL | LBS_SORT, 0, 0, 200,
+                                   200, GetParent(host_->List()), nullptr, nullptr, nullptr);
     ASSERT_TRUE(listBox);
 
-    FillModuleList(listBox, GetCurrentProcessId(), AddLine, nullptr);
+    ListLines lines;
+    FillModuleList(GetCurrentProcessId(), AddLine, &lines);
+    ShowListLines(listBox, lines, true);
     SendMessageA(listBox, LB_SETTOPINDEX, 120, 0);
     const LRESULT top = SendMessageA(listBox, LB_GETTOPINDEX, 0, 0);
     ASSERT_GT(top, 0);
-    FillModuleList(listBox, GetCurrentProcessId(), AddLine, nullptr);
+    ShowListLines(listBox, lines, true);
     EXPECT_EQ(200, SendMessageA(listBox, LB_GETCOUNT, 0, 0));
     EXPECT_EQ(top, SendMessageA(listBox, LB_GETTOPINDEX, 0, 0));
+    // Each line keeps its module's base.
+    SendMessageA(listBox, LB_SETCURSEL, 150, 0);
+    ULONG_PTR base = 0;
+    ASSERT_TRUE(SelectedLineValue(listBox, &base));
+    char name[32] = "";
+    SendMessageA(listBox, LB_GETTEXT, 150, reinterpret_cast<LPARAM>(name));
+    EXPECT_EQ(reinterpret_cast<ULONG_PTR>(FakeModule(std::atoi(name + 3))), base) << name;
 
-    FillHeapList(listBox, GetCurrentProcessId());
-    EXPECT_EQ(0, SendMessageA(listBox, LB_GETCOUNT, 0, 0));
+    ListLines heaps;
+    FillHeapList(GetCurrentProcessId(), &heaps);
+    EXPECT_EQ(0u, heaps.Count());
     DestroyWindow(listBox);
 }
 

@@ -12,6 +12,7 @@
 
 #include "core/processlist.h"
 #include "core/settings.h"
+#include "fixtures.h"
 #include "providers/neheader.h"
 #include "providers/provider9x.h"
 
@@ -193,17 +194,15 @@ bool ParseName(const std::string &image, char *name, size_t nameSize)
 }
 
 struct ModuleSeen {
-    HWND listBox;
     std::string name;
     ULONG_PTR base;
     SIZE_T size;
     std::string path;
 };
 
-void CollectModule(void *user, HWND listBox, const char *name, ULONG_PTR base, SIZE_T size,
-                   const char *path)
+void CollectModule(void *user, const char *name, ULONG_PTR base, SIZE_T size, const char *path)
 {
-    static_cast<std::vector<ModuleSeen> *>(user)->push_back({listBox, name, base, size, path});
+    static_cast<std::vector<ModuleSeen> *>(user)->push_back({name, base, size, path});
 }
 
 class Provider9x : public testing::Test {
@@ -229,8 +228,6 @@ protected:
         InitCommonControls();
         parent_ = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 400, 300, nullptr, nullptr,
                                   nullptr, nullptr);
-        listBox_ = CreateWindowExA(0, "LISTBOX", "", WS_CHILD, 0, 0, 400, 300, parent_, nullptr,
-                                   nullptr, nullptr);
         list_ = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | LVS_REPORT, 0, 0, 400, 300,
                                 parent_, reinterpret_cast<HMENU>(kProcessListId), nullptr, nullptr);
     }
@@ -255,17 +252,20 @@ protected:
         g_fake = nullptr;
     }
 
+    // The texts of the lines listed so far, which are then forgotten.
     std::vector<std::string> TakeLines()
     {
-        std::vector<std::string> lines;
-        const int count = static_cast<int>(SendMessageA(listBox_, LB_GETCOUNT, 0, 0));
-        for (int i = 0; i < count; ++i) {
-            char text[512] = "";
-            SendMessageA(listBox_, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
-            lines.push_back(text);
-        }
-        SendMessageA(listBox_, LB_RESETCONTENT, 0, 0);
-        return lines;
+        const std::vector<std::string> texts = kvtest::LineTexts(lines_);
+        lines_ = ListLines();
+        return texts;
+    }
+
+    std::vector<ULONG_PTR> KeptValues() const
+    {
+        std::vector<ULONG_PTR> values;
+        for (size_t i = 0; i < lines_.Count(); ++i)
+            values.push_back(lines_.Value(i));
+        return values;
     }
 
     std::string TempFile(const std::string &contents)
@@ -284,7 +284,7 @@ protected:
 
     FakeToolhelp fake_;
     HWND parent_ = nullptr;
-    HWND listBox_ = nullptr;
+    ListLines lines_;
     HWND list_ = nullptr;
 
 private:
@@ -389,12 +389,13 @@ TEST_F(Provider9x, ThreadLinesInDecimalAndHexadecimal)
     fake_.threads = {Thread(1234, kPid, 8, -2), Thread(99, kPid + 4, 8, 0), Thread(77, kPid, 8, 3),
                      Thread(0xABCDEF, kPid, 16, 15), Thread(5, kPid, 8, -15)};
     g_settings.hexProcessId = false;
-    EXPECT_TRUE(W9xListThreads(listBox_, kPid));
+    EXPECT_TRUE(W9xListThreads(kPid, &lines_));
+    EXPECT_EQ((std::vector<ULONG_PTR>{1234, 77, 0xABCDEF, 5}), KeptValues());
     EXPECT_EQ((std::vector<std::string>{"00001234\t6 (Lowest)", "00000077\t11 ",
                                         "11259375\t31 (Time Critical)", "00000005\t-7 (Idle)"}),
               TakeLines());
     g_settings.hexProcessId = true;
-    EXPECT_TRUE(W9xListThreads(listBox_, kPid));
+    EXPECT_TRUE(W9xListThreads(kPid, &lines_));
     EXPECT_EQ((std::vector<std::string>{"000004d2\t6 (Lowest)", "0000004d\t11 ",
                                         "00abcdef\t31 (Time Critical)", "00000005\t-7 (Idle)"}),
               TakeLines());
@@ -407,9 +408,8 @@ TEST_F(Provider9x, ModulesOfTheProcessReachTheCallback)
                      Module(kPid + 4, 1, "OTHER", "C:\\OTHER.EXE"),
                      Module(kPid, 2, "KERNEL32", "C:\\WINDOWS\\SYSTEM\\KERNEL32.DLL", high)};
     std::vector<ModuleSeen> seen;
-    EXPECT_TRUE(W9xEnumerateModules(listBox_, kPid, CollectModule, &seen));
+    EXPECT_TRUE(W9xEnumerateModules(kPid, CollectModule, &seen));
     ASSERT_EQ(2u, seen.size());
-    EXPECT_EQ(listBox_, seen[0].listBox);
     EXPECT_EQ("EDITOR", seen[0].name);
     EXPECT_EQ(0x400000u, seen[0].base);
     EXPECT_EQ(0x2000u, seen[0].size);
@@ -426,14 +426,16 @@ TEST_F(Provider9x, HeapAndBlockLines)
     AddHeap(fake_, kPid, high, HF32_SHARED, {{20, LF32_FREE}, {12, LF32_FREE}});
     AddHeap(fake_, kPid, 0x640000, 0, {{4096, LF32_FIXED}});
     AddHeap(fake_, kPid + 4, 0x750000, HF32_DEFAULT, {{8, LF32_FIXED}});
-    W9xListHeaps(listBox_, kPid);
+    W9xListHeaps(kPid, &lines_);
+    EXPECT_EQ((std::vector<ULONG_PTR>{0x530000, high, 0x640000}), KeptValues());
     EXPECT_EQ((std::vector<std::string>{
                   Address(0x530000) + "\t  123586\t     130\t  123456\tDefault  ",
                   Address(high) + "\t      32\t       0\t      32\t Shared ",
                   Address(0x640000) + "\t    4096\t    4096\t       0\t  ",
               }),
               TakeLines());
-    W9xListHeapBlocks(listBox_, kPid, 0x530000);
+    W9xListHeapBlocks(kPid, 0x530000, &lines_);
+    EXPECT_EQ((std::vector<ULONG_PTR>{0x530010, 0x530110, 0x530210}), KeptValues());
     EXPECT_EQ((std::vector<std::string>{Address(0x530010) + "\t00000100\t",
                                         Address(0x530110) + "\t00123456\tFree",
                                         Address(0x530210) + "\t00000030\t"}),
@@ -454,9 +456,9 @@ TEST_F(Provider9x, FailedOrEmptySnapshotGivesNothing)
         }
         fake_.failingKinds = failing;
         EXPECT_FALSE(ReadProcessesIntoTable());
-        EXPECT_FALSE(W9xListThreads(listBox_, kPid));
-        EXPECT_FALSE(W9xEnumerateModules(listBox_, kPid, CollectModule, &seen));
-        W9xListHeaps(listBox_, kPid);
+        EXPECT_FALSE(W9xListThreads(kPid, &lines_));
+        EXPECT_FALSE(W9xEnumerateModules(kPid, CollectModule, &seen));
+        W9xListHeaps(kPid, &lines_);
         EXPECT_TRUE(TakeLines().empty());
         EXPECT_TRUE(seen.empty());
     }
@@ -471,7 +473,7 @@ TEST_F(Provider9x, RealToolhelpListsThisProcess)
     GetModuleFileNameA(nullptr, exePath, MAX_PATH);
 
     g_settings.hexProcessId = false;
-    ASSERT_TRUE(W9xListThreads(listBox_, self));
+    ASSERT_TRUE(W9xListThreads(self, &lines_));
     char thread[32];
     std::snprintf(thread, sizeof thread, "%08lu\t", GetCurrentThreadId());
     bool threadFound = false;
@@ -480,7 +482,7 @@ TEST_F(Provider9x, RealToolhelpListsThisProcess)
     EXPECT_TRUE(threadFound) << thread;
 
     std::vector<ModuleSeen> seen;
-    ASSERT_TRUE(W9xEnumerateModules(nullptr, self, CollectModule, &seen));
+    ASSERT_TRUE(W9xEnumerateModules(self, CollectModule, &seen));
     const ULONG_PTR exeBase = reinterpret_cast<ULONG_PTR>(GetModuleHandleA(nullptr));
     bool exeFound = false;
     for (const ModuleSeen &module : seen)

@@ -18,24 +18,15 @@
 
 namespace {
 
-struct ListBox {
-    HWND window = CreateWindowA("LISTBOX", "", WS_POPUP, 0, 0, 200, 200, nullptr, nullptr,
-                                GetModuleHandleA(nullptr), nullptr);
-    ~ListBox() { DestroyWindow(window); }
-
+struct ThreadLines {
     std::set<std::string> Fill(DWORD processId, bool hex, BOOL *result = nullptr) const
     {
-        SendMessageA(window, LB_RESETCONTENT, 0, 0);
-        const BOOL found = ListPerfThreads(window, processId, hex);
+        ListLines lines;
+        const BOOL found = ListPerfThreads(processId, hex, &lines);
         if (result)
             *result = found;
-        std::set<std::string> lines;
-        char line[MAX_PATH];
-        const int count = static_cast<int>(SendMessageA(window, LB_GETCOUNT, 0, 0));
-        for (int i = 0; i < count; ++i)
-            if (SendMessageA(window, LB_GETTEXT, i, reinterpret_cast<LPARAM>(line)) != LB_ERR)
-                lines.insert(line);
-        return lines;
+        const std::vector<std::string> texts = kvtest::LineTexts(lines);
+        return std::set<std::string>(texts.begin(), texts.end());
     }
 };
 
@@ -74,7 +65,7 @@ TEST(ThreadSource, ListsEveryThreadOfAChildWithItsPriority)
         ids.push_back(id);
     }
 
-    ListBox list;
+    ThreadLines list;
     for (DWORD priorityClass : {NORMAL_PRIORITY_CLASS, IDLE_PRIORITY_CLASS}) {
         ASSERT_TRUE(SetPriorityClass(child.Handle(), priorityClass));
         for (bool hex : {false, true}) {
@@ -91,7 +82,7 @@ TEST(ThreadSource, ListsEveryThreadOfAChildWithItsPriority)
             }
         }
     }
-    EXPECT_TRUE(ListPerfThreads(nullptr, child.Id(), false));
+    EXPECT_TRUE(ListPerfThreads(child.Id(), false, nullptr));
 
     const DWORD ended = child.Id();
     ASSERT_TRUE(child.Kill());
@@ -183,7 +174,7 @@ TEST_F(ThreadSourceFake, RegistryBlockIsUsedWhenItHasTheThreadObject)
     DWORD ended = 0;
     g_fake.block = BlockWithEndedThread(kFakeTitles, &ended);
     g_fake.block.resize(40000); // needs three tries to fit
-    ListBox list;
+    ThreadLines list;
     const std::set<std::string> lines = list.Fill(GetCurrentProcessId(), false);
     EXPECT_EQ(lines.count(Line(ended, false, 8, "(Normal)")), 1u);
     EXPECT_EQ(g_fake.valueName, "30 32");

@@ -39,7 +39,8 @@ TEST_F(TreeFill, PlacesEveryRecordOnceUnderItsOlderParentAndSavesIndentedLines)
     const HWND tree = CreateWindowExA(0, WC_TREEVIEWA, "", WS_CHILD, 0, 0, 200, 200,
                                       GetParent(host_->List()), nullptr, nullptr, nullptr);
     InsertTreeItem(tree, TVI_ROOT, false, "kept", 0);
-    EXPECT_EQ(1, FillProcessTree(tree, 0));
+    TreeItems items;
+    EXPECT_EQ(1, FillProcessTree(tree, ProcessRef{}, &items));
     EXPECT_EQ(1, SendMessageA(tree, TVM_GETCOUNT, 0, 0)) << "no records: the tree stays as it was";
 
     // Added oldest first. d is its own parent and has no row; e's parent is newer than e.
@@ -60,7 +61,7 @@ TEST_F(TreeFill, PlacesEveryRecordOnceUnderItsOlderParentAndSavesIndentedLines)
         g_saveFile = std::tmpfile();
         if (!g_saveFile)
             return lines;
-        EXPECT_EQ(1, FillProcessTree(tree, 30));
+        EXPECT_EQ(1, FillProcessTree(tree, ProcessRef{30, KindProcess, 0}, &items));
         char line[2 * MAX_PATH];
         for (std::rewind(g_saveFile); std::fgets(line, sizeof line, g_saveFile);)
             lines.push_back(std::string(line, std::strcspn(line, "\n")));
@@ -99,6 +100,8 @@ protected:
     TreeView() : ViewTest(OnProcessTreeCommand) {}
 };
 
+// Choosing an item selects its process in the main list; F5 then still selects the process the
+// view was opened for.
 TEST_F(TreeView, ShowsAChildUnderThisProcessAfterAFilterAndSelectsTheChosenItemsProcess)
 {
     RefreshProcessList(host_->List()); // this process is recorded before its child
@@ -121,8 +124,9 @@ TEST_F(TreeView, ShowsAChildUnderThisProcessAfterAFilterAndSelectsTheChosenItems
         std::snprintf(selfLabel, MAX_PATH, format, host_->RecordOfRow(selfRow)->name,
                       GetCurrentProcessId());
         bool frozen = false;
-        std::string caret, parent;
+        std::string caret, parent, caretAfterF5;
         int rowOfParent = -1;
+        DWORD selectedAfterF5 = 0;
         ASSERT_TRUE(Run([&](HWND view) {
             const HWND tree = GetDlgItem(view, IDC_PROCESSTREE_TREE);
             frozen = g_listFrozen;
@@ -132,11 +136,17 @@ TEST_F(TreeView, ShowsAChildUnderThisProcessAfterAFilterAndSelectsTheChosenItems
             parent = Text(tree, up);
             SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(up));
             rowOfParent = host_->SelectedRow();
+            SendMessageA(tree, WM_KEYDOWN, VK_F5, 0);
+            caretAfterF5 = Text(tree, Next(tree, nullptr, TVGN_CARET));
+            const int row = host_->SelectedRow();
+            selectedAfterF5 = row >= 0 ? host_->RecordOfRow(row)->id : 0;
         }));
         EXPECT_TRUE(frozen && !g_listFrozen) << "the main list is held only while the tree shows";
         EXPECT_EQ(childLabel, caret);
         EXPECT_EQ(selfLabel, parent);
         EXPECT_EQ(selfRow, rowOfParent);
+        EXPECT_EQ(childLabel, caretAfterF5);
+        EXPECT_EQ(GetCurrentProcessId(), selectedAfterF5);
     }
 }
 

@@ -206,7 +206,8 @@ HICON WindowSmallIcon(HWND window)
 
 void FillApplications(HWND list)
 {
-    AppsFill fill = {list, nullptr, GetSelectedProcess(g_processList, nullptr, 0), 0};
+    const ProcessRecord *selected = SelectedRecord();
+    AppsFill fill = {list, nullptr, selected ? selected->id : 0, 0};
     fill.images = ImageList_Create(16, 16, ILC_COLORDDB | ILC_MASK, 10, 5);
     ImageList_Destroy(reinterpret_cast<HIMAGELIST>(SendMessageA(
         list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(fill.images))));
@@ -223,7 +224,6 @@ LRESULT OnApplicationsCommand(HWND, WPARAM, WORD, LPARAM)
 {
     if (MainListHeld())
         RefreshMain();
-    CurrentProcessId = GetSelectedProcess(g_processList, nullptr, 0);
     OpenView(g_mainWindow, IDD_APPS, &kAppsView);
     return 0;
 }

@@ -1,10 +1,7 @@
 #include "views/heap.h"
 
-#include <cstdlib>
-
 #include "core/appstate.h"
 #include "core/dialoghost.h"
-#include "core/save.h"
 #include "providers/fill.h"
 #include "resource.h"
 
@@ -26,19 +23,24 @@ const int kBlockTabs[] = {
 #endif
 };
 
+// Each heap's line keeps the heap's identifier.
 void FillHeapsView(DialogHost *host)
 {
-    FillHeapList(host->list, CurrentProcessId);
+    ListLines lines;
+    FillHeapList(ViewProcessId(host), &lines);
     // Every process has a heap: an empty list means none could be read, which the view says.
-    if (SendMessageA(host->list, LB_GETCOUNT, 0, 0) == 0)
-        SendMessageA(host->list, LB_ADDSTRING, 0,
-                     reinterpret_cast<LPARAM>(ResText(IDS_HEAP_UNREADABLE)));
+    if (lines.Count() == 0)
+        lines.Add(ResText(IDS_HEAP_UNREADABLE), 0);
+    ShowListLines(host->list, lines, false);
 }
 
-// The blocks view's state is the identifier of the heap it shows.
+// The blocks view's state is the identifier of the heap it shows; its subject is the heaps
+// view's.
 void FillBlocksView(DialogHost *host)
 {
-    FillHeapBlockList(host->list, CurrentProcessId, *HostState<ULONG_PTR>(host));
+    ListLines lines;
+    FillHeapBlockList(ViewProcessId(host), *HostState<ULONG_PTR>(host), &lines);
+    ShowListLines(host->list, lines, false);
 }
 
 const DialogSpec kHeapBlocksView = {
@@ -50,19 +52,12 @@ const DialogSpec kHeapBlocksView = {
     .fill = FillBlocksView,
 };
 
-// Double click on a heap: the heap's identifier starts its line.
+// Double click on a heap: the blocks of the heap its line keeps.
 void ShowBlocksOfSelection(DialogHost *host)
 {
-    const LRESULT index = SendMessageA(host->list, LB_GETCURSEL, 0, 0);
-    if (index == LB_ERR)
-        return;
-    char *line = ReadListBoxLine(host->list, static_cast<int>(index));
-    if (!line)
-        return;
-    ULONG_PTR heapId = static_cast<ULONG_PTR>(std::strtoull(line, nullptr, 16));
-    std::free(line);
-    if (heapId)
-        OpenView(host->dialog, IDD_HEAPBLOCKS, &kHeapBlocksView, &heapId);
+    ULONG_PTR heapId = 0;
+    if (SelectedLineValue(host->list, &heapId) && heapId)
+        OpenView(host->dialog, IDD_HEAPBLOCKS, &kHeapBlocksView, &heapId, &host->subject);
 }
 
 const DialogSpec kHeapView = {

@@ -167,7 +167,7 @@ bool WalkMemory(HWND list, DWORD processId, MemoryTotals *totals)
     HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId);
     if (process) {
         ModuleTally tally = {};
-        FillModuleList(nullptr, processId, CountModule, &tally);
+        FillModuleList(processId, CountModule, &tally);
         ULONG_PTR address = 0;
         MEMORY_BASIC_INFORMATION region;
         while (VirtualQueryEx(process, reinterpret_cast<LPCVOID>(address), &region, sizeof region) ==
@@ -250,7 +250,7 @@ bool ShowTotals(HWND dialog, MemoryViewState *state, const MemoryTotals &totals,
 void FillMemoryView(DialogHost *host)
 {
     MemoryTotals totals;
-    if (WalkMemory(host->list, CurrentProcessId, &totals))
+    if (WalkMemory(host->list, ViewProcessId(host), &totals))
         ShowTotals(host->dialog, GetMemoryState(host), totals, true);
 }
 
@@ -258,14 +258,15 @@ void FillMemoryView(DialogHost *host)
 // Once the process has ended there is nothing left to show.
 void RefreshMemoryView(DialogHost *host)
 {
+    const DWORD processId = ViewProcessId(host);
     MemoryTotals totals;
-    if (!WalkMemory(nullptr, CurrentProcessId, &totals)) {
+    if (!WalkMemory(nullptr, processId, &totals)) {
         if (SendMessageA(host->list, LB_GETCOUNT, 0, 0) > 0)
-            WalkMemory(host->list, CurrentProcessId, &totals);
+            WalkMemory(host->list, processId, &totals);
         return;
     }
     if (ShowTotals(host->dialog, GetMemoryState(host), totals, false))
-        WalkMemory(host->list, CurrentProcessId, &totals);
+        WalkMemory(host->list, processId, &totals);
 }
 
 // Once the list has followed the dialog, the totals line sits on the bottom edge and the header
@@ -315,7 +316,7 @@ const DialogSpec kMemoryView = {
 
 } // namespace
 
-void CountModule(void *user, HWND, const char *name, ULONG_PTR base, SIZE_T size, const char *path)
+void CountModule(void *user, const char *name, ULONG_PTR base, SIZE_T size, const char *path)
 {
     ModuleTally *tally = static_cast<ModuleTally *>(user);
     if (!name)

@@ -21,8 +21,7 @@ struct ModuleTally {
 
 // Module callback (user data is the ModuleTally): counts a module already in the tally (same
 // base, same name and path regardless of case) or puts a new entry at the front.
-void CountModule(void *user, HWND listBox, const char *name, ULONG_PTR base, SIZE_T size,
-                 const char *path);
+void CountModule(void *user, const char *name, ULONG_PTR base, SIZE_T size, const char *path);
 void FreeModuleTally(ModuleTally *tally);
 
 // Command 40008: opens the memory view of the process selected in the main list.

@@ -2,15 +2,16 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "core/appstate.h"
 #include "core/dialoghost.h"
-#include "core/localtime.h"
 #include "core/save.h"
 #include "core/settings.h"
 #include "providers/fill.h"
 #include "resource.h"
 #include "views/address.h"
+#include "views/filetime.h"
 #include "views/version.h"
 
 namespace {
@@ -29,6 +30,37 @@ const int kCreatedLimit = 100;
 // none), so that a missing value never shifts the next one into its column.
 const char *const kSavedVersionKeys[] = {"FileVersion", "FileDescription"};
 
+// The view's state is the table of the modules of its last fill: each module's path, with its
+// base kept beside it. Each line of the list keeps its module's index in that table.
+typedef ListLines ModuleTable;
+const ULONG_PTR kNoModule = ~ULONG_PTR(0); // a line that names no module
+
+// One fill: the lines, and the table they index.
+struct ModuleFill {
+    ListLines lines;
+    ModuleTable modules;
+};
+
+// Module callback: "name, base, size, created, path".
+void AddModuleLine(void *user, const char *name, ULONG_PTR base, SIZE_T size, const char *path)
+{
+    ModuleFill *fill = static_cast<ModuleFill *>(user);
+    char created[kCreatedLimit];
+    FormatFileTime(path, created, sizeof created, "  ", FileTimeCreated);
+    char line[3 * MAX_PATH];
+    std::snprintf(line, sizeof line, "%s\t" ADDRESS_FORMAT "\t" SIZE_FORMAT "\t%s\t%s",
+                  name ? name : "", base, size, created, path ? path : "");
+    fill->lines.Add(line, fill->modules.Count());
+    fill->modules.Add(path, base);
+}
+
+// The path of the module whose index a line keeps; null for a line that names none.
+const char *KeptPath(const DialogHost *host, ULONG_PTR kept)
+{
+    const ModuleTable &modules = *HostState<ModuleTable>(host);
+    return kept < modules.Count() ? modules.Text(kept) : nullptr;
+}
+
 // Refills the list; the selected line stays selected when the module is still loaded.
 void FillModulesView(DialogHost *host)
 {
@@ -37,17 +69,20 @@ void FillModulesView(DialogHost *host)
     const LRESULT index = SendMessageA(list, LB_GETCURSEL, 0, 0);
     if (index != LB_ERR)
         selected = ReadListBoxLine(list, static_cast<int>(index));
-    FillModuleList(list, CurrentProcessId, AddModuleLine, nullptr);
+    ModuleFill fill;
+    FillModuleList(ViewProcessId(host), AddModuleLine, &fill);
     // Every process has at least its executable: an empty list means the modules could not be
     // read, which the view says rather than look like a process without modules.
-    if (SendMessageA(list, LB_GETCOUNT, 0, 0) == 0) {
-        const UINT why = ProcessWiderThanProgram(CurrentProcessId) ? IDS_MODULES_NEED_X64
-                                                                   : IDS_MODULES_UNREADABLE;
+    if (fill.lines.Count() == 0) {
+        const UINT why = ProcessWiderThanProgram(ViewProcessId(host)) ? IDS_MODULES_NEED_X64
+                                                                      : IDS_MODULES_UNREADABLE;
         char *text = LoadResString(why);
         if (text)
-            SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+            fill.lines.Add(text, kNoModule);
         FreeResString(text);
     }
+    ShowListLines(list, fill.lines, true);
+    *HostState<ModuleTable>(host) = std::move(fill.modules);
     if (selected) {
         const LRESULT found =
             SendMessageA(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
@@ -56,13 +91,6 @@ void FillModulesView(DialogHost *host)
             SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(found), 0);
         std::free(selected);
     }
-}
-
-// The list line's last column is the module's full path.
-const char *PathOfLine(const char *line)
-{
-    const char *tab = FindLastChar(line, '\t');
-    return tab ? tab + 1 : nullptr;
 }
 
 // Each line as shown, followed by the module's version values.
@@ -77,7 +105,8 @@ void SaveModulesView(DialogHost *host)
         if (!line)
             continue;
         std::fputs(line, g_saveFile);
-        const char *path = PathOfLine(line);
+        const char *path = KeptPath(
+            host, static_cast<ULONG_PTR>(SendMessageA(list, LB_GETITEMDATA, i, 0)));
         VersionRecord record;
         const bool hasRecord = path && OpenVersionRecord(path, &record);
         for (const char *key : kSavedVersionKeys) {
@@ -94,6 +123,15 @@ void SaveModulesView(DialogHost *host)
     CloseSaveFile(dialog);
 }
 
+// Double click: the Version view of the line's module.
+void ShowVersionOfSelectedModule(DialogHost *host)
+{
+    ULONG_PTR kept = kNoModule;
+    const char *path = SelectedLineValue(host->list, &kept) ? KeptPath(host, kept) : nullptr;
+    if (path)
+        OpenVersionView(host->dialog, path);
+}
+
 const DialogSpec kModulesView = {
     .listId = IDC_MODULE_LIST,
     .headerId = IDC_MODULE_HEADER,
@@ -105,57 +143,14 @@ const DialogSpec kModulesView = {
     .setTitle = true,
     .fill = FillModulesView,
     .save = SaveModulesView,
-    .open = ShowVersionOfSelectedLine,
+    .open = ShowVersionOfSelectedModule,
 };
 
 } // namespace
 
-bool FormatFileTime(const char *path, char *output, int limit, const char *separator,
-                    FileTimeKind which)
-{
-    if (!output || limit <= 0)
-        return false;
-    bool written = false;
-    HANDLE file = CreateFileA(path ? path : "", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-        FILETIME time = {};
-        SYSTEMTIME fields;
-        const BOOL read = which == FileTimeCreated ? GetFileTime(file, &time, nullptr, nullptr)
-                                                   : GetFileTime(file, nullptr, nullptr, &time);
-        if (read && (time.dwLowDateTime || time.dwHighDateTime) &&
-            UtcToLocalFields(time, nullptr, &fields) &&
-            GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &fields, nullptr, output, limit) > 0) {
-            // The time goes after the separator only while at least its terminator still fits.
-            const int used = lstrlenA(output) + lstrlenA(separator);
-            if (used < limit) {
-                lstrcatA(output, separator);
-                written = GetTimeFormatA(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &fields, nullptr,
-                                         output + used, limit - used) > 0;
-            }
-        }
-        CloseHandle(file);
-    }
-    if (!written)
-        lstrcpynA(output, "---", limit);
-    return written;
-}
-
-void AddModuleLine(void *, HWND listBox, const char *name, ULONG_PTR base, SIZE_T size,
-                   const char *path)
-{
-    if (!listBox)
-        return;
-    char created[kCreatedLimit];
-    FormatFileTime(path, created, sizeof created, "  ", FileTimeCreated);
-    char line[3 * MAX_PATH];
-    std::snprintf(line, sizeof line, "%s\t" ADDRESS_FORMAT "\t" SIZE_FORMAT "\t%s\t%s",
-                  name ? name : "", base, size, created, path ? path : "");
-    SendMessageA(listBox, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line));
-}
-
 LRESULT OnModulesCommand(HWND, WPARAM, WORD, LPARAM)
 {
-    OpenProcessView(IDD_MODULES, ResText(IDS_TITLE_MODULES), &kModulesView);
+    ModuleTable modules;
+    OpenProcessView(IDD_MODULES, ResText(IDS_TITLE_MODULES), &kModulesView, &modules);
     return 0;
 }

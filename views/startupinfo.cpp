@@ -63,7 +63,7 @@ void FillStartupView(DialogHost *host)
     HWND list = host->list;
     SendMessageA(list, LB_RESETCONTENT, 0, 0);
     StartupRecord record = {};
-    const StartupStatus status = ReadStartupRecord(CurrentProcessId, &record);
+    const StartupStatus status = ReadStartupRecord(ViewProcessId(host), &record);
     if (status == StartupRead) {
         for (int i = 0; i < ParamTextCount; ++i)
             AddLabelled(list, kTextLabels[i], record.texts[i]);

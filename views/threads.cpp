@@ -12,7 +12,9 @@ const int kThreadTabs[] = {40};
 
 void FillThreadsView(DialogHost *host)
 {
-    FillThreadList(host->list, CurrentProcessId);
+    ListLines lines;
+    FillThreadList(ViewProcessId(host), &lines);
+    ShowListLines(host->list, lines, true);
 }
 
 const DialogSpec kThreadsView = {

@@ -1,7 +1,6 @@
 #include "views/tree.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -18,7 +17,21 @@ namespace {
 // The view's own state while it is open.
 struct TreeView {
     int busy; // above 0 while the view fills the tree itself: selection changes are its own
+    TreeItems items;
 };
+
+// One fill of the tree: the process whose item is selected, and the processes of the items.
+struct TreeFill {
+    HWND tree;
+    ProcessRef select;
+    TreeItems *items;
+};
+
+bool IsProcess(const ProcessRecord &record, const ProcessRef &ref)
+{
+    return record.id == ref.id && record.kind == ref.kind &&
+           (!record.createTime || !ref.createTime || record.createTime == ref.createTime);
+}
 
 TreeView *GetTreeView(const DialogHost *host)
 {
@@ -42,20 +55,53 @@ void FormatTreeLabel(const ProcessRecord *record, char *label)
     std::strcpy(label + length, suffix);
 }
 
-HTREEITEM PlaceRecord(ProcessRecord *record, HWND tree, HTREEITEM parent, DWORD selectId, int depth)
+// The item keeps the index of its process in the fill's items.
+HTREEITEM PlaceRecord(ProcessRecord *record, const TreeFill &fill, HTREEITEM parent, int depth)
 {
     char label[MAX_PATH];
     FormatTreeLabel(record, label);
     record->flags |= RecordSeen;
-    return InsertTreeItem(tree, parent, record->id == selectId, label, depth);
+    const LPARAM index = static_cast<LPARAM>(fill.items->size());
+    fill.items->push_back(RefOf(*record));
+    return InsertTreeItem(fill.tree, parent, IsProcess(*record, fill.select), label, depth, index);
 }
 
-// Refills the tree selecting `selectId`, with the view's own selection changes ignored.
-void RefillTree(DialogHost *host, DWORD selectId)
+// Places `record` under `parent` at `depth`, followed by every not yet placed record that names
+// it as parent and is newer than it, each with its own subtree.
+void AddTreeBranch(ProcessRecord *record, const TreeFill &fill, HTREEITEM parent, int depth)
+{
+    if (!record || (record->flags & RecordSeen))
+        return;
+    // Walked with an explicit stack: a long chain of parents must not run the stack out.
+    struct Level {
+        const ProcessRecord *record;
+        HTREEITEM item;
+        const ProcessRecord *next; // where the search for this record's next child goes on
+    };
+    std::vector<Level> levels;
+    levels.push_back({record, PlaceRecord(record, fill, parent, depth), record});
+    while (!levels.empty()) {
+        Level &level = levels.back();
+        ProcessRecord *child = const_cast<ProcessRecord *>(level.next);
+        while (child && ((child->flags & RecordSeen) || child->parentId != level.record->id))
+            child = child->prev;
+        if (!child) {
+            levels.pop_back();
+            continue;
+        }
+        level.next = child->prev;
+        const int childDepth = depth + static_cast<int>(levels.size());
+        const HTREEITEM item = PlaceRecord(child, fill, level.item, childDepth);
+        levels.push_back({child, item, child});
+    }
+}
+
+// Refills the tree selecting the view's process, with the view's own selection changes ignored.
+void RefillTree(DialogHost *host)
 {
     TreeView *view = GetTreeView(host);
     ++view->busy;
-    FillProcessTree(host->list, selectId);
+    FillProcessTree(host->list, host->subject.process, &view->items);
     --view->busy;
 }
 
@@ -71,19 +117,13 @@ void InitTreeView(DialogHost *host)
     HoldMainList(true);
 }
 
-void FillTreeView(DialogHost *host)
-{
-    RefillTree(host, CurrentProcessId);
-}
-
 // F5: the main list is refreshed, then the tree is built from it again.
 void RefreshTreeView(DialogHost *host)
 {
     TreeView *view = GetTreeView(host);
     ++view->busy;
     RefreshMainKeepingFilter();
-    CurrentProcessId = GetSelectedProcess(g_processList, nullptr, 0);
-    FillProcessTree(host->list, CurrentProcessId);
+    RefillTree(host);
     --view->busy;
 }
 
@@ -91,22 +131,23 @@ void SaveTree(DialogHost *host)
 {
     if (!OpenSaveFile(host->dialog))
         return;
-    CurrentProcessId = GetSelectedProcess(g_processList, nullptr, 0);
-    RefillTree(host, CurrentProcessId); // every item inserted is also written to the file
+    RefillTree(host); // every item inserted is also written to the file
     CloseSaveFile(host->dialog);
 }
 
+// Selects the process the chosen item keeps in the main list.
 void OnTreeSelection(const DialogHost *host, HTREEITEM item)
 {
-    if (GetTreeView(host)->busy > 0 || !item)
+    const TreeView *view = GetTreeView(host);
+    TVITEMA read = {};
+    read.mask = TVIF_PARAM;
+    read.hItem = item;
+    if (view->busy > 0 || !item ||
+        !SendMessageA(host->list, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&read)))
         return;
-    char text[MAX_PATH];
-    GetTreeItemText(host->list, item, text, sizeof text);
-    const char *open = FindLastChar(text, '(');
-    if (!open || !open[1])
-        return;
-    const unsigned long id = std::strtoul(open + 1, nullptr, g_settings.hexProcessId ? 16 : 10);
-    SelectProcessById(static_cast<DWORD>(id));
+    const size_t index = static_cast<size_t>(read.lParam);
+    if (index < view->items.size())
+        SelectProcessById(view->items[index].id);
 }
 
 bool OnTreeNotify(DialogHost *host, const NMHDR *header)
@@ -132,7 +173,7 @@ const DialogSpec kTreeView = {
     .besideNameColumn = true,
     .setTitle = true,
     .init = InitTreeView,
-    .fill = FillTreeView,
+    .fill = RefillTree,
     .refresh = RefreshTreeView,
     .save = SaveTree,
     .notify = OnTreeNotify,
@@ -143,19 +184,21 @@ const DialogSpec kTreeView = {
 
 LRESULT OnProcessTreeCommand(HWND window, WPARAM, WORD, LPARAM)
 {
-    lstrcpynA(ViewTitle, ResText(IDS_TITLE_PROCESSTREE), MAX_PATH);
-    CurrentProcessId = GetSelectedProcess(g_processList, nullptr, 0);
+    ViewSubject subject;
+    PrepareProcessView(ResText(IDS_TITLE_PROCESSTREE), false, &subject);
     TreeView view = {};
-    OpenView(window, IDD_PROCESSTREE, &kTreeView, &view);
+    OpenView(window, IDD_PROCESSTREE, &kTreeView, &view, &subject);
     return 0;
 }
 
-HTREEITEM InsertTreeItem(HWND tree, HTREEITEM parent, bool select, const char *text, int depth)
+HTREEITEM InsertTreeItem(HWND tree, HTREEITEM parent, bool select, const char *text, int depth,
+                         LPARAM data)
 {
     TVINSERTSTRUCTA insert = {};
     insert.hParent = parent;
     insert.hInsertAfter = TVI_LAST;
-    insert.item.mask = TVIF_TEXT | TVIF_STATE;
+    insert.item.mask = TVIF_TEXT | TVIF_STATE | TVIF_PARAM;
+    insert.item.lParam = data;
     insert.item.state = TVIS_EXPANDED;
     insert.item.stateMask = TVIS_EXPANDED;
     insert.item.pszText = const_cast<char *>(text);
@@ -182,38 +225,11 @@ bool GetTreeItemText(HWND tree, HTREEITEM item, char *buffer, int size)
     return read.cChildren != 0;
 }
 
-void AddTreeBranch(ProcessRecord *record, HWND tree, HTREEITEM parent, DWORD selectId, int depth)
-{
-    if (!record || (record->flags & RecordSeen))
-        return;
-    // Walked with an explicit stack: a long chain of parents must not run the stack out.
-    struct Level {
-        const ProcessRecord *record;
-        HTREEITEM item;
-        const ProcessRecord *next; // where the search for this record's next child goes on
-    };
-    std::vector<Level> levels;
-    levels.push_back({record, PlaceRecord(record, tree, parent, selectId, depth), record});
-    while (!levels.empty()) {
-        Level &level = levels.back();
-        ProcessRecord *child = const_cast<ProcessRecord *>(level.next);
-        while (child && ((child->flags & RecordSeen) || child->parentId != level.record->id))
-            child = child->prev;
-        if (!child) {
-            levels.pop_back();
-            continue;
-        }
-        level.next = child->prev;
-        const int childDepth = depth + static_cast<int>(levels.size());
-        const HTREEITEM item = PlaceRecord(child, tree, level.item, selectId, childDepth);
-        levels.push_back({child, item, child});
-    }
-}
-
-int FillProcessTree(HWND tree, DWORD selectId)
+int FillProcessTree(HWND tree, const ProcessRef &select, TreeItems *items)
 {
     if (!g_recordHead || !tree)
         return 1;
+    items->clear();
     SendMessageA(tree, WM_SETREDRAW, FALSE, 0);
     SendMessageA(tree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
     ProcessRecord *oldest = g_recordHead;
@@ -221,9 +237,10 @@ int FillProcessTree(HWND tree, DWORD selectId)
         record->flags &= ~RecordSeen;
         oldest = record;
     }
+    const TreeFill fill = {tree, select, items};
     for (ProcessRecord *record = oldest; record; record = record->prev) {
         if (!(record->flags & RecordSeen))
-            AddTreeBranch(record, tree, TVI_ROOT, selectId, 0);
+            AddTreeBranch(record, fill, TVI_ROOT, 0);
     }
     SendMessageA(tree, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(tree, nullptr, TRUE);

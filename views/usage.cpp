@@ -3,13 +3,11 @@
 #include <commctrl.h>
 
 #include <cstdio>
-#include <cstdlib>
 
 #include "core/appstate.h"
 #include "core/dialoghost.h"
 #include "core/mainwindow.h"
 #include "core/processlist.h"
-#include "core/save.h"
 #include "providers/fill.h"
 #include "resource.h"
 #include "views/address.h"
@@ -29,6 +27,11 @@ const int kUsageTabs[] = {
 // Only the last of several quick selection changes filters the main list.
 const UINT kSelectionDelayMs = 100;
 
+// The view's state: the tally of its last fill. Each line keeps its tally entry.
+struct UsageView {
+    ModuleTally tally;
+};
+
 // What MarkModuleUsers compares each reported module with.
 struct FilterContext {
     ProcessRecord *record;
@@ -45,32 +48,40 @@ bool HasModules(const ProcessRecord *record)
 
 // Marks the record when it loads the chosen module. The path is compared regardless of case, as
 // the tally tells modules apart, so every process counted on the chosen line stays in the list.
-void MarkModuleUsers(void *user, HWND, const char *, ULONG_PTR base, SIZE_T, const char *path)
+void MarkModuleUsers(void *user, const char *, ULONG_PTR base, SIZE_T, const char *path)
 {
     FilterContext *context = static_cast<FilterContext *>(user);
     if (base == context->base && path && lstrcmpiA(path, context->path) == 0)
         context->record->flags |= RecordExcluded;
 }
 
-void FillModuleUsage(HWND list)
+void FillModuleUsage(DialogHost *host)
 {
     ModuleTally tally = {};
     for (ProcessRecord *record = g_recordHead; record; record = record->next)
         if (HasModules(record))
-            FillModuleList(nullptr, record->id, CountModule, &tally);
+            FillModuleList(record->id, CountModule, &tally);
 
-    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
-    SendMessageA(list, LB_RESETCONTENT, 0, 0);
+    ListLines lines;
     for (const ModuleTallyEntry *entry = tally.head; entry; entry = entry->next) {
         char line[3 * MAX_PATH];
         std::snprintf(line, sizeof line, "%s\t" ADDRESS_FORMAT "\t" SIZE_FORMAT "\t%lu\t%s",
                       entry->name ? entry->name : "", entry->base, entry->size,
                       static_cast<unsigned long>(entry->count), entry->path ? entry->path : "");
-        SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line));
+        lines.Add(line, reinterpret_cast<ULONG_PTR>(entry));
     }
-    FreeModuleTally(&tally);
-    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(list, nullptr, TRUE);
+    ShowListLines(host->list, lines, false);
+    UsageView *view = HostState<UsageView>(host);
+    FreeModuleTally(&view->tally);
+    view->tally = tally;
+}
+
+// The tally entry the selected line keeps; null when no line is selected.
+const ModuleTallyEntry *SelectedModule(const DialogHost *host)
+{
+    ULONG_PTR kept = 0;
+    return SelectedLineValue(host->list, &kept) ? reinterpret_cast<const ModuleTallyEntry *>(kept)
+                                                : nullptr;
 }
 
 // First fill and F5: the main list shows every process again, then the tally is taken over it.
@@ -78,7 +89,7 @@ void FillUsageView(DialogHost *host)
 {
     SetMainListRedraw(false);
     RefreshMain();
-    FillModuleUsage(host->list);
+    FillModuleUsage(host);
     SetMainListRedraw(true);
 }
 
@@ -91,7 +102,7 @@ void KeepModuleUsers(const char *path, ULONG_PTR base)
         if (!HasModules(record))
             continue;
         FilterContext context = {record, path, base};
-        FillModuleList(nullptr, record->id, MarkModuleUsers, &context);
+        FillModuleList(record->id, MarkModuleUsers, &context);
     }
     for (ProcessRecord *record = g_recordHead; record; record = record->next)
         record->flags ^= RecordExcluded; // now set on the processes without the module
@@ -103,29 +114,26 @@ void KeepModuleUsers(const char *path, ULONG_PTR base)
 void FilterBySelection(DialogHost *host)
 {
     StopViewTimer(host);
-    HWND list = host->list;
     SetMainListRedraw(false);
     SetStatusRedraw(false);
     RefreshMainKeepingFilter();
 
-    char *line = nullptr;
-    const LRESULT index = SendMessageA(list, LB_GETCURSEL, 0, 0);
-    if (index != LB_ERR)
-        line = ReadListBoxLine(list, static_cast<int>(index));
-    char *nameEnd = line ? const_cast<char *>(FindChar(line, '\t')) : nullptr;
-    const char *lastTab = line ? FindLastChar(line, '\t') : nullptr;
-    const ULONG_PTR base =
-        nameEnd ? static_cast<ULONG_PTR>(std::strtoull(nameEnd + 1, nullptr, 16)) : 0;
-    if (lastTab && base)
-        KeepModuleUsers(lastTab + 1, base);
+    const ModuleTallyEntry *module = SelectedModule(host);
+    if (module)
+        KeepModuleUsers(module->path, module->base);
 
     SetMainListRedraw(true);
     SetStatusRedraw(true);
     UpdateStatusText(nullptr);
-    if (nameEnd)
-        *nameEnd = '\0';
-    ShowModuleFilter(nameEnd ? line : nullptr);
-    std::free(line);
+    ShowModuleFilter(module ? module->name : nullptr);
+}
+
+// Double click: the Version view of the line's module.
+void ShowVersionOfSelectedModule(DialogHost *host)
+{
+    const ModuleTallyEntry *module = SelectedModule(host);
+    if (module)
+        OpenVersionView(host->dialog, module->path);
 }
 
 // A new selection filters the main list once it has stayed for a moment.
@@ -156,7 +164,7 @@ const DialogSpec kUsageView = {
     .init = InitUsageView,
     .fill = FillUsageView,
     .tick = FilterBySelection,
-    .open = ShowVersionOfSelectedLine,
+    .open = ShowVersionOfSelectedModule,
     .message = UsageViewMessage,
 };
 
@@ -168,8 +176,10 @@ LRESULT OnModuleUsageCommand(HWND, WPARAM, WORD, LPARAM)
         RefreshMain();
         return 0;
     }
-    CurrentProcessId = GetSelectedProcess(g_processList, nullptr, 0);
-    lstrcpynA(ViewTitle, ResText(IDS_TITLE_MODULEUSAGE), MAX_PATH);
-    OpenView(g_mainWindow, IDD_MODULEUSAGE, &kUsageView);
+    ViewSubject subject;
+    PrepareProcessView(ResText(IDS_TITLE_MODULEUSAGE), false, &subject);
+    UsageView view = {};
+    OpenView(g_mainWindow, IDD_MODULEUSAGE, &kUsageView, &view, &subject);
+    FreeModuleTally(&view.tally);
     return 0;
 }

@@ -7,9 +7,8 @@
 #include "core/appstate.h"
 #include "core/dialoghost.h"
 #include "core/processlist.h"
-#include "core/save.h"
 #include "resource.h"
-#include "views/modules.h"
+#include "views/filetime.h"
 #include "views/versionkeys.h"
 
 const VersionKey g_versionViewFields[] = {
@@ -91,9 +90,9 @@ void ShowFileTime(HWND dialog, int fieldId, const char *path, FileTimeKind which
     SetWindowTextA(field, text);
 }
 
-// The view's state: the file it shows.
+// The view's state: its own copy of the path of the file it shows.
 struct VersionView {
-    const char *path;
+    char path[MAX_PATH];
 };
 
 void FillVersionView(DialogHost *host)
@@ -216,29 +215,15 @@ void FormatVersionSummary(const char *path, char *output, int limit)
 
 INT_PTR OpenVersionView(HWND owner, const char *path)
 {
-    VersionView view = {path};
+    VersionView view;
+    lstrcpynA(view.path, path ? path : "", MAX_PATH);
     return OpenView(owner, IDD_VERSION, &kVersionView, &view);
-}
-
-void ShowVersionOfSelectedLine(DialogHost *host)
-{
-    HWND list = host->list;
-    const LRESULT index = SendMessageA(list, LB_GETCURSEL, 0, 0);
-    if (index == LB_ERR)
-        return;
-    char *line = ReadListBoxLine(list, static_cast<int>(index));
-    const char *tab = line ? FindLastChar(line, '\t') : nullptr;
-    if (tab) {
-        lstrcpynA(ViewTitle, tab + 1, MAX_PATH);
-        OpenVersionView(host->dialog, ViewTitle);
-    }
-    std::free(line);
 }
 
 LRESULT OnInfoCommand(HWND window, WPARAM, WORD, LPARAM)
 {
-    CurrentProcessId = GetSelectedProcess(g_processList, ViewTitle, MAX_PATH);
-    if (CurrentProcessId)
-        OpenVersionView(window, ViewTitle);
+    const ProcessRecord *selected = SelectedRecord();
+    if (selected)
+        OpenVersionView(window, selected->path); // the view keeps its own copy
     return 0;
 }

@@ -5,8 +5,6 @@
 #pragma once
 #include <windows.h>
 
-struct DialogHost;
-
 // One row of a key table. A table ends with a row whose key is null.
 struct VersionKey {
     int controlId;      // field that shows the value in the view; negative: a fallback row, read
@@ -50,11 +48,8 @@ void CloseVersionRecord(VersionRecord *record);
 // and returns its full length in bytes; 0 when the key is missing or its value empty.
 int ReadVersionValue(const VersionRecord *record, const char *key, char *output, int limit);
 
-// Shows the Version view of `path` (the callers pass ViewTitle), owned by `owner`.
+// Shows the Version view of `path` (copied: the caller's text may go meanwhile), owned by `owner`.
 INT_PTR OpenVersionView(HWND owner, const char *path);
-// Double click on a line of a view's list box whose last column is a file's path: the Version
-// view of that file, owned by the view.
-void ShowVersionOfSelectedLine(DialogHost *host);
 
 // Command 40019 (also a double click in the main list): the Version view of the selected
 // process's executable, owned by the window that gave the command.

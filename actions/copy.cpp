@@ -1,19 +1,11 @@
 #include "actions/copy.h"
 
-#include <commctrl.h>
-
 #include <cstring>
 
 #include "core/columns.h"
 #include "core/processlist.h"
 
 namespace {
-
-ProcessRecord *SelectedRecord()
-{
-    return RecordAt(static_cast<int>(SendMessageA(g_processList, LVM_GETNEXTITEM,
-                                                  static_cast<WPARAM>(-1), LVNI_SELECTED)));
-}
 
 // Puts the text the callback writes (`length` characters) on the clipboard, replacing what was
 // there; nothing changes when memory or the clipboard refuses.

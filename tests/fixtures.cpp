@@ -291,6 +291,61 @@ bool ChildProcess::ReadLine(std::string *line, DWORD timeoutMs)
     }
 }
 
+PlantedDebugger::PlantedDebugger()
+{
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE,
+                        "Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug", 0,
+                        nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr,
+                        &key_, nullptr) != ERROR_SUCCESS) {
+        key_ = nullptr;
+        return;
+    }
+    char saved[2048];
+    DWORD size = sizeof saved;
+    hadValue_ = RegQueryValueExA(key_, "Debugger", nullptr, &savedType_,
+                                 reinterpret_cast<BYTE *>(saved), &size) == ERROR_SUCCESS;
+    if (hadValue_)
+        saved_.assign(saved, size);
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    record_ = std::string(temp) + "kvtest_debugger.txt";
+    DeleteFileA(record_.c_str());
+    const std::string debugger = "\"" + BesideTests("kvchild.exe") + "\" --record \"" + record_ +
+                                 "\" --lifetime 0 -p %ld -e %ld";
+    RegSetValueExA(key_, "Debugger", 0, REG_SZ, reinterpret_cast<const BYTE *>(debugger.c_str()),
+                   static_cast<DWORD>(debugger.size() + 1));
+}
+
+PlantedDebugger::~PlantedDebugger()
+{
+    if (!key_)
+        return;
+    if (hadValue_)
+        RegSetValueExA(key_, "Debugger", 0, savedType_,
+                       reinterpret_cast<const BYTE *>(saved_.data()),
+                       static_cast<DWORD>(saved_.size()));
+    else
+        RegDeleteValueA(key_, "Debugger");
+    RegCloseKey(key_);
+    DeleteFileA(record_.c_str());
+}
+
+std::string PlantedDebugger::TakeRecorded()
+{
+    std::string text;
+    HANDLE file = CreateFileA(record_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return text;
+    char chunk[512];
+    DWORD read = 0;
+    while (ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read)
+        text.append(chunk, read);
+    CloseHandle(file);
+    DeleteFileA(record_.c_str());
+    return text;
+}
+
 ListHost::ListHost()
 {
     WNDCLASSA windowClass = {};

@@ -60,19 +60,14 @@ public:
     PlantedDebugger();
     ~PlantedDebugger();
     PlantedDebugger(const PlantedDebugger &) = delete;
-    PlantedDebugger &operator=(const PlantedDebugger &) = delete;
-
     bool Planted() const { return key_ != nullptr; }
-    // The command line the debugger was last started with ("" when it did not run), forgotten
-    // once read.
+    // The command line the debugger last ran with ("" when it did not run), forgotten once read.
     std::string TakeRecorded();
 
 private:
     HKEY key_ = nullptr;
-    std::string saved_;
+    std::string saved_, record_;
     DWORD savedType_ = 0;
-    bool hadValue_ = false;
-    std::string record_;
 };
 
 // A hidden top-level window whose child is the main process list with the active column set,

@@ -1,6 +1,5 @@
 // Kill, Set Priority and Debug wait for the user before they act. A process that ends meanwhile,
-// or whose identifier the list found naming a later process, is left alone: the command does
-// nothing to it and says so, naming it as the list showed it.
+// or whose identifier the list found naming a later process, is left alone, and the user told.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -19,14 +18,12 @@
 
 namespace {
 
-// A command and the window in which it waits: its class, a control it has, the button that goes
-// ahead.
+// A command and the window it waits in: class, a control of it, the button that goes ahead.
 struct WaitingCommand {
     const char *name;
     kvtest::ViewCommand run;
     const char *className;
-    int controlId;
-    int goAhead;
+    int controlId, goAhead;
 };
 const WaitingCommand kCommands[] = {
     {"Kill", OnKillCommand, "KELVANEDLG", IDC_KILL_QUESTION, IDOK},
@@ -45,15 +42,13 @@ protected:
         EXPECT_TRUE(child_.Start("kvtest_ref.exe"));
         EXPECT_TRUE(SetPriorityClass(child_.Handle(), NORMAL_PRIORITY_CLASS));
         EXPECT_TRUE(host_->SelectProcess(child_.Id()));
-        const std::string id =
-            host_->CellText(host_->FindRow(child_.Id()), FindColumn(ColumnId));
         char text[2 * MAX_PATH];
         std::snprintf(text, sizeof text, ResText(IDS_PROCESS_ENDED), "kvtest_ref.exe",
-                      id.c_str());
+                      host_->CellText(host_->FindRow(child_.Id()), FindColumn(ColumnId)).c_str());
         return text;
     }
 
-    // What a refresh pass does when a later process has the identifier: the record goes, one
+    // As a refresh pass that meets a later process under the identifier: the record goes, one
     // with the later start time comes.
     void ReplaceRecord()
     {
@@ -62,32 +57,29 @@ protected:
         ProcessRecord later = {};
         later.id = old->id;
         later.createTime = old->createTime + 10000000; // a second later
-        lstrcpyA(later.name, "kvtest_later.exe");
         ForgetProcess(host_->List(), old);
         AddOrUpdateProcess(host_->List(), &later);
     }
 
-    // Runs the command; while it waits, `meanwhile` runs, then the user goes ahead (choosing
-    // Idle where there is a choice). Returns the texts of the message boxes that showed.
+    // Runs the command; while it waits `meanwhile` runs, then the user goes ahead (choosing Idle
+    // where there is a choice). Returns the texts of the message boxes shown.
     std::vector<std::string> Run(const WaitingCommand &command,
                                  const std::function<void()> &meanwhile)
     {
         std::vector<std::string> told;
         const HWND savedMain = g_mainWindow;
         g_mainWindow = GetParent(host_->List());
+        const auto goAhead = [&](HWND waiting) {
+            meanwhile();
+            SendDlgItemMessageA(waiting, IDC_PRIORITY_CLASS, CB_SETCURSEL, 0, 0);
+            PostMessageA(waiting, WM_COMMAND, command.goAhead, 0);
+        };
+        const auto read = [&](HWND box) {
+            told.push_back(kvtest::WindowText(GetDlgItem(box, 0xFFFF)));
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+        };
         kvtest::DriveModal([&] { command.run(g_mainWindow, 0, 0, 0); },
-                           {{command.className, command.controlId,
-                             [&](HWND waiting) {
-                                 meanwhile();
-                                 SendDlgItemMessageA(waiting, IDC_PRIORITY_CLASS, CB_SETCURSEL,
-                                                     0, 0);
-                                 PostMessageA(waiting, WM_COMMAND, command.goAhead, 0);
-                             }},
-                            {"#32770", 0,
-                             [&](HWND box) {
-                                 told.push_back(kvtest::WindowText(GetDlgItem(box, 0xFFFF)));
-                                 PostMessageA(box, WM_COMMAND, IDOK, 0);
-                             }}},
+                           {{command.className, command.controlId, goAhead}, {"#32770", 0, read}},
                            kvtest::kAnswerEvery);
         g_mainWindow = savedMain;
         return told;
@@ -100,7 +92,7 @@ TEST_F(ProcessRefTest, CommandsLeaveAProcessThatEndedOrLostItsIdentifierWhileThe
     ASSERT_TRUE(debugger.Planted());
     for (const WaitingCommand &command : kCommands) {
         SCOPED_TRACE(command.name);
-        // The process ends; no refresh pass runs before the user goes ahead.
+        // Ended, and no refresh pass ran before the user went ahead.
         std::string told = SelectChild();
         EXPECT_EQ(std::vector<std::string>{told}, Run(command, [&] { child_.Kill(); }));
         EXPECT_EQ("", debugger.TakeRecorded());

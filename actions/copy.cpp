@@ -1,7 +1,5 @@
 #include "actions/copy.h"
 
-#include <commctrl.h>
-
 #include <cstring>
 
 #include "core/columns.h"

@@ -1,12 +1,11 @@
 #include "actions/debug.h"
 
-#include <commctrl.h>
-
 #include <cstdio>
 
 #include "actions/debugcommand.h"
 #include "core/appstate.h"
 #include "core/processlist.h"
+#include "core/processref.h"
 #include "providers/procinfo.h"
 #include "resource.h"
 
@@ -56,11 +55,11 @@ DebuggerValue ReadDebugger(int bits, char *value, DWORD size)
     return expanded && expanded <= size ? ValueRead : ValueUnusable;
 }
 
-bool ConfirmDebug(HWND owner, const ProcessRecord &record)
+bool ConfirmDebug(HWND owner, const HeldProcess &held)
 {
     char question[MAX_PATH + 256];
-    std::snprintf(question, sizeof question, ResText(IDS_DEBUG_CONFIRM), record.name,
-                  static_cast<unsigned long>(record.id));
+    std::snprintf(question, sizeof question, ResText(IDS_DEBUG_CONFIRM), held.Name(),
+                  static_cast<unsigned long>(held.Ref().id));
     return MessageBoxA(owner, question, g_className, MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
@@ -88,12 +87,15 @@ void StartDebugger(HWND owner, char *command, HANDLE event)
 
 LRESULT OnDebugCommand(HWND window, WPARAM, WORD, LPARAM)
 {
-    const ProcessRecord *record = RecordAt(static_cast<int>(
-        SendMessageA(g_processList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED)));
-    if (!record || record->kind != KindProcess || !ConfirmDebug(window, *record))
+    // Held until the debugger attached or gave up, so the identifier it is given stays this
+    // process's.
+    HeldProcess held(SelectedRecord());
+    if (!held.Held() || held.Ref().kind != KindProcess || !ConfirmDebug(window, held) ||
+        held.RefuseIfEnded(window))
         return 0;
+    const DWORD id = held.Ref().id;
     char value[kValueLimit];
-    switch (ReadDebugger(ProcessBits(record->id), value, sizeof value)) {
+    switch (ReadDebugger(ProcessBits(id), value, sizeof value)) {
     case ValueMissing:
         ShowResMessage(window, IDS_DEBUG_NONE, MB_OK | MB_ICONEXCLAMATION);
         return 0;
@@ -108,7 +110,7 @@ LRESULT OnDebugCommand(HWND window, WPARAM, WORD, LPARAM)
     if (!event)
         return 0;
     char command[kValueLimit + 64];
-    if (BuildDebuggerCommand(value, sizeof value, record->id, reinterpret_cast<ULONG_PTR>(event),
+    if (BuildDebuggerCommand(value, sizeof value, id, reinterpret_cast<ULONG_PTR>(event),
                              command, sizeof command))
         StartDebugger(window, command, event);
     else

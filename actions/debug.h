@@ -1,4 +1,5 @@
-// Debug: after the user's Yes, starts the system's registered debugger on the selected process.
+// Debug: after the user's Yes, starts the system's registered debugger on the selected process,
+// unless it ended while the user was asked.
 #pragma once
 #include <windows.h>
 

@@ -144,6 +144,6 @@ LRESULT OnFinderButtonUp(HWND, UINT, WPARAM, LPARAM)
     SendMessageA(MainToolbar(), TB_PRESSBUTTON, IDM_FINDER, MAKELPARAM(FALSE, 0));
     g_finderActive = false;
     if (hadWindow && !found)
-        ShowResMessage(g_processList, IDS_FINDER_NO_PROCESS, MB_OK | MB_ICONEXCLAMATION);
+        ShowResMessage(g_mainWindow, IDS_FINDER_NO_PROCESS, MB_OK | MB_ICONEXCLAMATION);
     return 0;
 }

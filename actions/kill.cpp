@@ -6,6 +6,7 @@
 #include "core/dialoghost.h"
 #include "core/mainwindow.h"
 #include "core/processlist.h"
+#include "core/processref.h"
 #include "providers/fill.h"
 #include "resource.h"
 
@@ -17,7 +18,7 @@ const DWORD kKillWaitMs = 5000;
 
 void Warn(UINT stringId)
 {
-    ShowResMessage(g_processList, stringId, MB_OK | MB_ICONEXCLAMATION);
+    ShowResMessage(g_mainWindow, stringId, MB_OK | MB_ICONEXCLAMATION);
 }
 
 // The warning is the dialog's only control without an identifier.
@@ -84,17 +85,30 @@ void FitWarning(HWND dialog)
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-// The dialog's state is the process name it asks about.
+// The dialog's state is the process it asks about.
 void InitKillDialog(DialogHost *host)
 {
     FitWarning(host->dialog);
     char question[MAX_PATH + 4];
-    FormatKillQuestion(HostState<const char>(host), CP_ACP, question, sizeof question);
+    FormatKillQuestion(HostState<const HeldProcess>(host)->Name(), CP_ACP, question,
+                       sizeof question);
     SetDlgItemTextA(host->dialog, IDC_KILL_QUESTION, question);
 }
 
 const int kKillEndings[] = {IDOK, IDC_KILL_NOTIFY, 0};
 const DialogSpec kKillDialog = {.endings = kKillEndings, .init = InitKillDialog};
+
+// A handle that may end the process, and wait for it where the system grants that; null for a
+// 16-bit task, which is no process of its own.
+HANDLE OpenToTerminate(const ProcessRef &ref)
+{
+    if (ref.kind == KindTask16)
+        return nullptr;
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, ref.id);
+    if (!process) // some systems grant termination but not waiting
+        process = OpenProcess(PROCESS_TERMINATE, FALSE, ref.id);
+    return process;
+}
 
 } // namespace
 
@@ -125,11 +139,9 @@ void FormatKillQuestion(const char *name, UINT codePage, char *out, size_t size)
     out[used] = '\0';
 }
 
-BOOL KillProcess(DWORD id)
+BOOL KillProcess(const ProcessRef &ref)
 {
-    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
-    if (!process) // some systems grant termination but not waiting
-        process = OpenProcess(PROCESS_TERMINATE, FALSE, id);
+    HANDLE process = OpenToTerminate(ref);
     if (process) {
         const BOOL ended = TerminateProcess(process, static_cast<UINT>(-1));
         if (ended)
@@ -139,7 +151,8 @@ BOOL KillProcess(DWORD id)
         CloseHandle(process);
         return ended;
     }
-    const ProcessRecord *task = FindProcessRecord(id, KindTask16);
+    const ProcessRecord *task =
+        ref.kind == KindTask16 ? FindProcessRecord(ref.id, KindTask16) : nullptr;
     if (task && TerminateWowTask(task->parentId, task->task16))
         return TRUE;
     Warn(IDS_ACCESS_DENIED);
@@ -165,13 +178,13 @@ HWND FindProcessWindow(DWORD id, HWND first, DWORD excludedStyles, bool byProces
     return nullptr;
 }
 
-HWND FindActivatableWindow(DWORD id)
+HWND FindActivatableWindow(const ProcessRef &ref)
 {
     // A 16-bit task's identifier is that of its thread.
-    const bool byProcess = FindProcessRecord(id, KindTask16) == nullptr;
+    const bool byProcess = ref.kind != KindTask16;
     static const DWORD kPasses[] = {WS_POPUP | WS_MINIMIZE, WS_MINIMIZE, 0};
     for (DWORD excluded : kPasses) {
-        HWND found = FindProcessWindow(id, GetWindow(GetDesktopWindow(), GW_CHILD), excluded,
+        HWND found = FindProcessWindow(ref.id, GetWindow(GetDesktopWindow(), GW_CHILD), excluded,
                                        byProcess);
         if (found)
             return found;
@@ -179,9 +192,9 @@ HWND FindActivatableWindow(DWORD id)
     return nullptr;
 }
 
-bool NotifyProcess(DWORD id)
+bool NotifyProcess(const ProcessRef &ref)
 {
-    HWND window = FindActivatableWindow(id);
+    HWND window = FindActivatableWindow(ref);
     if (!window) {
         Warn(IDS_NOTIFY_NO_WINDOW);
         return false;
@@ -193,17 +206,18 @@ bool NotifyProcess(DWORD id)
 
 LRESULT OnKillCommand(HWND, WPARAM, WORD, LPARAM)
 {
-    char name[MAX_PATH];
-    const DWORD id = GetSelectedProcess(g_processList, name, -MAX_PATH);
-    if (!id)
+    HeldProcess held(SelectedRecord());
+    if (!held.Held())
         return 0;
-    const INT_PTR choice = OpenView(g_mainWindow, IDD_KILL, &kKillDialog, name);
-    if (choice == IDOK)
-        KillProcess(id);
-    else if (choice == IDC_KILL_NOTIFY)
-        NotifyProcess(id);
-    else
+    const INT_PTR choice = OpenView(g_mainWindow, IDD_KILL, &kKillDialog, &held);
+    if (choice != IDOK && choice != IDC_KILL_NOTIFY)
         return 0;
+    if (!held.RefuseIfEnded(g_mainWindow)) {
+        if (choice == IDOK)
+            KillProcess(held.Ref());
+        else
+            NotifyProcess(held.Ref());
+    }
     RefreshMain();
     return 0;
 }

@@ -5,15 +5,18 @@
 
 #include <cstddef>
 
-// Command 40003: asks, then kills or notifies the selected process and refreshes the list.
+#include "core/processrecord.h"
+
+// Command 40003: asks, then kills or notifies the selected process and refreshes the list; a
+// process that ended while the user was asked is left alone, and the user told so.
 LRESULT OnKillCommand(HWND window, WPARAM wParam, WORD code, LPARAM lParam);
 
-// Ends the process (or the 16-bit task with this identifier); nonzero when it was ended.
-// Failures are reported to the user.
-BOOL KillProcess(DWORD id);
+// Ends the process (or the 16-bit task); nonzero when it was ended. Failures are reported to
+// the user.
+BOOL KillProcess(const ProcessRef &process);
 // Brings a window of the process forward and asks it to close; false (after telling the user)
 // when the process has no such window.
-bool NotifyProcess(DWORD id);
+bool NotifyProcess(const ProcessRef &process);
 
 // Walks the sibling chain from `first`, descending into the children of windows that do not
 // belong to `id`, for a visible window with a system menu and none of `excludedStyles`.
@@ -21,7 +24,7 @@ bool NotifyProcess(DWORD id);
 HWND FindProcessWindow(DWORD id, HWND first, DWORD excludedStyles, bool byProcess);
 // The window to activate for a process or 16-bit task: an ordinary window if there is one, else a
 // pop-up, else a minimised window; null when none qualifies.
-HWND FindActivatableWindow(DWORD id);
+HWND FindActivatableWindow(const ProcessRef &process);
 
 // "'NAME'?" with the single-byte letters a-z upper-cased; double-byte characters of `codePage`
 // are copied whole. Cut to fit `size` (at least 1).

@@ -4,6 +4,8 @@
 #include "core/dialoghost.h"
 #include "core/mainwindow.h"
 #include "core/prioritynames.h"
+#include "core/processlist.h"
+#include "core/processref.h"
 #include "resource.h"
 
 namespace {
@@ -52,14 +54,16 @@ bool ShowCurrentClass(HWND dialog, DWORD processId)
     return true;
 }
 
+// The dialog's state is the process (a HeldProcess).
 void InitPriorityDialog(DialogHost *host)
 {
-    if (!ShowCurrentClass(host->dialog, ViewProcessId(host)))
+    if (!ShowCurrentClass(host->dialog, HostState<const HeldProcess>(host)->Ref().id))
         EndHostedDialog(host, 0);
 }
 
-// OK: sets the chosen class. With nothing chosen (the current class is none the table knows)
-// the press is ignored and the dialog stays open.
+// OK: sets the chosen class, unless the process ended while the dialog was open. With nothing
+// chosen (the current class is none the table knows) the press is ignored and the dialog stays
+// open.
 void ApplyChosenPriority(DialogHost *host)
 {
     HWND dialog = host->dialog;
@@ -67,8 +71,13 @@ void ApplyChosenPriority(DialogHost *host)
         ChoiceClass(SendDlgItemMessageA(dialog, IDC_PRIORITY_CLASS, CB_GETCURSEL, 0, 0));
     if (chosen < 0)
         return;
+    const HeldProcess *held = HostState<const HeldProcess>(host);
+    if (held->RefuseIfEnded(dialog)) {
+        EndHostedDialog(host, IDOK);
+        return;
+    }
 
-    HANDLE process = OpenProcess(PROCESS_SET_INFORMATION, FALSE, ViewProcessId(host));
+    HANDLE process = OpenProcess(PROCESS_SET_INFORMATION, FALSE, held->Ref().id);
     if (process) {
         if (!SetPriorityClass(process, kPriorityClasses[chosen].priorityClass))
             ShowResMessage(dialog, IDS_CANT_SET_PRIORITY, MB_OK | MB_ICONEXCLAMATION);
@@ -97,7 +106,10 @@ const DialogSpec kPriorityDialog = {
 
 LRESULT OnPriorityCommand(HWND, WPARAM, WORD, LPARAM)
 {
-    if (OpenProcessView(IDD_PRIORITY, ResText(IDS_TITLE_PRIORITY), &kPriorityDialog) == IDOK)
+    HeldProcess held(SelectedRecord());
+    if (!held.Held())
+        return 0;
+    if (OpenProcessView(IDD_PRIORITY, ResText(IDS_TITLE_PRIORITY), &kPriorityDialog, &held) == IDOK)
         RefreshMain();
     return 0;
 }

@@ -16,10 +16,14 @@ const ExportSlot kUser[] = {
 const ExportSlot kComctl[] = {
     {"DllGetVersion", &g_api.ComctlDllGetVersion},
 };
+const ExportSlot kNtdll[] = {
+    {"NtQuerySystemInformation", &g_api.NtQuerySystemInformation},
+};
 const ExportLibrary kLibraries[] = {
     Library("KERNEL32.DLL", kLoadedOnly, kOptional, kKernel),
     Library("USER32.DLL", kLoadedOnly, kOptional, kUser),
     Library("COMCTL32.DLL", kLoadedOnly, kOptional, kComctl),
+    Library("NTDLL.DLL", kLoadedOnly, kOptional, kNtdll),
 };
 
 } // namespace

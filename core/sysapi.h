@@ -18,6 +18,9 @@ struct SystemApi {
     UINT(WINAPI *GetDpiForWindow)(HWND window);
     // COMCTL32
     HRESULT(CALLBACK *ComctlDllGetVersion)(DllVersion *info);
+    // NTDLL, NT family only
+    LONG(WINAPI *NtQuerySystemInformation)(int infoClass, PVOID info, ULONG size,
+                                           PULONG returned);
 };
 
 const SystemApi &SysApi();

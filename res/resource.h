@@ -186,6 +186,9 @@
 #define IDS_HEAP_UNREADABLE         581 /* the Heap view's line when no heap could be read */
 #define IDS_MEMORY_NEED_X64         582 /* the Memory view's line for a 64-bit process seen by the 32-bit build */
 
+/* 600-609: commands that waited on the user */
+#define IDS_PROCESS_ENDED           600 /* name, then identifier as the list shows it */
+
 /* ------------------------------------------------------------------------
  * Icons, cursors, bitmaps and menus (100-199)
  * ------------------------------------------------------------------------ */

@@ -3,6 +3,8 @@
 #include <commctrl.h>
 
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 
 #include "app/mainwnd.h"
 #include "app/startup.h"
@@ -289,6 +291,52 @@ bool ChildProcess::ReadLine(std::string *line, DWORD timeoutMs)
             return false;
         Sleep(10);
     }
+}
+
+PlantedDebugger::PlantedDebugger()
+{
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug",
+                        0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr,
+                        &key_, nullptr) != ERROR_SUCCESS) {
+        key_ = nullptr;
+        return;
+    }
+    char saved[2048];
+    DWORD size = sizeof saved;
+    if (RegQueryValueExA(key_, "Debugger", nullptr, &savedType_, reinterpret_cast<BYTE *>(saved),
+                         &size) == ERROR_SUCCESS)
+        saved_.assign(saved, size);
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    record_ = std::string(temp) + "kvtest_debugger.txt";
+    TakeRecorded();
+    const std::string debugger = "\"" + BesideTests("kvchild.exe") + "\" --record \"" + record_ +
+                                 "\" --lifetime 0 -p %ld -e %ld";
+    RegSetValueExA(key_, "Debugger", 0, REG_SZ, reinterpret_cast<const BYTE *>(debugger.c_str()),
+                   static_cast<DWORD>(debugger.size() + 1));
+}
+
+PlantedDebugger::~PlantedDebugger()
+{
+    if (!key_)
+        return;
+    if (saved_.empty()) // a stored value holds at least its terminator
+        RegDeleteValueA(key_, "Debugger");
+    else
+        RegSetValueExA(key_, "Debugger", 0, savedType_,
+                       reinterpret_cast<const BYTE *>(saved_.data()),
+                       static_cast<DWORD>(saved_.size()));
+    RegCloseKey(key_);
+    TakeRecorded();
+}
+
+std::string PlantedDebugger::TakeRecorded()
+{
+    std::ifstream file(record_);
+    std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    file.close();
+    DeleteFileA(record_.c_str());
+    return text;
 }
 
 ListHost::ListHost()

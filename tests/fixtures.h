@@ -54,6 +54,23 @@ private:
     std::string pending_;
 };
 
+// While it lives, the registered debugger (AeDebug "Debugger", 64-bit view) is kvchild.exe
+// recording its command line to a file; the value it replaced is put back afterwards.
+class PlantedDebugger {
+public:
+    PlantedDebugger();
+    ~PlantedDebugger();
+    PlantedDebugger(const PlantedDebugger &) = delete;
+    bool Planted() const { return key_ != nullptr; }
+    // The command line the debugger last ran with ("" when it did not run), forgotten once read.
+    std::string TakeRecorded();
+
+private:
+    HKEY key_ = nullptr;
+    std::string saved_, record_;
+    DWORD savedType_ = 0;
+};
+
 // A hidden top-level window whose child is the main process list with the active column set,
 // answering the list's notifications as the main window does. It becomes g_processList for its
 // lifetime and starts in the initial sort state (Name, ascending). Going away clears the list

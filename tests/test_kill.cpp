@@ -144,10 +144,10 @@ TEST_F(KillTest, ActivatableWindowPrefersOrdinaryThenPopupThenMinimised)
     task.kind = KindTask16;
     host_->SelectRecord(task);
     for (int expected : {0, 5, 1, 2}) {
-        EXPECT_EQ(windows[expected], FindActivatableWindow(thread)) << expected;
+        EXPECT_EQ(windows[expected], FindActivatableWindow(RefOf(task))) << expected;
         ShowWindow(windows[expected], SW_HIDE);
     }
-    EXPECT_EQ(nullptr, FindActivatableWindow(thread));
+    EXPECT_EQ(nullptr, FindActivatableWindow(RefOf(task)));
     PostThreadMessageA(thread, WM_QUIT, 0, 0);
     kvtest::PumpUntil([&] { return WaitForSingleObject(handle, 0) == WAIT_OBJECT_0; }, 5000);
     CloseHandle(handle);

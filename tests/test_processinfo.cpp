@@ -6,8 +6,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "actions/copy.h"
@@ -22,7 +20,6 @@
 namespace {
 
 const unsigned kTextColumns = 7u << 7; // Command Line, User Name and Platform
-const char kDebuggerKey[] = "Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug";
 
 // A token whose user is the local system account, S-1-5-18.
 BOOL WINAPI SystemTokenUser(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID info, DWORD size, PDWORD needed)
@@ -129,42 +126,16 @@ TEST_F(ProcessInfo, CopiesPathAndRowAndShowsTheStartupRecordWithTheEnvironment)
 
 TEST_F(ProcessInfo, DebugStartsTheRegisteredDebuggerOnTheSelectedProcessAfterYes)
 {
-    HKEY key;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kDebuggerKey, 0, nullptr, 0,
-                              KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key,
-                              nullptr),
-              ERROR_SUCCESS);
-    char saved[2048];
-    DWORD savedType = 0, savedSize = sizeof saved;
-    const bool hadValue = RegQueryValueExA(key, "Debugger", nullptr, &savedType,
-                                           reinterpret_cast<BYTE *>(saved), &savedSize) == 0;
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof temp, temp);
-    const std::string record = std::string(temp) + "kvtest_debugger.txt";
-    DeleteFileA(record.c_str());
-    const std::string debugger = "\"" + kvtest::BesideTests("kvchild.exe") + "\" --record \"" +
-                                 record + "\" --lifetime 0 -p %ld -e %ld";
-    RegSetValueExA(key, "Debugger", 0, REG_SZ, reinterpret_cast<const BYTE *>(debugger.c_str()),
-                   static_cast<DWORD>(debugger.size() + 1));
-
+    kvtest::PlantedDebugger debugger;
+    ASSERT_TRUE(debugger.Planted());
     ASSERT_TRUE(host_->SelectProcess(child_.Id()));
     const HWND question = kvtest::WhileShown(
         "#32770", IDYES, [&] { OnDebugCommand(GetParent(host_->List()), 0, 0, 0); },
         [](HWND box) { SendMessageA(box, WM_COMMAND, IDYES, 0); });
-    if (hadValue)
-        RegSetValueExA(key, "Debugger", 0, savedType, reinterpret_cast<BYTE *>(saved), savedSize);
-    else
-        RegDeleteValueA(key, "Debugger");
-    RegCloseKey(key);
-
     EXPECT_TRUE(question);
-    std::ifstream file(record);
-    std::stringstream line;
-    line << file.rdbuf();
-    EXPECT_NE(line.str().find("-p " + std::to_string(child_.Id()) + " -e "), std::string::npos)
-        << line.str();
-    file.close();
-    DeleteFileA(record.c_str());
+    const std::string line = debugger.TakeRecorded();
+    EXPECT_NE(line.find("-p " + std::to_string(child_.Id()) + " -e "), std::string::npos)
+        << line;
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 
 #include "core/appstate.h"
 #include "core/dialoghost.h"
+#include "core/processlist.h"
+#include "core/processref.h"
 #include "providers/procinfo.h"
 #include "resource.h"
 
@@ -63,7 +65,8 @@ void FillStartupView(DialogHost *host)
     HWND list = host->list;
     SendMessageA(list, LB_RESETCONTENT, 0, 0);
     StartupRecord record = {};
-    const StartupStatus status = ReadStartupRecord(ViewProcessId(host), &record);
+    const StartupStatus status =
+        ReadStartupRecord(HostState<const HeldProcess>(host)->Ref().id, &record);
     if (status == StartupRead) {
         for (int i = 0; i < ParamTextCount; ++i)
             AddLabelled(list, kTextLabels[i], record.texts[i]);
@@ -91,6 +94,9 @@ const DialogSpec kStartupView = {
 
 LRESULT OnStartupInfoCommand(HWND, WPARAM, WORD, LPARAM)
 {
-    OpenProcessView(IDD_STARTUPINFO, ResText(IDS_TITLE_STARTUPINFO), &kStartupView);
+    // Held while the view is open, so that F5 reads the same process again.
+    HeldProcess held(SelectedRecord());
+    if (held.Held())
+        OpenProcessView(IDD_STARTUPINFO, ResText(IDS_TITLE_STARTUPINFO), &kStartupView, &held);
     return 0;
 }

@@ -83,7 +83,7 @@ void InitView(HWND dialog, DialogHost *host)
     GetClientRect(dialog, &host->savedClient);
     host->list = desc.listId ? GetDlgItem(dialog, desc.listId) : nullptr;
     if (desc.setTitle)
-        SetWindowTextA(dialog, host->subject.title);
+        SetWindowTextA(dialog, host->subject.ViewTitle);
     if (desc.headerId)
         SetupColumnHeader(dialog, desc);
     if (desc.headerId && desc.listId)

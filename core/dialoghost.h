@@ -32,7 +32,7 @@ template <class T> T *HostState(const DialogHost *host)
 }
 
 // The process the view was opened for; every refresh reads it from here.
-inline DWORD ViewProcessId(const DialogHost *host)
+inline DWORD CurrentProcessId(const DialogHost *host)
 {
     return host->subject.process.id;
 }

@@ -21,10 +21,10 @@ DWORD PrepareProcessView(const char *title, bool withName, ViewSubject *subject)
     const ProcessRecord *record = SelectedRecord();
     if (record)
         subject->process = RefOf(*record);
-    lstrcpynA(subject->title, title ? title : "", MAX_PATH);
-    const size_t used = std::strlen(subject->title);
+    lstrcpynA(subject->ViewTitle, title ? title : "", MAX_PATH);
+    const size_t used = std::strlen(subject->ViewTitle);
     const size_t room = MAX_PATH - 1 - used; // the name with its terminator: title <= 258
     if (record && withName && used < MAX_PATH - 1)
-        lstrcpynA(subject->title + used, record->name, static_cast<int>(room));
+        lstrcpynA(subject->ViewTitle + used, record->name, static_cast<int>(room));
     return subject->process.id;
 }

@@ -5,11 +5,12 @@
 
 #include "core/processrecord.h"
 
-// What a view is about, copied when it opens and kept by its host for as long as it is open: the
-// process and the caption. Two views never share one.
+// What a view is about, handed from the command that opens it and kept by its host for as long
+// as it is open: the process and the caption (or, for the Version view, the file's path). Two
+// views never share one.
 struct ViewSubject {
     ProcessRef process; // id 0: none
-    char title[MAX_PATH];
+    char ViewTitle[MAX_PATH];
 };
 
 // On a double-byte system, gives the dialog and its controls the main list's font.

@@ -27,7 +27,7 @@ const int kBlockTabs[] = {
 void FillHeapsView(DialogHost *host)
 {
     ListLines lines;
-    FillHeapList(ViewProcessId(host), &lines);
+    FillHeapList(CurrentProcessId(host), &lines);
     // Every process has a heap: an empty list means none could be read, which the view says.
     if (lines.Count() == 0)
         lines.Add(ResText(IDS_HEAP_UNREADABLE), 0);
@@ -39,7 +39,7 @@ void FillHeapsView(DialogHost *host)
 void FillBlocksView(DialogHost *host)
 {
     ListLines lines;
-    FillHeapBlockList(ViewProcessId(host), *HostState<ULONG_PTR>(host), &lines);
+    FillHeapBlockList(CurrentProcessId(host), *HostState<ULONG_PTR>(host), &lines);
     ShowListLines(host->list, lines, false);
 }
 

@@ -250,7 +250,7 @@ bool ShowTotals(HWND dialog, MemoryViewState *state, const MemoryTotals &totals,
 void FillMemoryView(DialogHost *host)
 {
     MemoryTotals totals;
-    if (WalkMemory(host->list, ViewProcessId(host), &totals))
+    if (WalkMemory(host->list, CurrentProcessId(host), &totals))
         ShowTotals(host->dialog, GetMemoryState(host), totals, true);
 }
 
@@ -258,7 +258,7 @@ void FillMemoryView(DialogHost *host)
 // Once the process has ended there is nothing left to show.
 void RefreshMemoryView(DialogHost *host)
 {
-    const DWORD processId = ViewProcessId(host);
+    const DWORD processId = CurrentProcessId(host);
     MemoryTotals totals;
     if (!WalkMemory(nullptr, processId, &totals)) {
         if (SendMessageA(host->list, LB_GETCOUNT, 0, 0) > 0)

@@ -70,11 +70,11 @@ void FillModulesView(DialogHost *host)
     if (index != LB_ERR)
         selected = ReadListBoxLine(list, static_cast<int>(index));
     ModuleFill fill;
-    FillModuleList(ViewProcessId(host), AddModuleLine, &fill);
+    FillModuleList(CurrentProcessId(host), AddModuleLine, &fill);
     // Every process has at least its executable: an empty list means the modules could not be
     // read, which the view says rather than look like a process without modules.
     if (fill.lines.Count() == 0) {
-        const UINT why = ProcessWiderThanProgram(ViewProcessId(host)) ? IDS_MODULES_NEED_X64
+        const UINT why = ProcessWiderThanProgram(CurrentProcessId(host)) ? IDS_MODULES_NEED_X64
                                                                       : IDS_MODULES_UNREADABLE;
         char *text = LoadResString(why);
         if (text)

@@ -13,7 +13,7 @@ const int kThreadTabs[] = {40};
 void FillThreadsView(DialogHost *host)
 {
     ListLines lines;
-    FillThreadList(ViewProcessId(host), &lines);
+    FillThreadList(CurrentProcessId(host), &lines);
     ShowListLines(host->list, lines, true);
 }
 

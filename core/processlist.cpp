@@ -205,22 +205,38 @@ bool NameStartsWith(const ProcessRecord *record, const char *typed, int length)
                           length) == CSTR_EQUAL;
 }
 
-// Typing the first letters of a name moves to the next row whose name starts with them, from the
-// row the list names, round to the top.
-LRESULT FindRowByName(NMHDR *header)
+// The row, from `start` round to the top, whose name begins with `typed`; -1 for none.
+int FindRowByName(const char *typed, int start)
 {
-    const NMLVFINDITEMA *find = reinterpret_cast<const NMLVFINDITEMA *>(header);
-    if (!(find->lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) || !find->lvfi.psz)
-        return -1;
-    const int length = static_cast<int>(std::strlen(find->lvfi.psz));
+    const int length = static_cast<int>(std::strlen(typed));
     const int count = RowCount();
-    const int start = find->iStart >= 0 && find->iStart < count ? find->iStart : 0;
+    if (start < 0 || start >= count)
+        start = 0;
     for (int step = 0; step < count && length > 0; ++step) {
         const int row = (start + step) % count;
-        if (NameStartsWith(RecordAt(row), find->lvfi.psz, length))
+        if (NameStartsWith(RecordAt(row), typed, length))
             return row;
     }
     return -1;
+}
+
+// Typing the first letters of a name moves to the next row whose name starts with them. The list
+// asks in the program's code page, or (Wine's list view, whatever its owner) in Unicode.
+LRESULT FindTypedRow(NMHDR *header)
+{
+    if (header->code == LVN_ODFINDITEMW) {
+        const NMLVFINDITEMW *find = reinterpret_cast<const NMLVFINDITEMW *>(header);
+        char typed[MAX_PATH];
+        if (!(find->lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) || !find->lvfi.psz ||
+            !WideCharToMultiByte(CP_ACP, 0, find->lvfi.psz, -1, typed, sizeof typed, nullptr,
+                                 nullptr))
+            return -1;
+        return FindRowByName(typed, find->iStart);
+    }
+    const NMLVFINDITEMA *find = reinterpret_cast<const NMLVFINDITEMA *>(header);
+    if (!(find->lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) || !find->lvfi.psz)
+        return -1;
+    return FindRowByName(find->lvfi.psz, find->iStart);
 }
 
 } // namespace
@@ -449,7 +465,8 @@ bool AnswerListNotify(NMHDR *header, LRESULT *result)
         *result = SortByColumn(header);
         return true;
     case LVN_ODFINDITEMA:
-        *result = FindRowByName(header);
+    case LVN_ODFINDITEMW:
+        *result = FindTypedRow(header);
         return true;
     default:
         return false;

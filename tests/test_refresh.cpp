@@ -129,6 +129,16 @@ TEST_F(Refresh, SelectionFollowsItsProcessAndEndsWithIt)
     EXPECT_LE(0, host_->FindRow(other.Id()));
     EXPECT_EQ(rows + 4, host_->RowCount());
     EXPECT_TRUE(RowsSorted());
+
+    // Typing the first letters of a name finds its row, as the list asks in Unicode.
+    NMLVFINDITEMW find = {};
+    find.hdr = {host_->List(), static_cast<UINT_PTR>(kProcessListId), LVN_ODFINDITEMW};
+    find.lvfi.flags = LVFI_PARTIAL | LVFI_WRAP;
+    find.lvfi.psz = L"KVTEST_ZZ_O";
+    find.iStart = host_->RowCount() - 1;
+    LRESULT found = -1;
+    ASSERT_TRUE(AnswerListNotify(&find.hdr, &found));
+    EXPECT_EQ(host_->FindRow(other.Id()), found);
 }
 
 TEST_F(Refresh, NewProcessTakesItsSortedPlaceInBothDirections)

@@ -34,3 +34,51 @@ void __throw_length_error(const char *)
 }
 
 } // namespace std
+
+// The global allocation functions, on malloc and free. The runtime's own throw std::bad_alloc,
+// which links in the whole exception machinery, and with it a thread library, for an allocation
+// failure that ends the program either way.
+#include <new>
+
+void *operator new(std::size_t size)
+{
+    void *block = std::malloc(size ? size : 1);
+    if (!block)
+        std::abort();
+    return block;
+}
+
+void *operator new[](std::size_t size)
+{
+    return operator new(size);
+}
+
+void *operator new(std::size_t size, const std::nothrow_t &) noexcept
+{
+    return std::malloc(size ? size : 1);
+}
+
+void *operator new[](std::size_t size, const std::nothrow_t &) noexcept
+{
+    return std::malloc(size ? size : 1);
+}
+
+void operator delete(void *block) noexcept
+{
+    std::free(block);
+}
+
+void operator delete[](void *block) noexcept
+{
+    std::free(block);
+}
+
+void operator delete(void *block, std::size_t) noexcept
+{
+    std::free(block);
+}
+
+void operator delete[](void *block, std::size_t) noexcept
+{
+    std::free(block);
+}

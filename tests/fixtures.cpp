@@ -77,21 +77,22 @@ std::string CopyHelper(const char *program, const char *exeName)
 
 // A freshly started process has no module list for a moment; a provider that looks then would
 // record it without details for good.
-void WaitUntilModulesListed(HANDLE process)
+// True once the process's modules can be listed; false when it ended first (a program the
+// system started but could not run, such as a 32-bit one where the kernel refuses them).
+bool WaitUntilModulesListed(HANDLE process)
 {
     typedef BOOL(WINAPI * EnumModulesFn)(HANDLE, HMODULE *, DWORD, DWORD *);
     static EnumModulesFn enumModules = reinterpret_cast<EnumModulesFn>(reinterpret_cast<void *>(
         GetProcAddress(LoadLibraryA("psapi.dll"), "EnumProcessModules")));
-    if (!enumModules)
-        return;
-    for (int attempt = 0; attempt < 500; ++attempt) {
+    for (int attempt = 0; enumModules && attempt < 500; ++attempt) {
         HMODULE module = nullptr;
         DWORD needed = 0;
         if (enumModules(process, &module, sizeof module, &needed) && needed >= sizeof module)
-            return;
+            return true;
         if (WaitForSingleObject(process, 10) == WAIT_OBJECT_0)
-            return;
+            return false;
     }
+    return WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
 }
 
 LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -241,7 +242,10 @@ bool ChildProcess::Start(const char *exeName, const char *arguments, bool captur
     CloseHandle(info.hThread);
     process_ = info.hProcess;
     id_ = info.dwProcessId;
-    WaitUntilModulesListed(process_);
+    if (!WaitUntilModulesListed(process_)) {
+        Kill(); // it never ran: the caller skips what needed it
+        return false;
+    }
     return true;
 }
 

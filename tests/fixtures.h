@@ -34,7 +34,9 @@ public:
     // Copies `program` (built beside the tests) into this run's scratch folder under `exeName`
     // ("kvtest_alpha.exe"; a copy that exists already is reused) and starts it with `arguments`
     // (may be null; see the helpers' sources). Returns once the child's modules can be listed, so
-    // a refresh sees it complete. With `captureOutput` its standard output is kept for ReadLine.
+    // a refresh sees it complete; false when it could not start or ended before that (a 32-bit
+    // helper where 32-bit programs cannot run). With `captureOutput` its standard output is kept
+    // for ReadLine.
     bool Start(const char *exeName, const char *arguments = nullptr, bool captureOutput = false,
                const char *program = "kvchild.exe");
     // Ends the child and waits for it; true when it is gone (also when it had ended already).

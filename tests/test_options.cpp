@@ -5,6 +5,8 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <cctype>
+#include <map>
 #include <string>
 
 #include "app/mainwnd.h"
@@ -166,6 +168,58 @@ TEST_F(Options, RefreshTimesDialogStoresOnOkOnly)
     EXPECT_EQ(g_settings.moduleRefresh, 12);
     EXPECT_EQ(g_settings.memoryRefresh, 250);
     EXPECT_FALSE(MainTimerRunning());
+}
+
+// The letter after a single '&' ("&&" shows an ampersand), upper-cased; 0 for none.
+char AccessLetter(const char *text)
+{
+    for (const char *p = text; *p; ++p) {
+        if (*p != '&')
+            continue;
+        if (p[1] != '&')
+            return static_cast<char>(std::toupper(static_cast<unsigned char>(p[1])));
+        ++p;
+    }
+    return 0;
+}
+
+// Each popup, the menu bar included, and every popup below it.
+void ExpectDistinctLetters(HMENU menu, const std::string &where)
+{
+    std::map<char, std::string> taken;
+    for (int i = 0, count = GetMenuItemCount(menu); i < count; ++i) {
+        char text[256] = "";
+        GetMenuStringA(menu, i, text, sizeof text, MF_BYPOSITION);
+        if (const char letter = AccessLetter(text)) {
+            const auto [first, added] = taken.emplace(letter, text);
+            EXPECT_TRUE(added) << where << ": \"" << first->second << "\" and \"" << text
+                               << "\" share " << letter;
+        }
+        if (HMENU popup = GetSubMenu(menu, i))
+            ExpectDistinctLetters(popup, where + " > " + text);
+    }
+}
+
+BOOL CALLBACK CheckMenuResource(HMODULE module, LPCSTR, LPSTR name, LONG_PTR checked)
+{
+    HMENU menu = LoadMenuA(module, name);
+    EXPECT_NE(menu, nullptr);
+    if (!menu)
+        return TRUE;
+    ExpectDistinctLetters(menu, IS_INTRESOURCE(name) ? std::to_string(reinterpret_cast<UINT_PTR>(name))
+                                                     : std::string(name));
+    DestroyMenu(menu);
+    ++*reinterpret_cast<int *>(checked);
+    return TRUE;
+}
+
+// Every menu the resource script builds, as the program loads it: one Alt+letter, one item.
+TEST(MenuTexts, EveryPopupGivesEachItemItsOwnAccessLetter)
+{
+    int checked = 0;
+    EnumResourceNamesA(GetModuleHandleA(nullptr), RT_MENU, CheckMenuResource,
+                       reinterpret_cast<LONG_PTR>(&checked));
+    EXPECT_GE(checked, 2); // the main menu and the tray menu
 }
 
 } // namespace

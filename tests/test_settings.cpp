@@ -254,26 +254,18 @@ TEST_F(SettingsStore, LoadReadsStoredBytesAndFlagsByTheirType)
 
 TEST_F(SettingsStore, WindowSizeTooSmallToUseGivesTheDefaultWithinTheWorkArea)
 {
-    const std::pair<std::string, DWORD> bad[] = {
-        {"abc def", REG_SZ}, {" 0 0", REG_SZ}, {" 3 3", REG_SZ}, {" -5000 -5000", REG_SZ},
-        {" 900 3", REG_SZ},  {"\x20\x03\0\0"s, REG_DWORD}};
-    for (const auto &[text, type] : bad) {
-        WriteRaw("WindowSize", type, text);
+    // Stored size, screen dpi, work area: the size the window opens at.
+    const struct { std::string text; DWORD type; int dpi; V work, opens; } cases[] = {
+        {"abc def", REG_SZ, 96, {1280, 1000}, {800, 500}}, {" 3 3", REG_SZ, 144, {1280, 1000}, {1200, 750}},
+        {" 900 3", REG_SZ, 96, {1280, 1000}, {800, 500}},  {" -5000 -5000", REG_SZ, 144, {1000, 700}, {1000, 700}},
+        {"\x20\x03\0\0"s, REG_DWORD, 96, {1280, 1000}, {800, 500}},
+        {" 300 200", REG_SZ, 96, {1280, 1000}, {300, 200}}, {" 99999 900", REG_SZ, 96, {1280, 1000}, {1280, 900}}};
+    for (const auto &c : cases) {
+        WriteRaw("WindowSize", c.type, c.text);
         LoadSettings();
-        FitWindowSize(96, 1280, 1000);
-        EXPECT_EQ((V{g_settings.windowWidth, g_settings.windowHeight}), (V{800, 500})) << text;
-        LoadSettings();
-        FitWindowSize(144, 1000, 700); // scaled to the screen, then cut to its work area
-        EXPECT_EQ((V{g_settings.windowWidth, g_settings.windowHeight}), (V{1000, 700})) << text;
+        FitWindowSize(c.dpi, c.work[0], c.work[1]);
+        EXPECT_EQ((V{g_settings.windowWidth, g_settings.windowHeight}), c.opens) << c.text;
     }
-    WriteRaw("WindowSize", REG_SZ, " 300 200");
-    LoadSettings();
-    FitWindowSize(96, 1280, 1000);
-    EXPECT_EQ((V{g_settings.windowWidth, g_settings.windowHeight}), (V{300, 200}));
-    WriteRaw("WindowSize", REG_SZ, " 99999 1000");
-    LoadSettings();
-    FitWindowSize(96, 1280, 1000);
-    EXPECT_EQ((V{g_settings.windowWidth, g_settings.windowHeight}), (V{1280, 1000}));
 }
 
 TEST_F(SettingsStore, SortColumnNamesBaseOrExtraColumnWhereverItShows)

@@ -20,6 +20,33 @@ namespace {
 const char kStartLockName[] = "Kelvane.StartLock";
 const DWORD kStartLockWaitMs = 30000;
 
+// The primary screen's work area, where a default position puts a window; the whole screen when
+// the system does not say.
+RECT WorkArea()
+{
+    RECT work;
+    if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0))
+        SetRect(&work, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    return work;
+}
+
+// Moves a window no larger than the work area so that all of it lies inside.
+void PlaceInsideWorkArea(HWND window)
+{
+    const RECT work = WorkArea();
+    RECT rect;
+    GetWindowRect(window, &rect);
+    int x = rect.left, y = rect.top;
+    if (rect.right > work.right)
+        x -= rect.right - work.right;
+    if (rect.bottom > work.bottom)
+        y -= rect.bottom - work.bottom;
+    x = x < work.left ? work.left : x;
+    y = y < work.top ? work.top : y;
+    if (x != rect.left || y != rect.top)
+        SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 bool RegisterMainClass(HINSTANCE instance)
 {
     WNDCLASSEXA wc = {};
@@ -103,6 +130,7 @@ bool StartInstance(HINSTANCE instance, int showCommand)
                                   nullptr, nullptr, instance, nullptr);
     if (!window)
         return false;
+    PlaceInsideWorkArea(window);
     if (g_settings.startMinimized) {
         SendMessageA(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     } else {
@@ -121,9 +149,12 @@ bool InitInstance(HINSTANCE instance, int showCommand)
 {
     DetectOs();
     // The default window size is meant for a 96-dpi screen; a stored size is in pixels already.
-    g_settings.windowWidth = ScaleFrom96(g_settings.windowWidth, ScreenDpi(nullptr));
-    g_settings.windowHeight = ScaleFrom96(g_settings.windowHeight, ScreenDpi(nullptr));
+    const int dpi = ScreenDpi(nullptr);
+    g_settings.windowWidth = ScaleFrom96(g_settings.windowWidth, dpi);
+    g_settings.windowHeight = ScaleFrom96(g_settings.windowHeight, dpi);
     LoadSettings();
+    const RECT work = WorkArea();
+    FitWindowSize(dpi, work.right - work.left, work.bottom - work.top);
     LoadStringA(nullptr, IDS_APPTITLE, g_windowTitle, MAX_PATH);
     LoadStringA(nullptr, IDS_APPCLASS, g_className, MAX_PATH);
 

@@ -53,9 +53,9 @@ void SetMainTimer(BOOL start)
         KillTimer(g_mainWindow, kMainTimerId);
         g_timerStarted = false;
     }
-    if (start && g_settings.mainRefresh != 0)
+    if (start && g_settings.mainRefresh > 0)
         g_timerStarted = SetTimer(g_mainWindow, kMainTimerId,
-                                  static_cast<UINT>(g_settings.mainRefresh) * 1000, nullptr) != 0;
+                                  RefreshPeriodMs(g_settings.mainRefresh), nullptr) != 0;
 }
 
 bool MainTimerRunning()

@@ -3,6 +3,7 @@
 #include "core/appstate.h"
 #include "core/processlist.h"
 #include "core/save.h"
+#include "core/settings.h"
 
 namespace {
 
@@ -92,8 +93,8 @@ void InitView(HWND dialog, DialogHost *host)
         desc.init(host);
     if (desc.fill)
         desc.fill(host);
-    if (desc.refreshSeconds && *desc.refreshSeconds != 0)
-        StartViewTimer(host, static_cast<UINT>(*desc.refreshSeconds) * 1000);
+    if (desc.refreshSeconds && *desc.refreshSeconds > 0)
+        StartViewTimer(host, RefreshPeriodMs(*desc.refreshSeconds));
 }
 
 void OnViewSize(DialogHost *host, int width, int height)

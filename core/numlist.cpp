@@ -75,13 +75,20 @@ void ParseWindowSize(const char *data, size_t size, int *width, int *height)
 
 bool ParseFlag(const char *data, size_t size) { return size == 0 || data[0] != '0'; }
 
+static int32_t BoundRefreshSeconds(int32_t seconds)
+{
+    return seconds < 0 ? 0 : seconds > kMaxRefreshSeconds ? kMaxRefreshSeconds : seconds;
+}
+
 void ParseRefreshTimes(const char *data, size_t size, RefreshIntervals *times)
 {
     int32_t n[5];
     int count = 0;
     NumberList list = MakeNumberList(data, size);
-    while (count < 5 && NextNumber(&list, &n[count]))
+    while (count < 5 && NextNumber(&list, &n[count])) {
+        n[count] = BoundRefreshSeconds(n[count]);
         ++count;
+    }
 
     if (count > 1)
         times->threadRefresh = n[1];

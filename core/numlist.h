@@ -33,8 +33,13 @@ void ParseWindowSize(const char *data, size_t size, int *width, int *height);
 // A boolean value: false only when the text starts with the digit '0'; empty text is true.
 bool ParseFlag(const char *data, size_t size);
 
+// Longest refresh interval in seconds, the top of the Set Refresh Times dialog's up-down range.
+const int kMaxRefreshSeconds = 0x7FFF;
+
 // "RefreshTimes": five numbers "0 thread module memory main"; a list of fewer numbers is the older
-// layout with the main interval first (used only when it is not 0).
+// layout with the main interval first (used only when it is not 0). Every interval read is
+// brought into 0 to kMaxRefreshSeconds, so that a bad value neither wraps the timer's
+// milliseconds nor is kept and saved back.
 void ParseRefreshTimes(const char *data, size_t size, RefreshIntervals *times);
 
 // "ExtraColumns": the numbers (1 to `count`) of the shown extra columns, in any order, into a

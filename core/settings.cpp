@@ -6,7 +6,9 @@
 
 #include "core/appstate.h"
 #include "core/columns.h"
+#include "core/dpi.h"
 #include "core/numlist.h"
+#include "core/processtable.h"
 
 Settings g_settings;
 const char *g_settingsKeyPath = "Software\\Orvik\\kelvane";
@@ -17,6 +19,13 @@ namespace {
 const DWORD kValueSize = 520;
 // More columns than any column set has, extra columns included.
 const int kMaxColumns = 16;
+// "SortColumn" names an extra column as this plus its number, a base column by its index.
+const int kExtraSortBase = 100;
+// The smallest main window worth restoring, in 96-dpi pixels; anything smaller is a caption bar.
+const int kMinWindowWidth = 240;
+const int kMinWindowHeight = 160;
+
+static_assert(kMaxRefreshSeconds == UD_MAXVAL, "the dialog's up-down range bounds the intervals");
 
 struct FlagValue {
     const char *name;
@@ -56,6 +65,24 @@ bool ReadText(HKEY key, const char *name, char *text, DWORD *size)
         (type != REG_SZ && type != REG_EXPAND_SZ))
         return false;
     return ReadValue(key, name, text, size);
+}
+
+// A boolean value: text as ParseFlag reads it, a REG_DWORD as its number (0 off, anything else
+// on), as an administrator's policy would set it. Any other type leaves `flag` alone.
+void ReadFlag(HKEY key, const char *name, bool *flag)
+{
+    char text[kValueSize + 1];
+    DWORD type = REG_NONE, size = kValueSize;
+    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE *>(text), &size) !=
+        ERROR_SUCCESS)
+        return;
+    if (type == REG_DWORD && size == sizeof(DWORD)) {
+        DWORD number;
+        memcpy(&number, text, sizeof number);
+        *flag = number != 0;
+    } else if (type == REG_SZ || type == REG_EXPAND_SZ) {
+        *flag = ParseFlag(text, size);
+    }
 }
 
 void WriteText(HKEY key, const char *name, const char *text)
@@ -136,7 +163,76 @@ int ShownExtraNumber(int n)
     return ShownExtra(n) + 1;
 }
 
+// The column sort runs by, as stored: its index in the base set or kExtraSortBase plus its
+// extra-column number. A column's header text names it in either table.
+int StoredSortColumn()
+{
+    if (g_sortColumn < 0 || g_sortColumn >= g_columnCount)
+        return 0;
+    const WORD text = g_columns[g_sortColumn].stringId;
+    int count;
+    const ColumnEntry *base = BaseColumns(&count);
+    for (int i = 0; i < count; ++i)
+        if (base[i].stringId == text)
+            return i;
+    for (int i = 0; i < kExtraColumnCount; ++i)
+        if ((g_extraColumns & (1u << i)) && kExtraColumnStrings[i] == text)
+            return kExtraSortBase + i + 1;
+    return 0;
+}
+
+// The active column a stored sort column names, or -1 when it names none that is shown.
+int ActiveSortColumn(int32_t stored)
+{
+    int count;
+    const ColumnEntry *base = BaseColumns(&count);
+    const int32_t extra = stored - kExtraSortBase - 1;
+    WORD text = 0;
+    if (stored >= 0 && stored < count)
+        text = base[stored].stringId;
+    else if (extra >= 0 && extra < kExtraColumnCount && (g_extraColumns & (1u << extra)))
+        text = kExtraColumnStrings[extra];
+    for (int i = 0; text && i < g_columnCount; ++i)
+        if (g_columns[i].stringId == text)
+            return i;
+    return -1;
+}
+
+// " <column> <direction>": a column that is not shown leaves the sort as it is.
+void LoadSortColumn(const char *text, DWORD size)
+{
+    NumberList list = MakeNumberList(text, size);
+    int32_t stored, direction = 1;
+    if (!NextNumber(&list, &stored))
+        return;
+    NextNumber(&list, &direction);
+    const int column = ActiveSortColumn(stored);
+    if (column < 0)
+        return;
+    g_sortColumn = column;
+    g_sortDirection = direction < 0 ? -1 : 1;
+}
+
 } // namespace
+
+void FitWindowSize(int dpi, int workWidth, int workHeight)
+{
+    int &width = g_settings.windowWidth, &height = g_settings.windowHeight;
+    if (width < ScaleFrom96(kMinWindowWidth, dpi) || height < ScaleFrom96(kMinWindowHeight, dpi)) {
+        width = ScaleFrom96(Settings().windowWidth, dpi);
+        height = ScaleFrom96(Settings().windowHeight, dpi);
+    }
+    if (workWidth > 0 && width > workWidth)
+        width = workWidth;
+    if (workHeight > 0 && height > workHeight)
+        height = workHeight;
+}
+
+UINT RefreshPeriodMs(int seconds)
+{
+    const int bounded = seconds < 0 ? 0 : seconds > kMaxRefreshSeconds ? kMaxRefreshSeconds : seconds;
+    return static_cast<UINT>(bounded) * 1000;
+}
 
 void LoadSettings()
 {
@@ -157,8 +253,7 @@ void LoadSettings()
         ParseWindowSize(text, size, &g_settings.windowWidth, &g_settings.windowHeight);
 
     for (const FlagValue &flag : kFlagValues)
-        if (ReadValue(key, flag.name, text, &size))
-            g_settings.*flag.field = ParseFlag(text, size);
+        ReadFlag(key, flag.name, &(g_settings.*flag.field));
 
     if (ReadValue(key, "RefreshTimes", text, &size)) {
         RefreshIntervals times = {g_settings.threadRefresh, g_settings.moduleRefresh,
@@ -183,6 +278,8 @@ void LoadSettings()
         LoadWidths(text, size, ShownExtraCount(), ShownExtraWidth);
     BoundStoredWidths();
     SetExtraColumns(g_extraColumns); // the active set takes the widths just read
+    if (ReadText(key, "SortColumn", text, &size))
+        LoadSortColumn(text, size); // by the columns now shown
 
     RegCloseKey(key);
 }
@@ -214,6 +311,9 @@ bool SaveSettings()
     snprintf(text, sizeof text, " %d %d %d %d %d", 0, g_settings.threadRefresh,
              g_settings.moduleRefresh, g_settings.memoryRefresh, g_settings.mainRefresh);
     WriteText(key, "RefreshTimes", text);
+
+    snprintf(text, sizeof text, " %d %d", StoredSortColumn(), g_sortDirection < 0 ? -1 : 1);
+    WriteText(key, "SortColumn", text);
 
     RegCloseKey(key);
     return true;

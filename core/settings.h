@@ -4,8 +4,8 @@
 #include <windows.h>
 
 struct Settings {
-    int windowWidth = 500;
-    int windowHeight = 300;
+    int windowWidth = 800; // pixels; the defaults are for a 96-dpi screen (see FitWindowSize)
+    int windowHeight = 500;
     bool useSysTray = true;
     bool startMinimized = false;
     bool allowMultiplyInstances = false;
@@ -25,6 +25,13 @@ extern const char *g_settingsKeyPath;
 
 // Selects the active column set, then reads every stored value over the defaults.
 void LoadSettings();
+// The main window's first size on a screen of `dpi` with a work area of the given size: a size
+// too small to use (a bad or foreign stored value) gives way to the default scaled to the
+// screen, and any size is cut to the work area.
+void FitWindowSize(int dpi, int workWidth, int workHeight);
+// A refresh interval as its timer's milliseconds, the seconds bounded as the Set Refresh Times
+// dialog bounds them.
+UINT RefreshPeriodMs(int seconds);
 // Writes the whole record (and the main list's current column widths). Returns false when the
 // key could not be opened or created.
 bool SaveSettings();

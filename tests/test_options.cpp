@@ -1,10 +1,14 @@
 // The Options submenu driven on a window with the program's menu: check marks and settings, the
-// Startup-folder shortcut written for real, and the refresh-times dialog answered from inside.
+// Startup-folder shortcut written for real, the refresh-times dialog answered from inside, and the
+// access letters of every menu popup.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <cctype>
+#include <cstring>
+#include <map>
 #include <string>
 
 #include "app/mainwnd.h"
@@ -166,6 +170,36 @@ TEST_F(Options, RefreshTimesDialogStoresOnOkOnly)
     EXPECT_EQ(g_settings.moduleRefresh, 12);
     EXPECT_EQ(g_settings.memoryRefresh, 250);
     EXPECT_FALSE(MainTimerRunning());
+}
+
+// Each popup, the menu bar included, gives every item its own Alt+letter ("&&" is an ampersand).
+void ExpectDistinctLetters(HMENU menu, const std::string &where)
+{
+    std::map<char, std::string> taken;
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        char text[256] = "";
+        GetMenuStringA(menu, i, text, sizeof text, MF_BYPOSITION);
+        const char *amp = text;
+        while ((amp = strchr(amp, '&')) && amp[1] == '&')
+            amp += 2;
+        if (amp && amp[1]) {
+            const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(amp[1])));
+            const auto [first, added] = taken.emplace(letter, text);
+            EXPECT_TRUE(added) << where << ": \"" << first->second << "\" and \"" << text << '"';
+        }
+        if (HMENU popup = GetSubMenu(menu, i))
+            ExpectDistinctLetters(popup, where + " > " + text);
+    }
+}
+
+TEST(MenuTexts, EveryPopupGivesEachItemItsOwnAccessLetter)
+{
+    for (int id : {IDR_MAINMENU, IDR_TRAYMENU}) {
+        HMENU menu = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id));
+        ASSERT_NE(menu, nullptr);
+        ExpectDistinctLetters(menu, std::to_string(id));
+        DestroyMenu(menu);
+    }
 }
 
 } // namespace

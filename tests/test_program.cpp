@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <fstream>
 #include <initializer_list>
 #include <iterator>
@@ -271,15 +272,25 @@ TEST_F(ProgramRun, MultipleInstancesRunSideBySideWhenAllowed)
 }
 
 // After a click on a row the keys still reach the main window: F5 refreshes (no timer runs) and
-// Ctrl+Q ends the program, which writes its settings.
+// Ctrl+Q ends the program, which writes its settings. A stored size too small to use opens the
+// default window inside the work area; the stored sort comes back and is written again.
 TEST_F(ProgramRun, KeysWorkAfterARowClickAndCtrlQWritesSettings)
 {
     StoredSettings::Set("AllowMultiplyInstances", "0");
     StoredSettings::Set("HexProcessId", "1");
     StoredSettings::Set("RefreshTimes", " 0 1 2 3 0");
+    StoredSettings::Set("WindowSize", " 3 3"); // a caption bar: the default size instead
+    StoredSettings::Set("SortColumn", " 1 -1");
     Program program(BesideTests("kelvane.exe"));
     HWND window = program.MainWindow();
     ASSERT_NE(window, nullptr);
+    RECT shown, work;
+    GetWindowRect(window, &shown);
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    EXPECT_GE(shown.right - shown.left, std::min<LONG>(800, work.right - work.left));
+    EXPECT_GE(shown.bottom - shown.top, std::min<LONG>(500, work.bottom - work.top));
+    EXPECT_TRUE(shown.left >= work.left && shown.top >= work.top && shown.right <= work.right &&
+                shown.bottom <= work.bottom);
     SetWindowPos(window, nullptr, 0, 0, 612, 345, SWP_NOMOVE | SWP_NOZORDER);
     ClickFirstRow(window);
     const int rows = RowCount(window);
@@ -293,6 +304,7 @@ TEST_F(ProgramRun, KeysWorkAfterARowClickAndCtrlQWritesSettings)
     EXPECT_EQ(StoredSettings::Get("HexProcessId"), "1");
     EXPECT_EQ(StoredSettings::Get("RefreshTimes"), " 0 1 2 3 0");
     EXPECT_EQ(StoredSettings::Get("UseSysTray"), "1");
+    EXPECT_EQ(StoredSettings::Get("SortColumn"), " 1 -1"); // restored, so kept
 }
 
 TEST_F(ProgramRun, StartsWithNinetyFiveFamilyProvider)

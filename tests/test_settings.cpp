@@ -11,6 +11,7 @@
 #include "core/columns.h"
 #include "core/numlist.h"
 #include "core/processlist.h"
+#include "core/processtable.h"
 #include "core/settings.h"
 #include "fixtures.h"
 
@@ -54,6 +55,9 @@ TEST(SettingsNumberList, RefreshTimesLayouts)
     const std::pair<const char *, V> cases[] = {
         {" 0 4 5 6 7", {4, 5, 6, 7}}, {" 5 1 2 3", {1, 2, 3, 5}}, {" 0 1 2 3 0", {1, 2, 3, 0}},
         {" 7", {0, 0, 0, 7}},         {" 0 1", {1, 0, 0, 2}},      {"", {0, 0, 0, 2}},
+        // Out of the dialog's 0 to 32767: a wrapped 8 ms timer, or one that never fires.
+        {" 0 0 0 0 115964117", {0, 0, 0, 32767}}, {" 0 -1 -1 -1 -1", {0, 0, 0, 0}},
+        {" -9", {0, 0, 0, 2}},
     };
     for (const auto &c : cases) {
         RefreshIntervals t = {0, 0, 0, 2};
@@ -158,6 +162,8 @@ protected:
         SetExtraColumns(0);
         IsNt = isNt_;
         g_processList = processList_;
+        g_sortColumn = sortColumn_;
+        g_sortDirection = sortDirection_;
         g_settings = settings_;
         g_settingsKeyPath = keyPath_;
     }
@@ -168,6 +174,8 @@ private:
     bool isNt_ = IsNt;
     bool activeNt_ = g_columns == g_columnsNt;
     HWND processList_ = g_processList;
+    int sortColumn_ = g_sortColumn;
+    int sortDirection_ = g_sortDirection;
     ColumnEntry savedNt_[5] = {g_columnsNt[0], g_columnsNt[1], g_columnsNt[2], g_columnsNt[3],
                                g_columnsNt[4]};
     WORD savedExtra_[kExtraColumnCount] = {g_extraColumnWidths[0], g_extraColumnWidths[1],
@@ -184,7 +192,7 @@ private:
 TEST_F(SettingsStore, SaveWritesTextValuesWithTheirZero)
 {
     ASSERT_TRUE(SaveSettings());
-    EXPECT_EQ(ReadRaw("WindowSize"), " 500 300\0"s);
+    EXPECT_EQ(ReadRaw("WindowSize"), " 800 500\0"s);
     EXPECT_EQ(ReadRaw("ColomnSize"), " 100 75 75 250\0"s);
     EXPECT_EQ(ReadRaw("UseSysTray"), "1\0"s);
     EXPECT_EQ(ReadRaw("StartMinimized"), "0\0"s);
@@ -193,6 +201,7 @@ TEST_F(SettingsStore, SaveWritesTextValuesWithTheirZero)
     EXPECT_EQ(ReadRaw("RefreshTimes"), " 0 0 0 0 2\0"s);
     EXPECT_EQ(ReadRaw("ExtraColumns"), "\0"s);
     EXPECT_EQ(ReadRaw("ExtraColumnSize"), "\0"s);
+    EXPECT_EQ(ReadRaw("SortColumn"), " 0 1\0"s);
 }
 
 TEST_F(SettingsStore, RoundTripOnWindows9x)
@@ -217,21 +226,76 @@ TEST_F(SettingsStore, RoundTripOnWindows9x)
     EXPECT_EQ(ActiveWidths(), (V{11, 22, 33, 44, 55, 66}));
 }
 
-TEST_F(SettingsStore, LoadReadsStoredBytesWhateverTheirType)
+TEST_F(SettingsStore, LoadReadsStoredBytesAndFlagsByTheirType)
 {
     WriteRaw("WindowSize", REG_BINARY, std::string(516, ' ') + "1234"); // fills the buffer, no zero
     WriteRaw("UseSysTray", REG_SZ, "\0"s);
-    WriteRaw("StartMinimized", REG_BINARY, "7");
+    WriteRaw("StartMinimized", REG_BINARY, "7"); // neither text nor a number: the default
     WriteRaw("AllowMultiplyInstances", REG_EXPAND_SZ, "yes\0"s);
-    WriteRaw("HexProcessId", REG_DWORD, "0\0\0\0"s); // its first byte is the digit 0
+    WriteRaw("HexProcessId", REG_DWORD, "0\0\0\0"s); // the number 48
     WriteRaw("HighlightNew", REG_BINARY, "0");
     WriteRaw("RefreshTimes", REG_BINARY, " 5 1 2 3");
     WriteRaw("ColomnSize", REG_SZ, " 120" + std::string(517, ' ')); // 521 bytes: skipped
     g_settings.useSysTray = false;
-    g_settings.hexProcessId = true;
     LoadSettings();
-    EXPECT_EQ(Fields(g_settings), Fields(Settings{1234, 300, true, true, true, false, 1, 2, 3, 5, true, false}));
+    EXPECT_EQ(Fields(g_settings), Fields(Settings{1234, 500, true, false, true, true, 1, 2, 3, 5, true, true}));
     EXPECT_EQ(ActiveWidths(), (V{100, 75, 75, 250}));
+
+    // A policy's REG_DWORD reads as its number; 0 is off.
+    for (const char *flag : {"UseSysTray", "StatusGraphs", "HighlightNew"})
+        WriteRaw(flag, REG_DWORD, "\0\0\0\0"s);
+    WriteRaw("StartMinimized", REG_DWORD, "\0\0\1\0"s);
+    LoadSettings();
+    EXPECT_FALSE(g_settings.useSysTray);
+    EXPECT_FALSE(g_settings.statusGraphs);
+    EXPECT_FALSE(g_settings.highlightNew);
+    EXPECT_TRUE(g_settings.startMinimized);
+}
+
+TEST_F(SettingsStore, WindowSizeTooSmallToUseGivesTheDefaultWithinTheWorkArea)
+{
+    // Stored size, screen dpi, work area: the size the window opens at.
+    const struct { std::string text; DWORD type; int dpi; V work, opens; } cases[] = {
+        {"abc def", REG_SZ, 96, {1280, 1000}, {800, 500}}, {" 3 3", REG_SZ, 144, {1280, 1000}, {1200, 750}},
+        {" 900 3", REG_SZ, 96, {1280, 1000}, {800, 500}},  {" -5000 -5000", REG_SZ, 144, {1000, 700}, {1000, 700}},
+        {"\x20\x03\0\0"s, REG_DWORD, 96, {1280, 1000}, {800, 500}},
+        {" 300 200", REG_SZ, 96, {1280, 1000}, {300, 200}}, {" 99999 900", REG_SZ, 96, {1280, 1000}, {1280, 900}}};
+    for (const auto &c : cases) {
+        WriteRaw("WindowSize", c.type, c.text);
+        LoadSettings();
+        FitWindowSize(c.dpi, c.work[0], c.work[1]);
+        EXPECT_EQ((V{g_settings.windowWidth, g_settings.windowHeight}), c.opens) << c.text;
+    }
+}
+
+TEST_F(SettingsStore, SortColumnNamesBaseOrExtraColumnWhereverItShows)
+{
+    // Shown: Name, ID, Priority, CPU (1), Working Set (3), Threads (5), Full Path.
+    WriteRaw("ExtraColumns", REG_SZ, " 5 1 3");
+    const std::pair<const char *, V> loads[] = {
+        {" 105 -1", {5, -1}}, {" 3 1", {6, 1}}, {" 1 7", {1, 1}}, {" 101", {3, 1}},
+        {" 102 -1", {0, 1}},  {" 4 -1", {0, 1}}, {" 111 -1", {0, 1}}, {" -1 -1", {0, 1}}, // not shown
+    };
+    for (const auto &[text, expected] : loads) {
+        WriteRaw("SortColumn", REG_SZ, text);
+        g_sortColumn = 0;
+        g_sortDirection = 1;
+        LoadSettings();
+        EXPECT_EQ((V{g_sortColumn, g_sortDirection}), expected) << text;
+    }
+    const std::pair<V, std::string> saves[] = {
+        {{4, -1}, " 103 -1\0"s}, {{6, 1}, " 3 1\0"s}, {{2, -1}, " 2 -1\0"s}};
+    for (const auto &[sort, stored] : saves) {
+        g_sortColumn = sort[0];
+        g_sortDirection = sort[1];
+        ASSERT_TRUE(SaveSettings());
+        EXPECT_EQ(ReadRaw("SortColumn"), stored);
+    }
+    // The same index means Threads on Windows 9x.
+    IsNt = false;
+    WriteRaw("SortColumn", REG_SZ, " 3 -1");
+    LoadSettings();
+    EXPECT_EQ((V{g_sortColumn, g_sortDirection}), (V{3, -1}));
 }
 
 TEST_F(SettingsStore, SaveTakesWidthsFromTheListView)

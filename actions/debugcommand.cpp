@@ -42,3 +42,22 @@ bool BuildDebuggerCommand(const void *data, size_t size, unsigned long processId
     }
     return true;
 }
+
+void ShortenCommand(const char *text, char *shown, size_t size)
+{
+    if (!shown || size == 0)
+        return;
+    const size_t length = text ? std::strlen(text) : 0;
+    const size_t room = size - 1;
+    if (length <= room || room < 8) { // too little room to cut in the middle: keep the start
+        const size_t kept = length < room ? length : room;
+        std::memcpy(shown, text ? text : "", kept);
+        shown[kept] = '\0';
+        return;
+    }
+    // The program's name is at the start and the process's identifier at the end: keep both.
+    const size_t head = (room - 3) * 2 / 3, tail = room - 3 - head;
+    std::memcpy(shown, text, head);
+    std::memcpy(shown + head, "...", 3);
+    std::memcpy(shown + head + 3, text + length - tail, tail + 1);
+}

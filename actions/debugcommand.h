@@ -9,3 +9,7 @@
 // that does not fit in `commandSize` bytes with its terminator.
 bool BuildDebuggerCommand(const void *data, size_t size, unsigned long processId,
                           unsigned long long event, char *command, size_t commandSize);
+
+// The text cut to at most `size` - 1 characters for a message: its start and its end with "..."
+// between them, or the whole text when it fits. `shown` is always ended.
+void ShortenCommand(const char *text, char *shown, size_t size);

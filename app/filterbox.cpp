@@ -6,6 +6,7 @@
 #include "core/dpi.h"
 #include "core/processlist.h"
 #include "core/rowfilter.h"
+#include "core/sysapi.h"
 #include "resource.h"
 
 namespace {
@@ -38,6 +39,24 @@ void SetCueText(HWND box)
     WCHAR cue[64];
     if (MultiByteToWideChar(CP_ACP, 0, ResText(IDS_FILTER_CUE), -1, cue, 64))
         SendMessageA(box, kSetCueBanner, FALSE, reinterpret_cast<LPARAM>(cue));
+}
+
+// The box's text in Unicode as the NT family keeps it, taken as the filter; false where the
+// system cannot tell it (Windows 9x) or out of memory.
+bool TakeWideFilterText()
+{
+    const SystemApi &api = SysApi();
+    if (!IsNt || !api.GetWindowTextW || !api.GetWindowTextLengthW)
+        return false;
+    const int size = api.GetWindowTextLengthW(g_box) + 1;
+    WCHAR *text = static_cast<WCHAR *>(std::malloc(size * sizeof(WCHAR)));
+    if (!text)
+        return false;
+    if (api.GetWindowTextW(g_box, text, size) <= 0)
+        text[0] = L'\0';
+    SetRowFilterWide(text);
+    std::free(text);
+    return true;
 }
 
 } // namespace
@@ -82,6 +101,8 @@ void FocusFilterBox()
 void TakeFilterText(HWND window)
 {
     KillTimer(window, kFilterTimerId);
+    if (TakeWideFilterText())
+        return;
     const int size = GetWindowTextLengthA(g_box) + 1;
     char *text = static_cast<char *>(std::malloc(size));
     if (!text)

@@ -34,7 +34,7 @@ struct ProcessFigures {
     bool known;
     int cpuTenths;          // share of the machine over the last pass in 0.1 %; -1 = not known yet
     ULONGLONG cpuTime;      // user plus kernel time, 100 ns units
-    ULONGLONG sampleTime;   // when the figures were read (a FILETIME), for the next share
+    ULONGLONG sampleTime;   // when the figures were read (a snapshot's takenAt)
     ULONGLONG workingSet;   // bytes
     ULONGLONG privateBytes; // bytes
     DWORD handleCount;

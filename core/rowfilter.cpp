@@ -10,6 +10,7 @@
 namespace {
 
 char *g_filter; // lower case; null while no filter holds
+bool g_matchesNothing; // the filter holds a character no cell can hold
 
 // A heap copy of the text in lower case, by the rules of the system's code page, so that
 // double-byte characters are kept whole; null when out of memory.
@@ -40,21 +41,59 @@ bool ShownCellContains(ProcessRecord *record, ColumnKind kind)
     return column >= 0 && Contains(CellText(record, column));
 }
 
+// The text in the code page, on the heap; null when out of memory or when a character of it
+// does not come back unchanged from the code page (it has none there, or only a look-alike).
+char *InCodePage(const WCHAR *text)
+{
+    const int bytes = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    char *ansi = bytes > 0 ? static_cast<char *>(std::malloc(static_cast<size_t>(bytes))) : nullptr;
+    if (!ansi || !WideCharToMultiByte(CP_ACP, 0, text, -1, ansi, bytes, nullptr, nullptr)) {
+        std::free(ansi);
+        return nullptr;
+    }
+    const int chars = lstrlenW(text) + 1;
+    const int back = MultiByteToWideChar(CP_ACP, 0, ansi, -1, nullptr, 0);
+    WCHAR *wide = back == chars ? static_cast<WCHAR *>(std::malloc(chars * sizeof(WCHAR))) : nullptr;
+    const bool same = wide && MultiByteToWideChar(CP_ACP, 0, ansi, -1, wide, chars) == chars &&
+                      std::memcmp(wide, text, chars * sizeof(WCHAR)) == 0;
+    std::free(wide);
+    if (!same) {
+        std::free(ansi);
+        return nullptr;
+    }
+    return ansi;
+}
+
 } // namespace
 
 void SetRowFilter(const char *text)
 {
     std::free(g_filter);
     g_filter = text && *text ? Lowered(text) : nullptr;
+    g_matchesNothing = false;
+}
+
+void SetRowFilterWide(const WCHAR *text)
+{
+    if (!text || !*text) {
+        SetRowFilter(nullptr);
+        return;
+    }
+    char *ansi = InCodePage(text);
+    SetRowFilter(ansi ? ansi : "");
+    g_matchesNothing = !ansi;
+    std::free(ansi);
 }
 
 bool RowFilterActive()
 {
-    return g_filter != nullptr;
+    return g_filter != nullptr || g_matchesNothing;
 }
 
 bool RecordPassesRowFilter(ProcessRecord *record)
 {
+    if (g_matchesNothing)
+        return false;
     if (!g_filter)
         return true;
     return record && (Contains(record->name) || ShownCellContains(record, ColumnId) ||

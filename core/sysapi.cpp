@@ -12,6 +12,8 @@ const ExportSlot kKernel[] = {
 };
 const ExportSlot kUser[] = {
     {"GetDpiForWindow", &g_api.GetDpiForWindow},
+    {"GetWindowTextW", &g_api.GetWindowTextW},
+    {"GetWindowTextLengthW", &g_api.GetWindowTextLengthW},
 };
 const ExportSlot kComctl[] = {
     {"DllGetVersion", &g_api.ComctlDllGetVersion},

@@ -16,6 +16,9 @@ struct SystemApi {
                                                   const SYSTEMTIME *utc, SYSTEMTIME *local);
     // USER32, Windows 10 and later
     UINT(WINAPI *GetDpiForWindow)(HWND window);
+    // USER32, working on the NT family only (Windows 9x has stubs that fail)
+    int(WINAPI *GetWindowTextW)(HWND window, LPWSTR text, int size);
+    int(WINAPI *GetWindowTextLengthW)(HWND window);
     // COMCTL32
     HRESULT(CALLBACK *ComctlDllGetVersion)(DllVersion *info);
     // NTDLL, NT family only

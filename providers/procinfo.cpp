@@ -263,8 +263,9 @@ void NoteEntryEnd(void *user, size_t offset, size_t bytes)
 }
 
 // The environment block: as long as the record says, else to the end of its memory region,
-// never more than 1 MB.
-char *ReadEnvironment(HANDLE process, const ProcessParamsView &view)
+// never more than 1 MB. `cut` tells that the block went on past that megabyte: the entries that
+// fit are kept.
+char *ReadEnvironment(HANDLE process, const ProcessParamsView &view, bool *cut)
 {
     unsigned long long bytes = view.environmentBytes;
     MEMORY_BASIC_INFORMATION region;
@@ -275,13 +276,16 @@ char *ReadEnvironment(HANDLE process, const ProcessParamsView &view)
                        &region, sizeof region) == sizeof region)
         bytes = reinterpret_cast<ULONG_PTR>(region.BaseAddress) + region.RegionSize -
                 view.environment;
-    if (bytes > kMaxEnvironmentBytes)
+    const bool capped = bytes > kMaxEnvironmentBytes;
+    if (capped)
         bytes = kMaxEnvironmentBytes;
     HeapBytes block(static_cast<size_t>(bytes));
     size_t end = 0;
     if (!bytes || !ReadRemote(process, view.environment, block.bytes, static_cast<size_t>(bytes)))
         return nullptr;
     WalkEnvironment(block.bytes, static_cast<size_t>(bytes), NoteEntryEnd, &end);
+    // The empty entry that ends the block lies right after the last whole one, when it was read.
+    *cut = capped && !(end + 2 <= bytes && !block.bytes[end] && !block.bytes[end + 1]);
     return ToAnsi(block.bytes, end); // the entries with their NULs, and one more
 }
 
@@ -328,7 +332,7 @@ StartupStatus ReadStartupRecord(DWORD processId, StartupRecord *record)
         record->texts[i] = ParamTextOf(process.handle, copy, static_cast<ParamText>(i));
     record->showWindow = copy.view.showWindow;
     record->showWindowGiven = copy.view.showWindowGiven;
-    record->environment = ReadEnvironment(process.handle, copy.view);
+    record->environment = ReadEnvironment(process.handle, copy.view, &record->environmentCut);
     return StartupRead;
 }
 

@@ -29,6 +29,7 @@ struct StartupRecord {
     unsigned long showWindow;
     bool showWindowGiven;
     char *environment; // "NAME=value" entries in the block's order, each ended by a NUL, then a NUL
+    bool environmentCut; // the block was longer than the most read (1 MB): entries are missing
 };
 
 // Fills a zeroed record; free it with FreeStartupRecord whatever the answer.

@@ -47,13 +47,17 @@ ParamTextPlace ReadTextPlace(const unsigned char *block, size_t size, size_t at,
     const uint64_t buffer = ReadLittle(block + at + pointerSize, static_cast<size_t>(pointerSize));
     if (length == 0 || buffer == 0 || length % 2 || length > maximum || length > kMaxParamBytes)
         return place;
+    // A normalised buffer is an address anywhere in the process (the system may have put it
+    // below the record); an offset is counted from the record, and a sum past the process's
+    // address range is no place at all.
+    const uint64_t highest = pointerSize == 8 ? ~0ull : 0xFFFFFFFFull;
+    if (!normalised && (base > highest || buffer > highest - base))
+        return place;
     place.present = true;
     place.bytes = length;
     place.address = normalised ? buffer : base + buffer;
-    if (place.address < base) // wrapped round: not a place anyone can read
-        return ParamTextPlace();
-    const uint64_t offset = place.address - base;
-    if (offset <= size && length <= size - offset) {
+    const uint64_t offset = place.address - base; // wraps round for an address below the record
+    if (place.address >= base && offset <= size && length <= size - offset) {
         place.inBlock = true;
         place.offset = static_cast<size_t>(offset);
     }

@@ -64,14 +64,35 @@ bool ById(const SysProcessEntry &a, const SysProcessEntry &b)
     return a.id < b.id;
 }
 
+// A time in 100 ns units that only moves forward: the performance counter, else the
+// milliseconds since the system started. Setting the clock, by hand or by a time server, moves
+// neither, so an interval between two passes is the time that really passed.
+ULONGLONG MonotonicNow()
+{
+    static LARGE_INTEGER frequency;
+    static bool asked;
+    if (!asked) {
+        if (!QueryPerformanceFrequency(&frequency))
+            frequency.QuadPart = 0;
+        asked = true;
+    }
+    const ULONGLONG kUnitsPerSecond = 10000000;
+    LARGE_INTEGER count;
+    if (frequency.QuadPart > 0 && QueryPerformanceCounter(&count) && count.QuadPart >= 0) {
+        const ULONGLONG ticks = count.QuadPart, perSecond = frequency.QuadPart;
+        return ticks / perSecond * kUnitsPerSecond +
+               ticks % perSecond * kUnitsPerSecond / perSecond;
+    }
+    const ULONGLONG ms = g_ntApi.GetTickCount64 ? g_ntApi.GetTickCount64() : GetTickCount();
+    return ms * 10000;
+}
+
 } // namespace
 
 bool TakeProcessSnapshot(ProcessSnapshot *snapshot)
 {
     snapshot->entries.clear();
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    snapshot->takenAt = (static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    snapshot->takenAt = MonotonicNow();
     const ULONG filled = QueryBlock();
     if (!filled)
         return false;

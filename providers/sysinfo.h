@@ -11,7 +11,7 @@
 
 struct ProcessSnapshot {
     std::vector<SysProcessEntry> entries; // sorted by identifier
-    ULONGLONG takenAt;                    // system time of the query (a FILETIME)
+    ULONGLONG takenAt; // when the query ran, in 100 ns units of a clock that only moves forward
 };
 
 // Reads the figures of every process into `snapshot` (emptied first). False, with no entries,

@@ -189,6 +189,11 @@
 /* 600-609: commands that waited on the user */
 #define IDS_PROCESS_ENDED           600 /* name, then identifier as the list shows it */
 
+/* 785-789: Debug's refusals and the Startup Information view's cut environment */
+#define IDS_DEBUG_BUSY              785 /* Debug while a debugger started before is still attaching */
+#define IDS_DEBUG_TOOLONG           786 /* the most characters a debugger command may hold */
+#define IDS_STARTUP_ENV_CUT         787 /* after the environment's entries, when it was cut */
+
 /* ------------------------------------------------------------------------
  * Icons, cursors, bitmaps and menus (100-199)
  * ------------------------------------------------------------------------ */

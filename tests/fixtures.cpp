@@ -297,7 +297,7 @@ bool ChildProcess::ReadLine(std::string *line, DWORD timeoutMs)
     }
 }
 
-PlantedDebugger::PlantedDebugger()
+PlantedDebugger::PlantedDebugger(const char *arguments)
 {
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug",
                         0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr,
@@ -314,10 +314,13 @@ PlantedDebugger::PlantedDebugger()
     GetTempPathA(sizeof temp, temp);
     record_ = std::string(temp) + "kvtest_debugger.txt";
     TakeRecorded();
-    const std::string debugger = "\"" + BesideTests("kvchild.exe") + "\" --record \"" + record_ +
-                                 "\" --lifetime 0 -p %ld -e %ld";
-    RegSetValueExA(key_, "Debugger", 0, REG_SZ, reinterpret_cast<const BYTE *>(debugger.c_str()),
-                   static_cast<DWORD>(debugger.size() + 1));
+    SetValue("\"" + BesideTests("kvchild.exe") + "\" --record \"" + record_ + "\" " + arguments);
+}
+
+void PlantedDebugger::SetValue(const std::string &value)
+{
+    RegSetValueExA(key_, "Debugger", 0, REG_SZ, reinterpret_cast<const BYTE *>(value.c_str()),
+                   static_cast<DWORD>(value.size() + 1));
 }
 
 PlantedDebugger::~PlantedDebugger()

@@ -57,13 +57,16 @@ private:
 };
 
 // While it lives, the registered debugger (AeDebug "Debugger", 64-bit view) is kvchild.exe
-// recording its command line to a file; the value it replaced is put back afterwards.
+// recording its command line to a file, then acting on `arguments` (by default it signals the
+// event at once and ends); the value it replaced is put back afterwards.
 class PlantedDebugger {
 public:
-    PlantedDebugger();
+    explicit PlantedDebugger(const char *arguments = "--lifetime 0 -p %ld -e %ld");
     ~PlantedDebugger();
     PlantedDebugger(const PlantedDebugger &) = delete;
     bool Planted() const { return key_ != nullptr; }
+    // Registers any other value instead.
+    void SetValue(const std::string &value);
     // The command line the debugger last ran with ("" when it did not run), forgotten once read.
     std::string TakeRecorded();
 

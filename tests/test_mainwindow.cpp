@@ -239,7 +239,7 @@ TEST_F(MainWindow, FilterBoxFiltersAfterThePauseCountsAndEscapeRestoresEveryRow)
     SetForegroundWindow(window);
     SendMessageA(window, WM_COMMAND, IDM_FILTER, 0);
     EXPECT_EQ(FilterBox(), GetFocus());
-    SetWindowTextA(FilterBox(), "Box_");
+    SetWindowTextW(FilterBox(), L"Box_"); // read back in Unicode on the NT family
     EXPECT_EQ(rows, RowCount()); // not before the pause
     ASSERT_TRUE(kvtest::PumpUntil([] { return SendMessageA(g_processList, LVM_GETITEMCOUNT, 0, 0) == 2; }, 3000));
     EXPECT_EQ(StatusText(1), "2 of " + std::to_string(rows) + " processes");

@@ -122,6 +122,27 @@ TEST_F(ProcessInfo, CopiesPathAndRowAndShowsTheStartupRecordWithTheEnvironment)
     EXPECT_NE(lines[0].find("--marker alpha"), std::string::npos);
     EXPECT_EQ(lines[5].rfind("Show window\tSW_", 0), 0u) << lines[5];
     EXPECT_NE(std::find(lines.begin(), lines.end(), "KVTEST_MARK=startup-42"), lines.end());
+
+    // An environment above the megabyte read: the whole entries that fit, then a line saying so.
+    const std::string big(300, 'e'); // many short lines: Wine's list box draws long ones badly
+    for (int i = 1000; i < 2800; ++i)
+        SetEnvironmentVariableA(("KVTEST_BIG_" + std::to_string(i)).c_str(), big.c_str());
+    kvtest::ChildProcess large;
+    const bool started = large.Start("kvtest_bigenv.exe");
+    for (int i = 1000; i < 2800; ++i)
+        SetEnvironmentVariableA(("KVTEST_BIG_" + std::to_string(i)).c_str(), nullptr);
+    ASSERT_TRUE(started);
+    ASSERT_TRUE(host_->SelectProcess(large.Id()));
+    ASSERT_TRUE(Run([&](HWND view) { lines = kvtest::ListLines(GetDlgItem(view, IDC_STARTUP_LIST)); }));
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(),
+              "(The environment was cut at 1 MB: the entries above are those that fit.)");
+    const auto isBig = [&](const std::string &line) { return line.rfind("KVTEST_BIG_", 0) == 0; };
+    const long shown = std::count_if(lines.begin(), lines.end(), isBig);
+    EXPECT_GT(shown, 1200);
+    EXPECT_LT(shown, 1800);
+    for (const std::string &line : lines)
+        EXPECT_TRUE(!isBig(line) || line.substr(16) == big) << line.substr(0, 16);
 }
 
 TEST_F(ProcessInfo, DebugStartsTheRegisteredDebuggerOnTheSelectedProcessAfterYes)
@@ -136,6 +157,87 @@ TEST_F(ProcessInfo, DebugStartsTheRegisteredDebuggerOnTheSelectedProcessAfterYes
     const std::string line = debugger.TakeRecorded();
     EXPECT_NE(line.find("-p " + std::to_string(child_.Id()) + " -e "), std::string::npos)
         << line;
+}
+
+void CALLBACK DebugAgain(HWND, UINT, UINT_PTR timer, DWORD);
+
+// Answers every message box of a Debug command: Yes to the question, OK to the rest, whose
+// texts and heights it keeps. With `debugAgain`, a second Debug follows shortly after the Yes.
+struct DebugBoxes {
+    std::vector<std::string> texts;
+    std::vector<int> heights;
+    bool debugAgain = false;
+    HWND Run(HWND owner)
+    {
+        return kvtest::DriveModal([&] { OnDebugCommand(owner, 0, 0, 0); },
+                                  {{"#32770", 0, [&](HWND box) { Answer(box); }}},
+                                  kvtest::kAnswerEvery);
+    }
+    void Answer(HWND box)
+    {
+        char text[4096] = "";
+        GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+        RECT frame;
+        GetWindowRect(box, &frame);
+        texts.push_back(text);
+        heights.push_back(frame.bottom - frame.top);
+        const bool yes = GetDlgItem(box, IDYES) != nullptr;
+        if (yes && debugAgain)
+            SetTimer(nullptr, 0, 300, DebugAgain);
+        SendMessageA(box, WM_COMMAND, yes ? IDYES : IDOK, 0);
+    }
+};
+
+DebugBoxes *g_secondDebug; // the Debug a timer starts while the first one waits
+HWND g_debugOwner;
+
+void CALLBACK DebugAgain(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    KillTimer(nullptr, timer);
+    g_secondDebug->Run(g_debugOwner);
+}
+
+// While Debug waits for a debugger that never signals, this thread's messages are still
+// dispatched and a second Debug is refused; a value too long for the command names the limit,
+// and a command that cannot start is shown short enough for the screen.
+TEST_F(ProcessInfo, DebugWaitsAnsweringTheWindowAndTellsWhatIsWrongWithTheValue)
+{
+    kvtest::PlantedDebugger debugger("--lifetime 1500 -p %ld -x %ld");
+    ASSERT_TRUE(debugger.Planted());
+    ASSERT_TRUE(host_->SelectProcess(child_.Id()));
+    g_debugOwner = GetParent(host_->List());
+    DebugBoxes first, second;
+    first.debugAgain = true;
+    g_secondDebug = &second;
+    const DWORD start = GetTickCount();
+    first.Run(g_debugOwner);
+    const DWORD waited = GetTickCount() - start;
+    EXPECT_FALSE(debugger.TakeRecorded().empty());
+    EXPECT_GE(waited, 1400u); // until the debugger ended, not the ten seconds of a signal
+    EXPECT_LT(waited, 8000u);
+    ASSERT_EQ(1u, first.texts.size());
+    ASSERT_EQ(1u, second.texts.size()) << "no message came through while Debug waited";
+    EXPECT_NE(second.texts[0].find("still attaching"), std::string::npos) << second.texts[0];
+
+    DebugBoxes tooLong;
+    debugger.SetValue(std::string(2048, 'x'));
+    tooLong.Run(g_debugOwner);
+    ASSERT_EQ(2u, tooLong.texts.size());
+    EXPECT_NE(tooLong.texts[1].find("at most 2047 characters"), std::string::npos)
+        << tooLong.texts[1];
+
+    DebugBoxes noStart;
+    const std::string program = "C:\\kvtest\\" + std::string(1700, 'd') + ".exe";
+    debugger.SetValue(program + " -p %ld -e %ld");
+    noStart.Run(g_debugOwner);
+    ASSERT_EQ(2u, noStart.texts.size());
+    const std::string &box = noStart.texts[1];
+    EXPECT_EQ(box.rfind("The debugger could not be started:\nC:\\kvtest\\ddd", 0), 0u) << box;
+    EXPECT_NE(box.find("...ddd"), std::string::npos) << box;
+    EXPECT_NE(box.find("ddd.exe -p " + std::to_string(child_.Id()) + " -e "), std::string::npos)
+        << box;
+    EXPECT_LT(box.size(), 600u);
+    EXPECT_LT(noStart.heights[1], 480);
 }
 
 } // namespace

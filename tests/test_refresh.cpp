@@ -247,6 +247,19 @@ TEST_F(Refresh, TextFilterHidesRowsKeepsRecordsAndCombinesWithTheModuleFilter)
     EXPECT_LE(0, host_->FindRow(other.Id()));
     EXPECT_EQ(-1, host_->FindRow(later.Id()));
 
+    // A character no code page has (Georgian) matches nothing, not the '?' that stands for such
+    // characters in names; the same text in Unicode matches as it does in the code page.
+    lstrcpyA(otherRecord->name, "kvtest_?eta.exe");
+    SetRowFilterWide(L"\x10D0");
+    ApplyRowFilter(host_->List());
+    EXPECT_TRUE(RowFilterActive());
+    EXPECT_EQ(0, host_->RowCount());
+    SetRowFilterWide(L"?ETA");
+    ApplyRowFilter(host_->List());
+    EXPECT_LE(0, host_->FindRow(other.Id()));
+    EXPECT_EQ(1, host_->RowCount());
+    lstrcpyA(otherRecord->name, "kvtest_beta.exe");
+
     // A row the module filter excluded stays hidden when the text filter lets it through again;
     // the others come back in their sorted places.
     FindProcessRecord(first.Id(), KindProcess)->flags |= RecordExcluded;

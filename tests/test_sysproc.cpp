@@ -36,6 +36,14 @@ TEST(ProcessSnapshot, ReadsTheStartParentAndCountersOfARealChild)
     EXPECT_GE(entry->createTime, self->createTime); // started by this process, so not before it
     EXPECT_LE(entry->createTime, nowTime);
     EXPECT_GT(entry->createTime, nowTime - 600ull * 10000000); // within the last ten minutes
+
+    // The interval between two snapshots, which the CPU shares are counted over, is the time
+    // that passed, in 100 ns units.
+    ProcessSnapshot later;
+    Sleep(200);
+    ASSERT_TRUE(TakeProcessSnapshot(&later));
+    EXPECT_GE(later.takenAt - snapshot.takenAt, 1800000u);
+    EXPECT_LT(later.takenAt - snapshot.takenAt, 20000000u);
 }
 
 // A block of `count` entries `stride` bytes apart in `layout`, entry i having identifier 100 + i.

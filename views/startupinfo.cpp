@@ -73,6 +73,8 @@ void FillStartupView(DialogHost *host)
         AddShowCommand(list, record);
         for (const char *entry = record.environment; entry && *entry; entry += lstrlenA(entry) + 1)
             AddLine(list, entry);
+        if (record.environmentCut)
+            AddLine(list, ResText(IDS_STARTUP_ENV_CUT));
     } else {
         AddLine(list, ResText(kWhyUnread[status]));
     }

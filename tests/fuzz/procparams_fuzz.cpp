@@ -37,12 +37,28 @@ void CheckEntry(void *user, size_t offset, size_t bytes)
     ++entries->count;
 }
 
+// Whether the record's command line has sound fields and, being normalised, must be given
+// wherever its address points.
+bool SoundNormalisedCommandLine(const uint8_t *block, int pointerSize)
+{
+    const size_t at = pointerSize == 8 ? 0x70 : 0x40;
+    uint16_t length = 0, maximum = 0;
+    unsigned long long buffer = 0;
+    std::memcpy(&length, block + at, 2);
+    std::memcpy(&maximum, block + at + 2, 2);
+    std::memcpy(&buffer, block + at + pointerSize, static_cast<size_t>(pointerSize));
+    return (block[8] & 1) && length && length % 2 == 0 && length <= maximum && buffer;
+}
+
 void CheckParams(const FuzzCopy &block, int pointerSize)
 {
     ProcessParamsView view;
     if (!WalkProcessParams(block.data(), block.size(), pointerSize, kBase, &view))
         return;
     FuzzCheck(block.size() >= ProcessParamsMinimum(pointerSize), "the fixed part was there");
+    FuzzCheck(!SoundNormalisedCommandLine(block.data(), pointerSize) ||
+                  view.texts[ParamCommandLine].present,
+              "a sound command line is given, below the record too");
     uint32_t length = 0;
     std::memcpy(&length, block.data() + 4, sizeof length);
     for (const ParamTextPlace &place : view.texts) {
@@ -53,14 +69,19 @@ void CheckParams(const FuzzCopy &block, int pointerSize)
         FuzzCheck(!place.inBlock ||
                       (place.offset + place.bytes <= block.size() && place.offset + place.bytes <= length),
                   "a text in the block lies inside the record");
-        FuzzCheck(place.address >= kBase, "a text lies at or after the record");
+        FuzzCheck(pointerSize == 8 || place.address <= 0xFFFFFFFFull,
+                  "a text lies in the process's address range");
+        FuzzCheck(!place.inBlock || place.address == kBase + place.offset,
+                  "a text in the block lies where its address says");
     }
 }
 
-void PutText(std::string *block, size_t at, int pointerSize, const std::string &text)
+// Puts the text after the record, or names a place below it where `below`.
+void PutText(std::string *block, size_t at, int pointerSize, const std::string &text,
+             bool below = false)
 {
     const uint16_t bytes = static_cast<uint16_t>(text.size());
-    const unsigned long long address = kBase + block->size();
+    const unsigned long long address = below ? kBase - 0x20000 : kBase + block->size();
     std::memcpy(&(*block)[at], &bytes, 2);
     std::memcpy(&(*block)[at + 2], &bytes, 2);
     std::memcpy(&(*block)[at + pointerSize], &address, static_cast<size_t>(pointerSize));
@@ -75,12 +96,14 @@ std::string Wide(const char *text)
     return wide;
 }
 
-// A normalised record of the given width with a command line and a current directory.
-std::string Record(int pointerSize)
+// A normalised record of the given width with a command line (after the record or below it)
+// and a current directory.
+std::string Record(int pointerSize, bool commandLineBelow = false)
 {
     std::string block(pointerSize == 8 ? 0x400 : 0x298, '\0');
     block[8] = 1; // normalised
-    PutText(&block, pointerSize == 8 ? 0x70 : 0x40, pointerSize, Wide("kvchild --marker alpha"));
+    PutText(&block, pointerSize == 8 ? 0x70 : 0x40, pointerSize, Wide("kvchild --marker alpha"),
+            commandLineBelow);
     PutText(&block, pointerSize == 8 ? 0x38 : 0x24, pointerSize, Wide("C:\\"));
     const uint32_t length = static_cast<uint32_t>(block.size());
     std::memcpy(&block[0], &length, 4);
@@ -107,5 +130,6 @@ std::vector<std::string> FuzzSeeds()
     const std::string environment = Wide("PATH=C:\\") + std::string(2, '\0') +
                                     Wide("KVTEST_MARK=startup-42") + std::string(4, '\0');
     return {std::string(1, '\1') + Record(8), std::string(1, '\0') + Record(4),
+            std::string(1, '\1') + Record(8, true), std::string(1, '\0') + Record(4, true),
             std::string(1, '\0') + environment};
 }

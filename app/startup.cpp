@@ -3,6 +3,7 @@
 #include "app/allusers.h"
 #include "app/filterbox.h"
 #include "app/mainwnd.h"
+#include "app/statusgraphs.h"
 #include "app/tray.h"
 #include "core/appstate.h"
 #include "core/dpi.h"
@@ -78,8 +79,8 @@ void ReleaseStartLock(HANDLE lock)
 // to end once its own window exists.
 bool StartInstance(HINSTANCE instance, int showCommand)
 {
-    HWND replaced = WindowToTakeOver(GetCommandLineA());
-    if (!g_settings.allowMultiplyInstances && !replaced) {
+    const TakeoverClaim replaced = ConfirmedTakeover(GetCommandLineA());
+    if (!g_settings.allowMultiplyInstances && !replaced.window) {
         HWND running = FindWindowA(g_className, nullptr);
         if (running) {
             SendMessageA(running, WM_SYSCOMMAND, SC_RESTORE, 0);
@@ -103,6 +104,7 @@ bool StartInstance(HINSTANCE instance, int showCommand)
                                   nullptr, nullptr, instance, nullptr);
     if (!window)
         return false;
+    StartSystemSampler(window);
     if (g_settings.startMinimized) {
         SendMessageA(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     } else {
@@ -110,8 +112,8 @@ bool StartInstance(HINSTANCE instance, int showCommand)
         ShowWindow(window, showCommand);
         UpdateWindow(window);
     }
-    if (replaced)
-        PostMessageA(replaced, WM_TAKENOVER, 0, 0);
+    if (replaced.window)
+        PostMessageA(replaced.window, WM_TAKENOVER, 0, static_cast<LPARAM>(replaced.key));
     return true;
 }
 

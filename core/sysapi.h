@@ -16,6 +16,11 @@ struct SystemApi {
                                                   const SYSTEMTIME *utc, SYSTEMTIME *local);
     // USER32, Windows 10 and later
     UINT(WINAPI *GetDpiForWindow)(HWND window);
+    // USER32, Windows 98 and NT 5 on: the screens of a machine with several
+    HMONITOR(WINAPI *MonitorFromWindow)(HWND window, DWORD flags);
+    BOOL(WINAPI *GetMonitorInfoA)(HMONITOR monitor, MONITORINFO *info);
+    // ADVAPI32, Windows XP and later: random bytes from the system
+    BOOLEAN(WINAPI *RtlGenRandom)(PVOID buffer, ULONG size);
     // COMCTL32
     HRESULT(CALLBACK *ComctlDllGetVersion)(DllVersion *info);
     // NTDLL, NT family only
@@ -24,6 +29,10 @@ struct SystemApi {
 };
 
 const SystemApi &SysApi();
+
+// The work area (the screen without the taskbar and docked bars) of the screen the window is
+// mostly on; of the primary screen where the system knows one screen only.
+RECT ScreenWorkArea(HWND window);
 
 // Dots per inch of the screen the window is on (of the primary screen for null, or where the
 // system knows no per-window value).

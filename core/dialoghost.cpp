@@ -3,6 +3,7 @@
 #include "core/appstate.h"
 #include "core/processlist.h"
 #include "core/save.h"
+#include "core/sysapi.h"
 
 namespace {
 
@@ -67,6 +68,37 @@ void FollowDialogSize(HWND dialog, HWND control, int width, int height, RECT *sa
     GetClientRect(dialog, savedClient);
 }
 
+// A list box made to scroll sideways (WS_HSCROLL in its template) scrolls over the width it
+// has at first, so that what its lines show at that width stays reachable when the view is
+// narrower. The width is the one left beside a vertical scroll bar, so that a list that gets
+// one later does not also get a horizontal one. Others ignore the extent.
+void KeepListScrollWidth(HWND list)
+{
+    RECT client;
+    if (!list || !GetClientRect(list, &client))
+        return;
+    const bool vertical = (GetWindowLongA(list, GWL_STYLE) & WS_VSCROLL) != 0; // shown now
+    const int width = client.right - (vertical ? 0 : GetSystemMetrics(SM_CXVSCROLL));
+    SendMessageA(list, LB_SETHORIZONTALEXTENT, width > 0 ? width : 0, 0);
+}
+
+// The list's colours, with text drawn over its line's background rather than on a box of its
+// own: the box of a tab column's text is its advance width, which on some systems wipes the
+// part of a last letter that reaches past it ("Show window" shown as "Show windov"). The
+// lines' backgrounds, the selected one's included, are filled before their text either way.
+HBRUSH ListColors(HDC dc)
+{
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+    SetBkMode(dc, TRANSPARENT);
+    return GetSysColorBrush(COLOR_WINDOW);
+}
+
+int Clamp(int value, int low, int high)
+{
+    return value < low ? low : value > high ? high : value;
+}
+
 bool SameSize(const RECT &a, const RECT &b)
 {
     return a.right - a.left == b.right - b.left && a.bottom - a.top == b.bottom - b.top;
@@ -94,6 +126,8 @@ void InitView(HWND dialog, DialogHost *host)
         desc.fill(host);
     if (desc.refreshSeconds && *desc.refreshSeconds != 0)
         StartViewTimer(host, static_cast<UINT>(*desc.refreshSeconds) * 1000);
+    KeepListScrollWidth(host->list);
+    FitToWorkArea(dialog);
 }
 
 void OnViewSize(DialogHost *host, int width, int height)
@@ -170,6 +204,9 @@ bool HandleViewMessage(DialogHost *host, UINT message, WPARAM wParam, LPARAM lPa
             host->desc->destroy(host);
         *result = FALSE;
         return true;
+    case WM_CTLCOLORLISTBOX:
+        *result = reinterpret_cast<INT_PTR>(ListColors(reinterpret_cast<HDC>(wParam)));
+        return true;
     case WM_NCDESTROY:
         SetWindowLongPtrA(host->dialog, DWLP_USER, 0);
         *result = FALSE;
@@ -214,6 +251,26 @@ INT_PTR OpenProcessView(int templateId, const char *titlePrefix, const DialogSpe
     if (!PrepareProcessView(titlePrefix, true, &subject))
         return 0;
     return OpenView(g_mainWindow, templateId, desc, state, &subject);
+}
+
+RECT FittedWindowRect(const RECT &window, const RECT &work)
+{
+    const int width = Clamp(window.right - window.left, 0, work.right - work.left);
+    const int height = Clamp(window.bottom - window.top, 0, work.bottom - work.top);
+    const int left = Clamp(window.left, work.left, work.right - width);
+    const int top = Clamp(window.top, work.top, work.bottom - height);
+    return {left, top, left + width, top + height};
+}
+
+void FitToWorkArea(HWND window)
+{
+    RECT rect;
+    if (!GetWindowRect(window, &rect))
+        return;
+    const RECT fitted = FittedWindowRect(rect, ScreenWorkArea(window));
+    if (!EqualRect(&fitted, &rect))
+        SetWindowPos(window, nullptr, fitted.left, fitted.top, fitted.right - fitted.left,
+                     fitted.bottom - fitted.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void EndHostedDialog(DialogHost *host, INT_PTR result)

@@ -3,22 +3,47 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "actions/about.h"
 #include "app/mainwnd.h"
+#include "core/appstate.h"
+#include "core/dialoghost.h"
+#include "core/dpi.h"
+#include "core/sysapi.h"
 #include "fixtures.h"
+#include "resource.h"
 
 namespace {
 
-TEST(About, ShowsItsPictureAndClosesOnEnterAndEscape)
+// The About box shows its picture at the screen's DPI, fits the work area of its screen, and
+// closes on Enter and Escape.
+TEST(About, ShowsItsPictureFitsTheScreenAndClosesOnEnterAndEscape)
 {
     ASSERT_TRUE(kvtest::PrepareViews());
     kvtest::ListHost host;
+    HBITMAP drawn = LoadBitmapA(g_instance, MAKEINTRESOURCEA(IDB_ABOUT));
+    BITMAP original = {};
+    ASSERT_TRUE(GetObjectA(drawn, sizeof original, &original));
+    DeleteObject(drawn);
     for (WPARAM key : {VK_RETURN, VK_ESCAPE}) {
         bool hasPicture = false, closed = false;
         ASSERT_TRUE(kvtest::RunMainCommand(host, OnAboutCommand, [&](HWND dialog) {
-            for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
-                hasPicture = hasPicture || SendMessageA(c, STM_GETIMAGE, IMAGE_BITMAP, 0);
+            for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+                HGDIOBJ picture = reinterpret_cast<HGDIOBJ>(SendMessageA(c, STM_GETIMAGE, IMAGE_BITMAP, 0));
+                BITMAP shown = {};
+                if (!picture || !GetObjectA(picture, sizeof shown, &shown))
+                    continue;
+                hasPicture = true;
+                const int dpi = ScreenDpi(dialog);
+                EXPECT_EQ(shown.bmWidth, ScaleFrom96(original.bmWidth, dpi));
+                EXPECT_EQ(shown.bmHeight, ScaleFrom96(original.bmHeight, dpi));
+            }
+            RECT rect, work = ScreenWorkArea(dialog), inside;
+            GetWindowRect(dialog, &rect);
+            IntersectRect(&inside, &rect, &work);
+            EXPECT_TRUE(EqualRect(&inside, &rect)) << rect.left << "," << rect.top << " " << rect.right
+                                                   << "," << rect.bottom;
             MSG press = {dialog, WM_KEYDOWN, key, 0, 0, {0, 0}};
             IsDialogMessageA(dialog, &press); // as the modal loop does with a key
             closed = IsWindowEnabled(g_mainWindow);
@@ -28,6 +53,121 @@ TEST(About, ShowsItsPictureAndClosesOnEnterAndEscape)
         EXPECT_TRUE(hasPicture);
         EXPECT_TRUE(closed) << "key " << key;
     }
+}
+
+// A window too large or too far out is moved the least and shrunk to the work area.
+TEST(About, WindowsAreFittedIntoTheWorkArea)
+{
+    const RECT work = {0, 0, 1280, 984};
+    const struct {
+        RECT window, fitted;
+    } cases[] = {
+        {{20, 20, 500, 400}, {20, 20, 500, 400}},      // inside: untouched
+        {{100, 60, 1588, 1058}, {0, 0, 1280, 984}},    // larger both ways
+        {{900, 700, 1394, 1000}, {786, 684, 1280, 984}}, // off the right and bottom
+        {{-300, -50, 994, 350}, {0, 0, 1280, 400}},     // wider, off the left and top
+    };
+    for (const auto &c : cases) {
+        const RECT fitted = FittedWindowRect(c.window, work);
+        EXPECT_TRUE(EqualRect(&fitted, &c.fitted))
+            << fitted.left << "," << fitted.top << " " << fitted.right << "," << fitted.bottom;
+    }
+    const RECT secondScreen = {1280, 0, 2560, 1024};
+    const RECT there = FittedWindowRect({1300, 900, 1700, 1200}, secondScreen);
+    EXPECT_EQ(there.top, 724);
+    EXPECT_EQ(there.left, 1300);
+}
+
+// A dialog template of the program with its font's point size multiplied by dpi/96: at 96 dpi
+// it lays out as the template does on a screen of that DPI (text and dialog units alike follow
+// the font's size in pixels).
+std::vector<WORD> TemplateAtDpi(const char *name, int dpi)
+{
+    HRSRC found = FindResourceA(g_instance, name, MAKEINTRESOURCEA(5)); // RT_DIALOG
+    const WORD *start = static_cast<const WORD *>(LockResource(LoadResource(g_instance, found)));
+    std::vector<WORD> copy(start, start + SizeofResource(g_instance, found) / sizeof(WORD));
+    const bool extended = copy[1] == 0xFFFF;
+    size_t at = extended ? 13 : 9; // past the fixed header
+    const DWORD style = extended ? MAKELONG(copy[6], copy[7]) : MAKELONG(copy[0], copy[1]);
+    for (int field = 0; field < 3; ++field) // menu, class, caption
+        if (copy[at] == 0xFFFF)
+            at += 2;
+        else
+            while (copy[at++]) {
+            }
+    if (style & DS_SETFONT)
+        copy[at] = static_cast<WORD>(copy[at] * dpi / 96);
+    return copy;
+}
+
+BOOL CALLBACK CollectDialogName(HMODULE, LPCSTR, LPSTR name, LONG_PTR names)
+{
+    reinterpret_cast<std::vector<LPSTR> *>(names)->push_back(name); // all of ours are numbers
+    return TRUE;
+}
+
+INT_PTR CALLBACK PlainDialog(HWND, UINT, WPARAM, LPARAM)
+{
+    return FALSE;
+}
+
+// Where the text of a label, check box, radio button, button or group box does not fit the
+// control at its own font, a description of it; empty when it fits.
+std::string Clipped(HWND control)
+{
+    char cls[32] = "", text[512] = "";
+    GetClassNameA(control, cls, sizeof cls);
+    GetWindowTextA(control, text, sizeof text);
+    const LONG style = GetWindowLongA(control, GWL_STYLE);
+    const LONG type = style & SS_TYPEMASK;
+    const bool label = !lstrcmpiA(cls, "Static") &&
+                       (type <= SS_RIGHT || type == SS_LEFTNOWORDWRAP);
+    if ((!label && lstrcmpiA(cls, "Button")) || !text[0])
+        return "";
+    RECT client;
+    GetClientRect(control, &client);
+    HDC dc = GetDC(control);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0)));
+    RECT needed = {0, 0, client.right, 0};
+    const UINT wrap = label && type != SS_LEFTNOWORDWRAP ? DT_WORDBREAK : DT_SINGLELINE;
+    DrawTextA(dc, text, -1, &needed, DT_CALCRECT | wrap);
+    TEXTMETRICA metrics;
+    GetTextMetricsA(dc, &metrics);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    // Room a button takes from its text: the box of a check box or radio button and its gap,
+    // the frame of a push button, the margins of a group box's title.
+    const LONG kind = style & BS_TYPEMASK;
+    const bool box = !label && kind != BS_PUSHBUTTON && kind != BS_DEFPUSHBUTTON && kind != BS_GROUPBOX;
+    const int taken = label ? 0 : box ? GetSystemMetrics(SM_CXMENUCHECK) + metrics.tmAveCharWidth / 2
+                                      : 2 * metrics.tmAveCharWidth;
+    if (needed.right - needed.left + taken <= client.right &&
+        (!label || needed.bottom <= client.bottom))
+        return "";
+    return std::string(cls) + " \"" + text + "\" needs " + std::to_string(needed.right + taken) + "x" +
+           std::to_string(needed.bottom) + ", has " + std::to_string(client.right) + "x" +
+           std::to_string(client.bottom);
+}
+
+// Every label and button of every dialog shows its whole text on screens of 96, 144 and 192
+// dpi.
+TEST(About, EveryDialogsLabelsFitTheirTextAtEveryScale)
+{
+    ASSERT_TRUE(kvtest::PrepareViews());
+    std::vector<LPSTR> names;
+    EnumResourceNamesA(g_instance, MAKEINTRESOURCEA(5), CollectDialogName, reinterpret_cast<LONG_PTR>(&names));
+    ASSERT_GT(names.size(), 10u);
+    for (int dpi : {96, 144, 192})
+        for (LPSTR name : names) {
+            const std::vector<WORD> dialogTemplate = TemplateAtDpi(name, dpi);
+            HWND dialog = CreateDialogIndirectParamA(
+                g_instance, reinterpret_cast<const DLGTEMPLATE *>(dialogTemplate.data()), nullptr,
+                PlainDialog, 0);
+            ASSERT_NE(dialog, nullptr) << reinterpret_cast<ULONG_PTR>(name);
+            for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+                EXPECT_EQ(Clipped(c), "") << "dialog " << reinterpret_cast<ULONG_PTR>(name) << " at " << dpi;
+            DestroyWindow(dialog);
+        }
 }
 
 TEST(HelpPath, ReplacesOnlyTheFileNamesExtension)

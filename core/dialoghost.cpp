@@ -94,6 +94,21 @@ HBRUSH ListColors(HDC dc)
     return GetSysColorBrush(COLOR_WINDOW);
 }
 
+// A dialog wider than the screen is made narrower by the system as it is created, while its
+// controls keep the template's places: a list that reaches past the client area then ends as
+// far from its right edge as it starts from the left one, and scrolls to the rest.
+void KeepListInside(HWND dialog, HWND list)
+{
+    RECT client, rect;
+    if (!list || !GetClientRect(dialog, &client) || !GetWindowRect(list, &rect))
+        return;
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT *>(&rect), 2);
+    const int right = client.right - rect.left;
+    if (rect.right > client.right && right > rect.left)
+        SetWindowPos(list, nullptr, 0, 0, right - rect.left, rect.bottom - rect.top,
+                     SWP_NOMOVE | SWP_NOZORDER);
+}
+
 int Clamp(int value, int low, int high)
 {
     return value < low ? low : value > high ? high : value;
@@ -128,6 +143,8 @@ void InitView(HWND dialog, DialogHost *host)
         StartViewTimer(host, static_cast<UINT>(*desc.refreshSeconds) * 1000);
     KeepListScrollWidth(host->list);
     FitToWorkArea(dialog);
+    if (desc.resizable)
+        KeepListInside(dialog, host->list);
 }
 
 void OnViewSize(DialogHost *host, int width, int height)

@@ -74,9 +74,10 @@ void ReleaseStartLock(HANDLE lock)
     CloseHandle(lock);
 }
 
-// Everything from the single-instance rule to the shown main window. An instance started to
-// replace a running window (the restart with administrator rights) starts beside it and tells it
-// to end once its own window exists.
+// Everything from the single-instance rule to the shown main window, and the sampler of the
+// machine's history. An instance started to replace a running window (the restart with
+// administrator rights) starts beside it when that window confirms the key it was given, and
+// tells it to end once its own window exists.
 bool StartInstance(HINSTANCE instance, int showCommand)
 {
     const TakeoverClaim replaced = ConfirmedTakeover(GetCommandLineA());

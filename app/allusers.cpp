@@ -9,16 +9,82 @@
 #include "core/appstate.h"
 #include "core/processlist.h"
 #include "core/settings.h"
+#include "core/sysapi.h"
 #include "providers/debugpriv.h"
 #include "resource.h"
 
 namespace {
 
+// "/takeover:<window>:<key>", the whole first argument: the window to replace, and the key it
+// holds while it waits for the new instance. A switch whose window does not confirm the key was
+// not given by that window, and the single-instance rule applies as without it.
 const char kTakeoverSwitch[] = "/takeover:";
 const UINT kTakeoverWaitMs = 30000;
+const UINT kTakeoverCheckMs = 5000;
 const int kIdiShield = 32518; // the system's shield icon, Windows Vista and later
 
-bool g_awaitingTakeover;
+DWORD g_takeoverKey; // nonzero while a started instance is waited for
+
+// A key no other program can guess: the system's random bytes where it has them (Windows XP
+// on), else the mixed clocks and identifiers of the moment.
+DWORD NewTakeoverKey()
+{
+    BOOLEAN(WINAPI *const random)(PVOID, ULONG) = SysApi().RtlGenRandom;
+    DWORD key = 0;
+    if (!random || !random(&key, sizeof key)) {
+        LARGE_INTEGER counter = {};
+        QueryPerformanceCounter(&counter);
+        FILETIME now;
+        GetSystemTimeAsFileTime(&now);
+        unsigned long long mix = static_cast<unsigned long long>(counter.QuadPart) ^
+                                 (static_cast<unsigned long long>(now.dwHighDateTime) << 32) ^
+                                 now.dwLowDateTime ^ GetTickCount() ^
+                                 (static_cast<unsigned long long>(GetCurrentProcessId()) << 20) ^
+                                 reinterpret_cast<ULONG_PTR>(&mix);
+        for (int round = 0; round < 3; ++round) { // spreads every bit over the whole value
+            mix ^= mix >> 31;
+            mix *= 0x9E3779B97F4A7C15ull;
+        }
+        key = static_cast<DWORD>(mix ^ (mix >> 32));
+    }
+    return key ? key : 1;
+}
+
+// The first argument after the program's name, which may be quoted; null when there is none.
+const char *FirstArgument(const char *commandLine)
+{
+    if (!commandLine)
+        return nullptr;
+    const char *at = commandLine;
+    if (*at == '"') {
+        at = std::strchr(at + 1, '"');
+        if (!at)
+            return nullptr;
+        ++at;
+    } else {
+        while (*at && *at != ' ' && *at != '\t')
+            ++at;
+    }
+    while (*at == ' ' || *at == '\t')
+        ++at;
+    return *at ? at : nullptr;
+}
+
+// Decimal digits only, at most 20 of them, advancing `at`; false when there are none.
+bool ReadNumber(const char **at, unsigned long long *value)
+{
+    const char *start = *at;
+    unsigned long long number = 0;
+    while (**at >= '0' && **at <= '9' && *at - start < 20) {
+        const unsigned digit = static_cast<unsigned>(**at - '0');
+        if (number > (~0ull - digit) / 10)
+            return false;
+        number = number * 10 + digit;
+        ++*at;
+    }
+    *value = number;
+    return *at != start && !(**at >= '0' && **at <= '9');
+}
 
 // The shield as a menu bitmap of the small icon size; null when the system has none.
 HBITMAP ShieldBitmap()
@@ -65,13 +131,17 @@ void OfferAllUsers(HMENU menu)
 
 LRESULT OnAllUsersCommand(HWND window, WPARAM, WORD, LPARAM)
 {
+    if (g_takeoverKey) // one restart at a time
+        return 0;
     char path[MAX_PATH];
     const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
     if (length == 0 || length >= sizeof path)
         return 0;
+    const DWORD key = NewTakeoverKey();
     char parameters[64];
-    std::snprintf(parameters, sizeof parameters, "%s%llu", kTakeoverSwitch,
-                  static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(window)));
+    std::snprintf(parameters, sizeof parameters, "%s%llu:%lu", kTakeoverSwitch,
+                  static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(window)),
+                  static_cast<unsigned long>(key));
     CaptureMainListWidths();
     SaveSettings();
     SHELLEXECUTEINFOA run = {};
@@ -82,40 +152,70 @@ LRESULT OnAllUsersCommand(HWND window, WPARAM, WORD, LPARAM)
     run.lpFile = path;
     run.lpParameters = parameters;
     run.nShow = SW_SHOWNORMAL;
-    if (!ShellExecuteExA(&run))
-        return 0;
-    g_awaitingTakeover = SetTimer(window, kTakeoverTimerId, kTakeoverWaitMs, nullptr) != 0;
+    if (ShellExecuteExA(&run))
+        AwaitTakeover(window, key);
     return 0;
+}
+
+bool AwaitTakeover(HWND window, DWORD key)
+{
+    // Without the timer the wait would never end: the new instance is then not waited for.
+    if (!key || SetTimer(window, kTakeoverTimerId, kTakeoverWaitMs, nullptr) == 0)
+        return false;
+    g_takeoverKey = key;
+    EnableMenuItem(GetMenu(window), IDM_ALLUSERS, MF_BYCOMMAND | MF_GRAYED);
+    return true;
 }
 
 void EndTakeoverWait(HWND window)
 {
     KillTimer(window, kTakeoverTimerId);
-    g_awaitingTakeover = false;
+    g_takeoverKey = 0;
+    EnableMenuItem(GetMenu(window), IDM_ALLUSERS, MF_BYCOMMAND | MF_ENABLED);
 }
 
-LRESULT OnTakenOver(HWND window, UINT, WPARAM, LPARAM)
+LRESULT OnTakeoverCheck(HWND, UINT, WPARAM, LPARAM lParam)
 {
-    if (!g_awaitingTakeover)
+    return g_takeoverKey && static_cast<DWORD>(lParam) == g_takeoverKey;
+}
+
+LRESULT OnTakenOver(HWND window, UINT, WPARAM, LPARAM lParam)
+{
+    if (!OnTakeoverCheck(window, 0, 0, lParam))
         return 0;
     EndTakeoverWait(window);
     DestroyWindow(window);
     return 0;
 }
 
-HWND WindowToTakeOver(const char *commandLine)
+bool ParseTakeoverSwitch(const char *commandLine, TakeoverClaim *claim)
 {
-    const char *found = commandLine ? std::strstr(commandLine, kTakeoverSwitch) : nullptr;
-    if (!found)
-        return nullptr;
-    char *end = nullptr;
-    const unsigned long long value =
-        std::strtoull(found + sizeof kTakeoverSwitch - 1, &end, 10);
-    HWND window = reinterpret_cast<HWND>(static_cast<ULONG_PTR>(value));
+    *claim = {};
+    const char *argument = FirstArgument(commandLine);
+    if (!argument || std::strncmp(argument, kTakeoverSwitch, sizeof kTakeoverSwitch - 1) != 0)
+        return false;
+    const char *at = argument + sizeof kTakeoverSwitch - 1;
+    unsigned long long window = 0, key = 0;
+    if (!ReadNumber(&at, &window) || *at++ != ':' || !ReadNumber(&at, &key) ||
+        (*at != '\0' && *at != ' ' && *at != '\t') || window == 0 || key == 0 ||
+        key > 0xFFFFFFFFull || window != static_cast<ULONG_PTR>(window))
+        return false;
+    claim->window = reinterpret_cast<HWND>(static_cast<ULONG_PTR>(window));
+    claim->key = static_cast<DWORD>(key);
+    return true;
+}
+
+TakeoverClaim ConfirmedTakeover(const char *commandLine)
+{
+    TakeoverClaim claim;
     char className[MAX_PATH] = "";
-    if (end == found + sizeof kTakeoverSwitch - 1 || !IsWindow(window) ||
-        !GetClassNameA(window, className, sizeof className) ||
-        std::strcmp(className, g_className) != 0)
-        return nullptr;
-    return window;
+    DWORD_PTR confirmed = 0;
+    if (!ParseTakeoverSwitch(commandLine, &claim) || !IsWindow(claim.window) ||
+        !GetClassNameA(claim.window, className, sizeof className) ||
+        std::strcmp(className, g_className) != 0 ||
+        !SendMessageTimeoutA(claim.window, WM_TAKEOVERCHECK, 0, static_cast<LPARAM>(claim.key),
+                             SMTO_ABORTIFHUNG, kTakeoverCheckMs, &confirmed) ||
+        confirmed != 1)
+        return {};
+    return claim;
 }

@@ -389,11 +389,14 @@ LRESULT OnSize(HWND window, UINT, WPARAM wParam, LPARAM)
 }
 
 // A new DPI: the window takes the rectangle the system suggests for it, and its columns,
-// toolbar, sort arrows, status parts and fonts the sizes of the new screen.
+// toolbar, sort arrows, status parts and fonts the sizes of the new screen. A message without
+// the rectangle is not one the system sent, and is ignored; the DPI is taken within reason.
 LRESULT OnDpiChanged(HWND window, UINT, WPARAM wParam, LPARAM lParam)
 {
+    if (!lParam)
+        return 0;
     CaptureColumnWidths(g_processList); // at the DPI they were shown at
-    g_screenDpi = HIWORD(wParam);
+    g_screenDpi = ClampDpi(HIWORD(wParam));
     ApplyDpiFont();
     for (int i = 0; i < g_columnCount; ++i)
         SendMessageA(g_processList, LVM_SETCOLUMNWIDTH, i,
@@ -461,7 +464,6 @@ void RefreshOnTimer(HWND)
 {
     if (!g_listFrozen)
         RefreshMain();
-    SampleStatusGraphs(g_statusBar);
 }
 
 // The pause after typing in the filter box has passed: the list shows the rows the text lets
@@ -643,6 +645,7 @@ const MessageEntry kMainMessages[] = {
     {WM_LISTEVENT, OnListEvent},
     {WM_TRAYEVENT, OnTrayNotify},
     {WM_TAKENOVER, OnTakenOver},
+    {WM_TAKEOVERCHECK, OnTakeoverCheck},
     {WM_LBUTTONUP, OnFinderButtonUp},
     {WM_QUERYENDSESSION, OnQueryEndSession},
     {WM_SYSCOLORCHANGE, OnSysColorChange},

@@ -3,6 +3,7 @@
 #include "app/allusers.h"
 #include "app/filterbox.h"
 #include "app/mainwnd.h"
+#include "app/statusgraphs.h"
 #include "app/tray.h"
 #include "core/appstate.h"
 #include "core/dpi.h"
@@ -100,13 +101,14 @@ void ReleaseStartLock(HANDLE lock)
     CloseHandle(lock);
 }
 
-// Everything from the single-instance rule to the shown main window. An instance started to
-// replace a running window (the restart with administrator rights) starts beside it and tells it
-// to end once its own window exists.
+// Everything from the single-instance rule to the shown main window, and the sampler of the
+// machine's history. An instance started to replace a running window (the restart with
+// administrator rights) starts beside it when that window confirms the key it was given, and
+// tells it to end once its own window exists.
 bool StartInstance(HINSTANCE instance, int showCommand)
 {
-    HWND replaced = WindowToTakeOver(GetCommandLineA());
-    if (!g_settings.allowMultiplyInstances && !replaced) {
+    const TakeoverClaim replaced = ConfirmedTakeover(GetCommandLineA());
+    if (!g_settings.allowMultiplyInstances && !replaced.window) {
         HWND running = FindWindowA(g_className, nullptr);
         if (running) {
             SendMessageA(running, WM_SYSCOMMAND, SC_RESTORE, 0);
@@ -131,6 +133,7 @@ bool StartInstance(HINSTANCE instance, int showCommand)
     if (!window)
         return false;
     PlaceInsideWorkArea(window);
+    StartSystemSampler(window);
     if (g_settings.startMinimized) {
         SendMessageA(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     } else {
@@ -138,8 +141,8 @@ bool StartInstance(HINSTANCE instance, int showCommand)
         ShowWindow(window, showCommand);
         UpdateWindow(window);
     }
-    if (replaced)
-        PostMessageA(replaced, WM_TAKENOVER, 0, 0);
+    if (replaced.window)
+        PostMessageA(replaced.window, WM_TAKENOVER, 0, static_cast<LPARAM>(replaced.key));
     return true;
 }
 

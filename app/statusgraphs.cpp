@@ -11,7 +11,7 @@
 
 namespace {
 
-const int kSamplePixels = 2;
+const int kSecondPixels = 1; // of a graph's time axis, at 96 dpi
 const HistoryGraph kPartGraphs[kStatusGraphParts] = {GraphCpu, GraphCommit};
 
 HWND g_tip;
@@ -81,10 +81,11 @@ void AttachStatusGraphs(HWND statusBar, int firstPart, bool shown)
         UpdateTipText(statusBar);
 }
 
-void SampleStatusGraphs(HWND statusBar)
+namespace {
+
+void ShowStatusGraphsSample(HWND statusBar)
 {
-    SampleMainPass();
-    if (g_firstPart < 0 || !statusBar)
+    if (g_firstPart < 0 || !statusBar || !IsWindow(statusBar))
         return;
     for (int i = 0; i < kStatusGraphParts; ++i) {
         RECT rect;
@@ -93,6 +94,21 @@ void SampleStatusGraphs(HWND statusBar)
     }
     if (g_tip)
         UpdateTipText(statusBar);
+}
+
+void CALLBACK SampleOnTimer(HWND, UINT, UINT_PTR, DWORD)
+{
+    TakeSystemSample();
+    ShowStatusGraphsSample(g_bar);
+    ShowSystemSample();
+}
+
+} // namespace
+
+void StartSystemSampler(HWND window)
+{
+    TakeSystemSample(); // the start of the first interval
+    SetTimer(window, kSamplerTimerId, static_cast<UINT>(kSampleIntervalMs), SampleOnTimer);
 }
 
 bool DrawStatusGraph(const DRAWITEMSTRUCT &item)
@@ -106,7 +122,7 @@ bool DrawStatusGraph(const DRAWITEMSTRUCT &item)
     const int width = ScaleFrom96(kStatusGraphWidth, g_screenDpi);
     if (rect.right - rect.left > width)
         rect.right = rect.left + width;
-    DrawHistoryGraph(item.hDC, rect, kPartGraphs[item.itemID - g_firstPart], kSamplePixels,
+    DrawHistoryGraph(item.hDC, rect, kPartGraphs[item.itemID - g_firstPart], kSecondPixels,
                      g_screenDpi);
     return true;
 }

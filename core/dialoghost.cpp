@@ -4,6 +4,7 @@
 #include "core/processlist.h"
 #include "core/save.h"
 #include "core/settings.h"
+#include "core/sysapi.h"
 
 namespace {
 
@@ -68,6 +69,52 @@ void FollowDialogSize(HWND dialog, HWND control, int width, int height, RECT *sa
     GetClientRect(dialog, savedClient);
 }
 
+// A list box made to scroll sideways (WS_HSCROLL in its template) scrolls over the width it
+// has at first, so that what its lines show at that width stays reachable when the view is
+// narrower. The width is the one left beside a vertical scroll bar, so that a list that gets
+// one later does not also get a horizontal one. Others ignore the extent.
+void KeepListScrollWidth(HWND list)
+{
+    RECT client;
+    if (!list || !GetClientRect(list, &client))
+        return;
+    const bool vertical = (GetWindowLongA(list, GWL_STYLE) & WS_VSCROLL) != 0; // shown now
+    const int width = client.right - (vertical ? 0 : GetSystemMetrics(SM_CXVSCROLL));
+    SendMessageA(list, LB_SETHORIZONTALEXTENT, width > 0 ? width : 0, 0);
+}
+
+// The list's colours, with text drawn over its line's background rather than on a box of its
+// own: the box of a tab column's text is its advance width, which on some systems wipes the
+// part of a last letter that reaches past it ("Show window" shown as "Show windov"). The
+// lines' backgrounds, the selected one's included, are filled before their text either way.
+HBRUSH ListColors(HDC dc)
+{
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+    SetBkMode(dc, TRANSPARENT);
+    return GetSysColorBrush(COLOR_WINDOW);
+}
+
+// A dialog wider than the screen is made narrower by the system as it is created, while its
+// controls keep the template's places: a list that reaches past the client area then ends as
+// far from its right edge as it starts from the left one, and scrolls to the rest.
+void KeepListInside(HWND dialog, HWND list)
+{
+    RECT client, rect;
+    if (!list || !GetClientRect(dialog, &client) || !GetWindowRect(list, &rect))
+        return;
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT *>(&rect), 2);
+    const int right = client.right - rect.left;
+    if (rect.right > client.right && right > rect.left)
+        SetWindowPos(list, nullptr, 0, 0, right - rect.left, rect.bottom - rect.top,
+                     SWP_NOMOVE | SWP_NOZORDER);
+}
+
+int Clamp(int value, int low, int high)
+{
+    return value < low ? low : value > high ? high : value;
+}
+
 bool SameSize(const RECT &a, const RECT &b)
 {
     return a.right - a.left == b.right - b.left && a.bottom - a.top == b.bottom - b.top;
@@ -95,6 +142,10 @@ void InitView(HWND dialog, DialogHost *host)
         desc.fill(host);
     if (desc.refreshSeconds && *desc.refreshSeconds > 0)
         StartViewTimer(host, RefreshPeriodMs(*desc.refreshSeconds));
+    KeepListScrollWidth(host->list);
+    FitToWorkArea(dialog);
+    if (desc.resizable)
+        KeepListInside(dialog, host->list);
 }
 
 void OnViewSize(DialogHost *host, int width, int height)
@@ -171,6 +222,9 @@ bool HandleViewMessage(DialogHost *host, UINT message, WPARAM wParam, LPARAM lPa
             host->desc->destroy(host);
         *result = FALSE;
         return true;
+    case WM_CTLCOLORLISTBOX:
+        *result = reinterpret_cast<INT_PTR>(ListColors(reinterpret_cast<HDC>(wParam)));
+        return true;
     case WM_NCDESTROY:
         SetWindowLongPtrA(host->dialog, DWLP_USER, 0);
         *result = FALSE;
@@ -215,6 +269,26 @@ INT_PTR OpenProcessView(int templateId, const char *titlePrefix, const DialogSpe
     if (!PrepareProcessView(titlePrefix, true, &subject))
         return 0;
     return OpenView(g_mainWindow, templateId, desc, state, &subject);
+}
+
+RECT FittedWindowRect(const RECT &window, const RECT &work)
+{
+    const int width = Clamp(window.right - window.left, 0, work.right - work.left);
+    const int height = Clamp(window.bottom - window.top, 0, work.bottom - work.top);
+    const int left = Clamp(window.left, work.left, work.right - width);
+    const int top = Clamp(window.top, work.top, work.bottom - height);
+    return {left, top, left + width, top + height};
+}
+
+void FitToWorkArea(HWND window)
+{
+    RECT rect;
+    if (!GetWindowRect(window, &rect))
+        return;
+    const RECT fitted = FittedWindowRect(rect, ScreenWorkArea(window));
+    if (!EqualRect(&fitted, &rect))
+        SetWindowPos(window, nullptr, fitted.left, fitted.top, fitted.right - fitted.left,
+                     fitted.bottom - fitted.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void EndHostedDialog(DialogHost *host, INT_PTR result)

@@ -80,6 +80,14 @@ INT_PTR OpenView(HWND owner, int templateId, const DialogSpec *desc, void *state
 // name; nothing opens without one.
 INT_PTR OpenProcessView(int templateId, const char *titlePrefix, const DialogSpec *desc,
                         void *state = nullptr);
+// The place of a window of `window`'s size and position inside the work area `work`: as large
+// as it is and no larger than the work area, moved the least that brings it inside. Views that
+// lose width scroll their lists; a dialog without a frame to size is laid out to fit.
+RECT FittedWindowRect(const RECT &window, const RECT &work);
+// Moves and shrinks `window` into the work area of its screen; every hosted dialog is fitted
+// once it is laid out.
+void FitToWorkArea(HWND window);
+
 // Ends the dialog with `result` (once: later calls do nothing) and stops its refresh timer.
 void EndHostedDialog(DialogHost *host, INT_PTR result);
 

@@ -17,6 +17,17 @@ int MulDivRounded(int value, int numerator, int denominator)
 
 } // namespace
 
+int ClampDpi(int dpi)
+{
+    return dpi < kMinDpi ? kMinDpi : dpi > kMaxDpi ? kMaxDpi : dpi;
+}
+
+int ScaleStep(int value, int dpi)
+{
+    const int step = ScaleFrom96(value, ClampDpi(dpi));
+    return step > 1 ? step : 1;
+}
+
 int ScaleFrom96(int value, int dpi)
 {
     return MulDivRounded(value, dpi, 96);

@@ -14,6 +14,11 @@ const ExportSlot kUser[] = {
     {"GetDpiForWindow", &g_api.GetDpiForWindow},
     {"GetWindowTextW", &g_api.GetWindowTextW},
     {"GetWindowTextLengthW", &g_api.GetWindowTextLengthW},
+    {"MonitorFromWindow", &g_api.MonitorFromWindow},
+    {"GetMonitorInfoA", &g_api.GetMonitorInfoA},
+};
+const ExportSlot kAdvapi[] = {
+    {"SystemFunction036", &g_api.RtlGenRandom},
 };
 const ExportSlot kComctl[] = {
     {"DllGetVersion", &g_api.ComctlDllGetVersion},
@@ -24,6 +29,7 @@ const ExportSlot kNtdll[] = {
 const ExportLibrary kLibraries[] = {
     Library("KERNEL32.DLL", kLoadedOnly, kOptional, kKernel),
     Library("USER32.DLL", kLoadedOnly, kOptional, kUser),
+    Library("ADVAPI32.DLL", kLoadedOnly, kOptional, kAdvapi),
     Library("COMCTL32.DLL", kLoadedOnly, kOptional, kComctl),
     Library("NTDLL.DLL", kLoadedOnly, kOptional, kNtdll),
 };
@@ -53,4 +59,20 @@ int ScreenDpi(HWND window)
     if (screen)
         ReleaseDC(nullptr, screen);
     return dpi > 0 ? dpi : 96;
+}
+
+RECT ScreenWorkArea(HWND window)
+{
+    const SystemApi &api = SysApi();
+    HMONITOR monitor = api.MonitorFromWindow && api.GetMonitorInfoA
+                           ? api.MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST)
+                           : nullptr;
+    MONITORINFO info = {};
+    info.cbSize = sizeof info;
+    if (monitor && api.GetMonitorInfoA(monitor, &info))
+        return info.rcWork;
+    RECT work;
+    if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0))
+        SetRect(&work, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    return work;
 }

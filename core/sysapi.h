@@ -19,6 +19,11 @@ struct SystemApi {
     // USER32, working on the NT family only (Windows 9x has stubs that fail)
     int(WINAPI *GetWindowTextW)(HWND window, LPWSTR text, int size);
     int(WINAPI *GetWindowTextLengthW)(HWND window);
+    // USER32, Windows 98 and NT 5 on: the screens of a machine with several
+    HMONITOR(WINAPI *MonitorFromWindow)(HWND window, DWORD flags);
+    BOOL(WINAPI *GetMonitorInfoA)(HMONITOR monitor, MONITORINFO *info);
+    // ADVAPI32, Windows XP and later: random bytes from the system
+    BOOLEAN(WINAPI *RtlGenRandom)(PVOID buffer, ULONG size);
     // COMCTL32
     HRESULT(CALLBACK *ComctlDllGetVersion)(DllVersion *info);
     // NTDLL, NT family only
@@ -27,6 +32,10 @@ struct SystemApi {
 };
 
 const SystemApi &SysApi();
+
+// The work area (the screen without the taskbar and docked bars) of the screen the window is
+// mostly on; of the primary screen where the system knows one screen only.
+RECT ScreenWorkArea(HWND window);
 
 // Dots per inch of the screen the window is on (of the primary screen for null, or where the
 // system knows no per-window value).

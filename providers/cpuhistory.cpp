@@ -70,3 +70,18 @@ const SystemSample *SampleAt(const SampleRing &ring, size_t age)
         return nullptr;
     return &ring.samples[(ring.next + kSampleRingSize - 1 - age) % kSampleRingSize];
 }
+
+int PixelsBeforeEdge(uint64_t edgeMs, uint64_t sampleMs, int pixelsPerSecond)
+{
+    if (sampleMs >= edgeMs || pixelsPerSecond <= 0)
+        return 0;
+    // In floating point: a long time times the scale would not fit.
+    const double pixels = static_cast<double>(edgeMs - sampleMs) * pixelsPerSecond / 1000.0;
+    const double farthest = 1 << 30; // far past any graph, and still an int
+    return static_cast<int>(pixels < farthest ? pixels : farthest);
+}
+
+bool SamplesJoin(const SystemSample &newer, const SystemSample &older)
+{
+    return newer.timeMs >= older.timeMs && newer.timeMs - older.timeMs <= kJoinedSampleMs;
+}

@@ -37,7 +37,20 @@ struct SystemSample {
     int kernelTenths;
     uint64_t commitBytes;
     uint64_t commitLimitBytes;
+    uint64_t timeMs; // when it was taken, in milliseconds of a clock that never wraps
 };
+
+// The history is sampled once per interval. Two neighbouring samples further apart than
+// kJoinedSampleMs are not joined by the graphs: the time between them (the program was busy,
+// suspended or not sampling) is drawn as a gap.
+const uint64_t kSampleIntervalMs = 1000;
+const uint64_t kJoinedSampleMs = kSampleIntervalMs * 5 / 2;
+
+// How far left of the graph's right edge, which shows the time `edgeMs`, a sample taken at
+// `sampleMs` is drawn, at `pixelsPerSecond`; a sample newer than the edge sits on it.
+int PixelsBeforeEdge(uint64_t edgeMs, uint64_t sampleMs, int pixelsPerSecond);
+// Whether the graphs join `older` to `newer` with a line.
+bool SamplesJoin(const SystemSample &newer, const SystemSample &older);
 
 // The newest samples, oldest overwritten first.
 const size_t kSampleRingSize = 256;

@@ -6,11 +6,10 @@
 namespace {
 
 SampleRing g_history;
-SystemFigures g_latest = {{-1, -1, 0, 0}, false, 0, 0, {}, 0};
+SystemFigures g_latest = {{-1, -1, 0, 0, 0}, false, 0, 0, {}, 0};
 ProcessTotals g_totals;
 ProcessorTimes g_previousTimes;
 bool g_havePreviousTimes;
-bool g_mainHeld;
 
 const int kSystemProcessorPerformanceInformation = 8;
 // One answer entry per processor; a processor group holds at most 64.
@@ -138,29 +137,47 @@ ULONGLONG UpTimeMs()
     return IsNt && g_ntApi.GetTickCount64 ? g_ntApi.GetTickCount64() : GetTickCount();
 }
 
+// The samples' clock: the time since start in milliseconds, carried past the 49.7 days after
+// which the 32-bit tick count starts again from 0.
+ULONGLONG SampleClockMs()
+{
+    static DWORD lastTick;
+    static ULONGLONG wraps;
+    const DWORD tick = GetTickCount();
+    if (tick < lastTick)
+        wraps += 0x100000000ull;
+    lastTick = tick;
+    return wraps + tick;
+}
+
+// The figures that are read at any moment; the processor share needs an interval and is left
+// to the caller.
+void ReadInstantFigures(SystemFigures *figures)
+{
+    figures->memoryKnown = false;
+    figures->sample.commitBytes = figures->sample.commitLimitBytes = 0;
+    ReadMemory(figures);
+    figures->totals = g_totals;
+    figures->upTimeMs = UpTimeMs();
+}
+
 } // namespace
 
 const SystemFigures &TakeSystemSample()
 {
     SystemFigures figures = {};
     ReadCpuShare(&figures.sample);
-    ReadMemory(&figures);
-    figures.totals = g_totals;
-    figures.upTimeMs = UpTimeMs();
+    ReadInstantFigures(&figures);
+    figures.sample.timeMs = SampleClockMs();
     AddSample(&g_history, figures.sample);
     g_latest = figures;
     return g_latest;
 }
 
-void SampleMainPass()
+const SystemFigures &RefreshSystemFigures()
 {
-    if (!g_mainHeld)
-        TakeSystemSample();
-}
-
-void HoldMainSampling(bool hold)
-{
-    g_mainHeld = hold;
+    ReadInstantFigures(&g_latest);
+    return g_latest;
 }
 
 const SystemFigures &LatestSystemFigures()

@@ -1,7 +1,8 @@
 // Readings of the whole machine: processor share, commit charge, physical memory, the process,
-// thread and handle totals, the time since start. Each reading also goes into one history that
-// the System Information view and the status bar's graphs draw. A reading costs one processor-
-// times call and one memory call; the totals come from the main list's last pass.
+// thread and handle totals, the time since start. One sampler takes a reading every
+// kSampleIntervalMs and puts it, with its time, into the one history that the System
+// Information view and the status bar's graphs draw. A reading costs one processor-times call
+// and one memory call; the totals come from the main list's last pass.
 #pragma once
 #include <windows.h>
 
@@ -21,12 +22,12 @@ struct SystemFigures {
     ULONGLONG upTimeMs;
 };
 
-// Takes one reading, adds it to the history and returns it.
+// Takes one reading, adds it to the history and returns it: the sampler's work, and only its,
+// so that the samples keep their spacing and each share covers one interval.
 const SystemFigures &TakeSystemSample();
-// The reading of a main-list pass; none while a view takes its own readings (HoldMainSampling),
-// so that the history keeps one spacing.
-void SampleMainPass();
-void HoldMainSampling(bool hold);
+// Reads again what needs no interval (memory, totals, up time) into the newest figures, which
+// keep the newest sample's processor share; the history is left alone.
+const SystemFigures &RefreshSystemFigures();
 // The newest reading (all unknown before the first) and the history.
 const SystemFigures &LatestSystemFigures();
 const SampleRing &SystemHistory();

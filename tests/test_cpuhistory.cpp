@@ -59,17 +59,40 @@ TEST(CpuHistory, ShareIsTheBusyPartOfAllProcessorsOrNoneWhenTheReadingsDoNotAddU
     }
 }
 
-TEST(CpuHistory, RingKeepsTheNewestSamplesNewestFirst)
+// The ring keeps the newest samples; the graphs place them by the time they were taken, so a
+// pause in the sampling is as wide as it lasted and is not bridged by a line.
+TEST(CpuHistory, RingKeepsTheNewestSamplesAndTheGraphsPlaceThemByTime)
 {
     static SampleRing ring; // zeroed: empty
     EXPECT_EQ(SampleAt(ring, 0), nullptr);
     const size_t added = kSampleRingSize + 5;
     for (size_t i = 0; i < added; ++i)
-        AddSample(&ring, SystemSample{static_cast<int>(i), -1, i, 0});
+        AddSample(&ring, SystemSample{static_cast<int>(i), -1, i, 0, i * kSampleIntervalMs});
     ASSERT_EQ(ring.count, kSampleRingSize);
     EXPECT_EQ(SampleAt(ring, 0)->busyTenths, static_cast<int>(added - 1));
     EXPECT_EQ(SampleAt(ring, kSampleRingSize - 1)->busyTenths, 5) << "the oldest kept";
     EXPECT_EQ(SampleAt(ring, kSampleRingSize), nullptr);
+
+    const uint64_t edge = SampleAt(ring, 0)->timeMs;
+    EXPECT_EQ(PixelsBeforeEdge(edge, SampleAt(ring, 0)->timeMs, 3), 0);
+    EXPECT_EQ(PixelsBeforeEdge(edge, SampleAt(ring, 10)->timeMs, 3), 30) << "3 pixels a second";
+    EXPECT_EQ(PixelsBeforeEdge(edge, edge - 500, 3), 1) << "half a second";
+    EXPECT_EQ(PixelsBeforeEdge(edge, edge + 900, 3), 0) << "newer than the edge";
+    EXPECT_EQ(PixelsBeforeEdge(~0ull, 0, 1000), 1 << 30) << "ages ago, and no overflow";
+    EXPECT_TRUE(SamplesJoin(*SampleAt(ring, 0), *SampleAt(ring, 1)));
+
+    // An hour hidden: the next sample sits an hour's width right of the last, unjoined.
+    SystemSample late = *SampleAt(ring, 0);
+    late.timeMs += 3600 * 1000;
+    AddSample(&ring, late);
+    EXPECT_FALSE(SamplesJoin(*SampleAt(ring, 0), *SampleAt(ring, 1)));
+    EXPECT_EQ(PixelsBeforeEdge(late.timeMs, SampleAt(ring, 1)->timeMs, 1), 3600);
+    late.timeMs += kJoinedSampleMs + 1;
+    AddSample(&ring, late);
+    EXPECT_FALSE(SamplesJoin(*SampleAt(ring, 0), *SampleAt(ring, 1))) << "just over the limit";
+    late.timeMs += kSampleIntervalMs * 2;
+    AddSample(&ring, late);
+    EXPECT_TRUE(SamplesJoin(*SampleAt(ring, 0), *SampleAt(ring, 1))) << "a late timer";
 }
 
 } // namespace

@@ -18,6 +18,16 @@ TEST(Dpi, WidthsSurviveTheTripToTheScreenAndBack)
     EXPECT_EQ(ScaleFrom96(100, 0), 100);        // an unknown DPI leaves lengths alone
     EXPECT_EQ(ScaleTo96(100, 0), 100);
 
+    // A DPI no screen has is taken within reason, and a step never shrinks to nothing.
+    EXPECT_EQ(ClampDpi(3), kMinDpi);
+    EXPECT_EQ(ClampDpi(0), kMinDpi);
+    EXPECT_EQ(ClampDpi(65535), kMaxDpi);
+    EXPECT_EQ(ClampDpi(144), 144);
+    EXPECT_EQ(ScaleStep(12, 3), 6);
+    EXPECT_EQ(ScaleStep(1, 48), 1);
+    EXPECT_EQ(ScaleStep(12, 65535), 120);
+    EXPECT_EQ(ScaleStep(0, 96), 1);
+
     // Images: the smallest drawn size at least as large as needed, else the largest drawn.
     const int sizes[] = {16, 24, 32};
     EXPECT_EQ(NearestImageSize(sizes, 3, 16), 16);

@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include <string>
+#include <vector>
 
 #include "app/allusers.h"
 #include "app/filterbox.h"
@@ -14,10 +15,12 @@
 #include "core/columns.h"
 #include "core/processlist.h"
 #include "core/settings.h"
+#include "core/dpi.h"
 #include "fixtures.h"
 #include "providers/debugpriv.h"
 #include "providers/provider.h"
 #include "resource.h"
+#include "views/historygraph.h"
 
 namespace {
 
@@ -262,9 +265,9 @@ TEST_F(MainWindow, FilterBoxFiltersAfterThePauseCountsAndEscapeRestoresEveryRow)
     EXPECT_EQ(kvtest::WindowText(FilterBox()), "");
 }
 
-// The restart with administrator rights is offered for a limited token only, and the switch that
-// starts the new instance names nothing but a main window of this program.
-TEST_F(MainWindow, AllUsersOfferedForALimitedTokenAndTheSwitchNamesOnlyAMainWindow)
+// The restart with administrator rights is offered for a limited token only; the new instance
+// replaces the window that started it, and no other.
+TEST_F(MainWindow, AllUsersOfferedForALimitedTokenAndOnlyTheWaitingWindowIsTakenOver)
 {
     TokenFunctions();
     const TokenApi saved = g_tokenApi;
@@ -287,24 +290,58 @@ TEST_F(MainWindow, AllUsersOfferedForALimitedTokenAndTheSwitchNamesOnlyAMainWind
     }
     g_tokenApi = saved;
 
+    // The switch counts only as the whole first argument, with a window and a key.
+    const std::string handle = std::to_string(reinterpret_cast<ULONG_PTR>(window));
+    TakeoverClaim claim;
+    ASSERT_TRUE(ParseTakeoverSwitch(("\"C:\\a b\\kelvane.exe\"  /takeover:" + handle + ":77").c_str(), &claim));
+    EXPECT_EQ(window, claim.window);
+    EXPECT_EQ(77u, claim.key);
+    for (const std::string &line : std::vector<std::string>{"kelvane.exe", "kelvane.exe /takeover:", "kelvane.exe /takeover:" + handle,
+          "kelvane.exe /takeover:" + handle + ":", "kelvane.exe /takeover:" + handle + ":0",
+          "kelvane.exe /takeover:" + handle + ":4294967296", "kelvane.exe /takeover:" + handle + ":7x",
+          "kelvane.exe /takeover:99999999999999999999999:1", "kelvane.exe x/takeover:" + handle + ":7",
+          "kelvane.exe /x /takeover:" + handle + ":7", "\"kelvane.exe /takeover:" + handle + ":7\""})
+        EXPECT_FALSE(ParseTakeoverSwitch(line.c_str(), &claim)) << line;
+
+    // Only a main window that waits for a restart, and for that restart's key, confirms a
+    // claim: a forged switch falls back to the single-instance rule. While it waits, the
+    // command cannot start a second restart.
     char savedClass[MAX_PATH];
     lstrcpyA(savedClass, g_className);
     lstrcpyA(g_className, "KelvaneTestMain");
-    const std::string line = "kelvane.exe /takeover:" + std::to_string(reinterpret_cast<ULONG_PTR>(window));
-    EXPECT_EQ(window, WindowToTakeOver(line.c_str()));
-    EXPECT_EQ(nullptr, WindowToTakeOver("kelvane.exe"));
-    EXPECT_EQ(nullptr, WindowToTakeOver("kelvane.exe /takeover:"));
-    EXPECT_EQ(nullptr, WindowToTakeOver("kelvane.exe /takeover:99999999999999999999999"));
-    const std::string other = "kelvane.exe /takeover:" + std::to_string(reinterpret_cast<ULONG_PTR>(g_statusBar));
-    EXPECT_EQ(nullptr, WindowToTakeOver(other.c_str()));
-    lstrcpyA(g_className, savedClass);
-
-    // Without a restart under way, the message does not end the window.
-    SendMessageA(window, WM_TAKENOVER, 0, 0);
+    auto confirmed = [](HWND named, DWORD key) {
+        const std::string line = "kelvane.exe /takeover:" +
+                                 std::to_string(reinterpret_cast<ULONG_PTR>(named)) + ":" + std::to_string(key);
+        return ConfirmedTakeover(line.c_str()).window;
+    };
+    g_tokenApi.OpenProcessToken = FakeOpenProcessToken;
+    g_tokenApi.GetTokenInformation = FakeGetTokenInformation;
+    g_elevationType = 3;
+    HMENU menu = GetMenu(window);
+    OfferAllUsers(menu);
+    g_tokenApi = saved;
+    auto commandEnabled = [&] { return !(GetMenuState(menu, IDM_ALLUSERS, MF_BYCOMMAND) & MF_GRAYED); };
+    const DWORD key = 0x5eed;
+    EXPECT_EQ(nullptr, confirmed(window, key)) << "not waiting";
+    ASSERT_TRUE(AwaitTakeover(window, key));
+    EXPECT_FALSE(commandEnabled());
+    EXPECT_EQ(window, confirmed(window, key));
+    EXPECT_EQ(nullptr, confirmed(window, key + 1)) << "another key";
+    EXPECT_EQ(nullptr, confirmed(g_statusBar, key)) << "not a main window";
+    SendMessageA(window, WM_TAKENOVER, 0, key + 1);
+    EXPECT_TRUE(IsWindow(window)) << "a wrong key does not end the window";
+    EndTakeoverWait(window);
+    EXPECT_TRUE(commandEnabled());
+    EXPECT_EQ(nullptr, confirmed(window, key)) << "the wait is over";
+    SendMessageA(window, WM_TAKENOVER, 0, key);
     EXPECT_TRUE(IsWindow(window));
+    ASSERT_TRUE(AwaitTakeover(window, key));
+    SendMessageA(window, WM_TAKENOVER, 0, key);
+    EXPECT_FALSE(IsWindow(window)) << "the new instance took over";
+    lstrcpyA(g_className, savedClass);
 }
 
-TEST_F(MainWindow, ResizingLaysOutToolbarListAndStatusBar)
+TEST_F(MainWindow, ResizingAndDpiChangesLayOutToolbarListAndStatusBar)
 {
     SetWindowPos(window, nullptr, 0, 0, 700, 450, SWP_NOMOVE | SWP_NOZORDER);
     RECT client, bar, list, status;
@@ -329,6 +366,26 @@ TEST_F(MainWindow, ResizingLaysOutToolbarListAndStatusBar)
     ShowWindow(window, SW_MAXIMIZE);
     EXPECT_EQ(g_settings.windowWidth, 700);
     ShowWindow(window, SW_RESTORE);
+
+    // A DPI change without its rectangle is none the system sent; a DPI no screen has is taken
+    // within reason, and the graphs of the status bar and of the view still draw and end.
+    const UINT dpiChanged = 0x02E0;
+    std::vector<int> widths;
+    for (int i = 0; i < g_columnCount; ++i)
+        widths.push_back(g_columns[i].width);
+    const int dpi = g_screenDpi;
+    SendMessageA(window, dpiChanged, MAKEWPARAM(3, 3), 0);
+    EXPECT_EQ(g_screenDpi, dpi);
+    RECT suggested = {10, 10, 610, 410};
+    SendMessageA(window, dpiChanged, MAKEWPARAM(3, 3), reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_EQ(g_screenDpi, kMinDpi);
+    RedrawWindow(g_statusBar, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    HDC dc = GetDC(window);
+    const RECT graph = {0, 0, 60, 40};
+    DrawHistoryGraph(dc, graph, GraphCpu, 3, 3);
+    ReleaseDC(window, dc);
+    for (int i = 0; i < g_columnCount; ++i)
+        g_columns[i].width = widths[i]; // halved and doubled, odd widths would grow
 }
 
 TEST_F(MainWindow, TrayHidesOnMinimiseAndCloseAndRestoresWithOneIcon)

@@ -130,9 +130,19 @@ TEST_F(ModulesView, ListsEveryModuleWithItsBaseSizeCreationTimeAndPath)
         header = kvtest::WindowText(GetDlgItem(view, IDC_MODULE_HEADER));
         lines = kvtest::ListLines(GetDlgItem(view, IDC_MODULE_LIST));
         MeasurePathColumn(view, lines, &pathStart, &pathReach);
-        GetClientRect(GetDlgItem(view, IDC_MODULE_LIST), &listClient);
-        MapWindowPoints(GetDlgItem(view, IDC_MODULE_LIST), view,
-                        reinterpret_cast<POINT *>(&listClient), 2);
+        HWND list = GetDlgItem(view, IDC_MODULE_LIST);
+        GetClientRect(list, &listClient);
+        MapWindowPoints(list, view, reinterpret_cast<POINT *>(&listClient), 2);
+        // Narrower (as on a screen too small for it), the list scrolls sideways as far as
+        // the paths reached.
+        RECT rect;
+        GetWindowRect(view, &rect);
+        SetWindowPos(view, nullptr, 0, 0, (rect.right - rect.left) / 2, rect.bottom - rect.top,
+                     SWP_NOMOVE | SWP_NOZORDER);
+        SCROLLINFO sideways = {sizeof sideways, SIF_RANGE | SIF_PAGE, 0, 0, 0, 0, 0};
+        EXPECT_TRUE(GetScrollInfo(list, SB_HORZ, &sideways));
+        EXPECT_GE(sideways.nMax + 1, pathStart + pathReach - listClient.left);
+        EXPECT_LT(sideways.nPage, static_cast<UINT>(sideways.nMax + 1));
     }));
     // At its opening size the view shows the system's modules' paths whole.
     EXPECT_GT(pathReach, 0);

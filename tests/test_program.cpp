@@ -333,9 +333,11 @@ HWND FindProgramWindow(const char *className, const char *title, DWORD ms)
 }
 
 // Ctrl+I opens the System Information view with its figures filled in; keys reach it although
-// none of its controls takes the focus: F2 asks where to save.
+// none of its controls takes the focus: F5 reads the figures without adding a sample to the
+// history, which holds one a second, and F2 asks where to save.
 TEST_F(ProgramRun, SystemInformationOpensWithCtrlIAndTakesItsKeys)
 {
+    const DWORD started = GetTickCount();
     Program program(BesideTests("kelvane.exe"));
     HWND window = program.MainWindow();
     ASSERT_NE(window, nullptr);
@@ -352,6 +354,10 @@ TEST_F(ProgramRun, SystemInformationOpensWithCtrlIAndTakesItsKeys)
     EXPECT_GT(atoi(processes), 2) << processes;
     GetDlgItemTextA(view, IDC_SYSINFO_VALUE_COMMIT, commit, sizeof commit);
     EXPECT_NE(std::string(commit).find(" K / "), std::string::npos) << commit;
+    for (int press = 0; press < 60; ++press) {
+        PressKeys({VK_F5});
+        kvtest::Pump();
+    }
     PressKeys({VK_F2});
     HWND save = FindProgramWindow("#32770", nullptr, 5000);
     ASSERT_NE(save, nullptr);
@@ -372,6 +378,10 @@ TEST_F(ProgramRun, SystemInformationOpensWithCtrlIAndTakesItsKeys)
     EXPECT_EQ(text.compare(0, 10, "CPU Usage\t"), 0) << text;
     EXPECT_NE(text.find("\nProcesses\t" + std::string(processes) + "\n"), std::string::npos) << text;
     EXPECT_NE(text.find("\nSample\tCPU Usage\tKernel\t"), std::string::npos) << text;
+    // The last line is the newest sample, numbered from the oldest.
+    const size_t lastLine = text.find_last_of('\n', text.size() - 2) + 1;
+    EXPECT_LE(strtoul(text.c_str() + lastLine, nullptr, 10), (GetTickCount() - started) / 1000 + 1)
+        << text;
     DeleteFileA(file.c_str());
     PostMessageA(view, WM_COMMAND, IDCANCEL, 0);
     PostMessageA(window, WM_CLOSE, 0, 0);

@@ -1,16 +1,14 @@
 #include "views/historygraph.h"
 
+#include "core/dpi.h"
 #include "providers/systemsample.h"
 
 namespace {
 
 const int kGridPixels = 12; // at 96 dpi
 const COLORREF kGridColor = RGB(0, 128, 64);
-
-int Scale(int pixels, int dpi)
-{
-    return MulDiv(pixels, dpi > 0 ? dpi : 96, 96);
-}
+// Left of the graph by more than any joined line between two samples is long.
+const int kFarLeft = 4096;
 
 // A sample's height in tenths of the graph's full scale; -1 when it is not known.
 int BusyTenths(const SystemSample &sample)
@@ -46,7 +44,7 @@ void DrawGrid(HDC dc, const RECT &area, int dpi)
 {
     HPEN pen = CreatePen(PS_SOLID, 1, kGridColor);
     HGDIOBJ old = SelectObject(dc, pen);
-    const int cell = Scale(kGridPixels, dpi);
+    const int cell = ScaleStep(kGridPixels, dpi);
     for (int y = area.bottom - 1; y >= 0; y -= cell) {
         MoveToEx(dc, 0, y, nullptr);
         LineTo(dc, area.right, y);
@@ -59,29 +57,34 @@ void DrawGrid(HDC dc, const RECT &area, int dpi)
     DeleteObject(pen);
 }
 
-// The line from the newest sample leftwards; unknown samples leave a gap.
-void DrawLine(HDC dc, const RECT &area, const GraphLine &line, int step, int dpi)
+// The line from the newest sample, at the right edge, leftwards along the time each sample
+// was taken; unknown samples and a pause in the sampling leave a gap.
+void DrawLine(HDC dc, const RECT &area, const GraphLine &line, int pixelsPerSecond, int dpi)
 {
-    HPEN pen = CreatePen(PS_SOLID, Scale(1, dpi), line.color);
+    HPEN pen = CreatePen(PS_SOLID, ScaleStep(1, dpi), line.color);
     HGDIOBJ old = SelectObject(dc, pen);
     const SampleRing &history = SystemHistory();
+    const SystemSample *newest = SampleAt(history, 0);
     const int top = area.bottom - 1;
     bool drawing = false;
     for (size_t age = 0; age < history.count; ++age) {
-        const int x = area.right - 1 - static_cast<int>(age) * step;
-        if (x < -step)
-            break;
-        const int tenths = line.tenths(*SampleAt(history, age));
-        if (tenths < 0) {
+        const SystemSample &sample = *SampleAt(history, age);
+        int x = area.right - 1 - PixelsBeforeEdge(newest->timeMs, sample.timeMs, pixelsPerSecond);
+        if (x < -kFarLeft) // Windows 9x draws with 16-bit coordinates
+            x = -kFarLeft;
+        const int tenths = line.tenths(sample);
+        if (tenths < 0 || (age > 0 && !SamplesJoin(*SampleAt(history, age - 1), sample)))
             drawing = false;
+        if (tenths < 0)
             continue;
-        }
         const int y = top - MulDiv(tenths, top, 1000);
         if (drawing)
             LineTo(dc, x, y);
         else
             MoveToEx(dc, x, y, nullptr);
         drawing = true;
+        if (x < 0)
+            break;
     }
     SelectObject(dc, old);
     DeleteObject(pen);
@@ -89,7 +92,7 @@ void DrawLine(HDC dc, const RECT &area, const GraphLine &line, int step, int dpi
 
 } // namespace
 
-void DrawHistoryGraph(HDC dc, const RECT &rect, HistoryGraph graph, int samplePixels, int dpi)
+void DrawHistoryGraph(HDC dc, const RECT &rect, HistoryGraph graph, int secondPixels, int dpi)
 {
     const int width = rect.right - rect.left, height = rect.bottom - rect.top;
     if (width <= 0 || height <= 0)
@@ -103,7 +106,7 @@ void DrawHistoryGraph(HDC dc, const RECT &rect, HistoryGraph graph, int samplePi
         DrawGrid(memory, area, dpi);
         for (const GraphLine &line : kLines)
             if (line.graph == graph)
-                DrawLine(memory, area, line, Scale(samplePixels, dpi), dpi);
+                DrawLine(memory, area, line, ScaleStep(secondPixels, dpi), dpi);
         BitBlt(dc, rect.left, rect.top, width, height, memory, 0, 0, SRCCOPY);
         SelectObject(memory, old);
         DeleteObject(bitmap);

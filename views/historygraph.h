@@ -9,6 +9,6 @@ enum HistoryGraph {
 };
 
 // Draws the history into `rect` of `dc` through a memory bitmap, so a tick or a resize does not
-// flicker: a grid, and the newest sample at the right edge, each older one `samplePixels`
-// (at 96 dpi) further left. Sizes follow `dpi`.
-void DrawHistoryGraph(HDC dc, const RECT &rect, HistoryGraph graph, int samplePixels, int dpi);
+// flicker: a grid, and the newest sample at the right edge, each older one `secondPixels`
+// (at 96 dpi) further left for every second it is older. Sizes follow `dpi`.
+void DrawHistoryGraph(HDC dc, const RECT &rect, HistoryGraph graph, int secondPixels, int dpi);

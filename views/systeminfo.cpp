@@ -13,8 +13,7 @@
 
 namespace {
 
-const int kSampleSeconds = 1;
-const int kSamplePixels = 3; // between two samples of a graph, at 96 dpi
+const int kSecondPixels = 3; // of a graph's time axis, at 96 dpi
 
 // Layout in dialog units.
 const int kMargin = 7;
@@ -179,10 +178,10 @@ void ShowFigures(DialogHost *host, const SystemFigures &figures)
         InvalidateRect(GetDlgItem(host->dialog, graph.graph), nullptr, FALSE);
 }
 
-// First fill, F5 and every second.
-void Sample(DialogHost *host)
+// First fill and F5: the figures read now, the graphs as the sampler left them.
+void Refresh(DialogHost *host)
 {
-    ShowFigures(host, TakeSystemSample());
+    ShowFigures(host, RefreshSystemFigures());
 }
 
 // No control of the view takes keys: the focus rests on a static control, which ignores them.
@@ -202,7 +201,6 @@ LRESULT CALLBACK FilterViewKeys(int code, WPARAM wParam, LPARAM lParam)
 
 void InitSystemInfo(DialogHost *host)
 {
-    HoldMainSampling(true);
     LayOut(host, false);
     g_openView = host;
     g_keyFilter = SetWindowsHookExA(WH_MSGFILTER, FilterViewKeys, nullptr, GetCurrentThreadId());
@@ -214,7 +212,6 @@ void EndSystemInfo(DialogHost *)
         UnhookWindowsHookEx(g_keyFilter);
     g_keyFilter = nullptr;
     g_openView = nullptr;
-    HoldMainSampling(false);
 }
 
 void WriteShare(FILE *file, int tenths)
@@ -254,7 +251,7 @@ bool DrawGraph(const DRAWITEMSTRUCT &item)
 {
     for (const GraphPlace &graph : kGraphs)
         if (item.CtlID == static_cast<UINT>(graph.graph)) {
-            DrawHistoryGraph(item.hDC, item.rcItem, graph.kind, kSamplePixels,
+            DrawHistoryGraph(item.hDC, item.rcItem, graph.kind, kSecondPixels,
                              GetDeviceCaps(item.hDC, LOGPIXELSY));
             return true;
         }
@@ -267,10 +264,9 @@ bool SystemInfoMessage(DialogHost *, UINT message, WPARAM, LPARAM lParam)
 }
 
 const DialogSpec kSystemInfoView = {
-    .refreshSeconds = &kSampleSeconds,
     .resizable = true,
     .init = InitSystemInfo,
-    .fill = Sample,
+    .fill = Refresh,
     .save = SaveSystemInfo,
     .size = LayOut,
     .message = SystemInfoMessage,
@@ -283,6 +279,12 @@ LRESULT OnSystemInfoCommand(HWND, WPARAM, WORD, LPARAM)
 {
     OpenView(g_mainWindow, IDD_SYSTEMINFO, &kSystemInfoView);
     return 0;
+}
+
+void ShowSystemSample()
+{
+    if (g_openView)
+        ShowFigures(g_openView, LatestSystemFigures());
 }
 
 void FormatGraphTip(const SystemFigures &figures, char *text, size_t size)

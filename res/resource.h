@@ -189,6 +189,12 @@
 /* 600-609: commands that waited on the user */
 #define IDS_PROCESS_ENDED           600 /* name, then identifier as the list shows it */
 
+/* 610-649: commands on several selected processes */
+#define IDS_PROCESS_FAILED          610 /* name, identifier as shown, then the reason */
+#define IDS_KILL_SEVERAL            611 /* how many, then a line per process */
+#define IDS_KILL_MORE               612 /* after the listed ones: how many more */
+#define IDS_STATUS_SELECTED         613 /* the status line for several selected */
+
 /* ------------------------------------------------------------------------
  * Icons, cursors, bitmaps and menus (100-199)
  * ------------------------------------------------------------------------ */

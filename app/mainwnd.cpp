@@ -892,24 +892,21 @@ bool SelectProcessById(DWORD id)
 {
     if (!g_processList)
         return false;
-    const int count = RowCount();
+    // The process found is the only one selected, and the focused one.
     LVITEMA state = {};
-    state.stateMask = LVIS_SELECTED;
+    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(g_processList, LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
+                 reinterpret_cast<LPARAM>(&state));
+    const int count = RowCount();
     for (int row = 0; row < count; ++row) {
         const ProcessRecord *record = RecordAt(row);
         if (!record || record->id != id)
             continue;
-        state.state = LVIS_SELECTED;
+        state.state = LVIS_SELECTED | LVIS_FOCUSED;
         SendMessageA(g_processList, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
         SendMessageA(g_processList, LVM_ENSUREVISIBLE, row, TRUE);
         ShowSelection(record);
         return true;
-    }
-    const int selected = static_cast<int>(
-        SendMessageA(g_processList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-    if (selected >= 0) {
-        state.state = 0;
-        SendMessageA(g_processList, LVM_SETITEMSTATE, selected, reinterpret_cast<LPARAM>(&state));
     }
     ShowSelection(nullptr);
     return false;

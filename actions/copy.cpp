@@ -1,6 +1,7 @@
 #include "actions/copy.h"
 
 #include <cstring>
+#include <vector>
 
 #include "core/columns.h"
 #include "core/processcells.h"
@@ -8,15 +9,14 @@
 
 namespace {
 
-// Puts the text the callback writes (`length` characters) on the clipboard, replacing what was
-// there; nothing changes when memory or the clipboard refuses.
-void PutOnClipboard(HWND owner, size_t length, void (*write)(ProcessRecord *, char *),
-                    ProcessRecord *record)
+// Puts `text` (`length` characters) on the clipboard, replacing what was there; nothing changes
+// when memory or the clipboard refuses.
+void PutOnClipboard(HWND owner, const char *text, size_t length)
 {
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, length + 1);
     char *target = memory ? static_cast<char *>(GlobalLock(memory)) : nullptr;
     if (target) {
-        write(record, target);
+        std::memcpy(target, text, length);
         target[length] = '\0';
         GlobalUnlock(memory);
     }
@@ -31,47 +31,50 @@ void PutOnClipboard(HWND owner, size_t length, void (*write)(ProcessRecord *, ch
     CloseClipboard();
 }
 
-void WritePath(ProcessRecord *record, char *target)
+void Append(std::vector<char> *text, const char *part)
 {
-    std::strcpy(target, record->path);
+    text->insert(text->end(), part, part + std::strlen(part));
 }
 
-// The row's cells joined by tabs; with `target` null only counts the characters.
-size_t WriteRow(ProcessRecord *record, char *target)
+void AppendPath(std::vector<char> *text, ProcessRecord *record)
 {
-    size_t length = 0;
+    Append(text, record->path);
+}
+
+// The row's cells joined by tabs.
+void AppendRow(std::vector<char> *text, ProcessRecord *record)
+{
     for (int column = 0; column < g_columnCount; ++column) {
-        const char *cell = CellText(record, column);
-        const size_t cellLength = std::strlen(cell) + (column ? 1 : 0);
-        if (target) {
-            if (column)
-                target[length] = '\t';
-            std::memcpy(target + length + (column ? 1 : 0), cell, cellLength - (column ? 1 : 0));
-        }
-        length += cellLength;
+        if (column)
+            text->push_back('\t');
+        Append(text, CellText(record, column));
     }
-    return length;
 }
 
-void WriteRowText(ProcessRecord *record, char *target)
+// One line for each selected row, in row order; the last line has no line end.
+void CopySelected(HWND owner, void (*line)(std::vector<char> *, ProcessRecord *))
 {
-    WriteRow(record, target);
+    std::vector<char> text;
+    const std::vector<ProcessRecord *> records = SelectedRecords();
+    for (size_t i = 0; i < records.size(); ++i) {
+        if (i)
+            Append(&text, "\r\n");
+        line(&text, records[i]);
+    }
+    if (!records.empty())
+        PutOnClipboard(owner, text.data() ? text.data() : "", text.size());
 }
 
 } // namespace
 
 LRESULT OnCopyPathCommand(HWND window, WPARAM, WORD, LPARAM)
 {
-    ProcessRecord *record = SelectedRecord();
-    if (record)
-        PutOnClipboard(window, std::strlen(record->path), WritePath, record);
+    CopySelected(window, AppendPath);
     return 0;
 }
 
 LRESULT OnCopyRowCommand(HWND window, WPARAM, WORD, LPARAM)
 {
-    ProcessRecord *record = SelectedRecord();
-    if (record)
-        PutOnClipboard(window, WriteRow(record, nullptr), WriteRowText, record);
+    CopySelected(window, AppendRow);
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "actions/kill.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "core/appstate.h"
@@ -7,6 +8,7 @@
 #include "core/mainwindow.h"
 #include "core/processlist.h"
 #include "core/processref.h"
+#include "core/settings.h"
 #include "providers/fill.h"
 #include "resource.h"
 
@@ -89,8 +91,9 @@ void FitWarning(HWND dialog)
 void InitKillDialog(DialogHost *host)
 {
     FitWarning(host->dialog);
-    char question[MAX_PATH + 4];
-    FormatKillQuestion(HostState<const HeldProcess>(host)->Name(), CP_ACP, question,
+    const HeldProcess *held = HostState<const HeldProcess>(host);
+    char question[MAX_PATH + 24];
+    FormatKillQuestion(held->Name(), held->Ref().id, g_settings.hexProcessId, CP_ACP, question,
                        sizeof question);
     SetDlgItemTextA(host->dialog, IDC_KILL_QUESTION, question);
 }
@@ -110,9 +113,51 @@ HANDLE OpenToTerminate(const ProcessRef &ref)
     return process;
 }
 
+// The most processes the question for several names; the rest are counted.
+const size_t kListedInQuestion = 10;
+
+// Yes or No over the main window for several processes: how many, and the first few by name and
+// identifier.
+bool AskKillSeveral(const HeldProcesses &held)
+{
+    char lines[kListedInQuestion * (MAX_PATH + 40)] = "";
+    size_t used = 0;
+    for (size_t i = 0; i < held.Count() && i < kListedInQuestion; ++i) {
+        std::snprintf(lines + used, sizeof lines - used, "%s (%s)\n", held[i].Name(),
+                      held[i].ShownId());
+        used += std::strlen(lines + used);
+    }
+    if (held.Count() > kListedInQuestion)
+        std::snprintf(lines + used, sizeof lines - used, ResText(IDS_KILL_MORE),
+                      static_cast<int>(held.Count() - kListedInQuestion));
+    char question[sizeof lines + MAX_PATH];
+    std::snprintf(question, sizeof question, ResText(IDS_KILL_SEVERAL),
+                  static_cast<int>(held.Count()), lines);
+    return MessageBoxA(g_mainWindow, question, g_className,
+                       MB_YESNO | MB_ICONEXCLAMATION) == IDYES;
+}
+
+// Each process is looked up again after the question; one that ended or whose identifier passed
+// on is skipped. What was skipped or failed is told once, at the end.
+void KillSeveral(const HeldProcesses &held)
+{
+    if (!AskKillSeveral(held))
+        return;
+    ProcessReport report;
+    for (size_t i = 0; i < held.Count(); ++i) {
+        if (held[i].Ended())
+            report.Skipped(held[i]);
+        else if (const UINT failure = EndProcess(held[i].Ref()))
+            report.Failed(held[i], failure);
+    }
+    report.Show(g_mainWindow);
+    RefreshMain();
+}
+
 } // namespace
 
-void FormatKillQuestion(const char *name, UINT codePage, char *out, size_t size)
+void FormatKillQuestion(const char *name, DWORD id, bool hex, UINT codePage, char *out,
+                        size_t size)
 {
     size_t used = 0;
     const size_t last = size - 1; // room for the terminator
@@ -131,32 +176,41 @@ void FormatKillQuestion(const char *name, UINT codePage, char *out, size_t size)
             put(*p >= 'a' && *p <= 'z' ? static_cast<char>(*p - 'a' + 'A') : *p);
         }
     }
-    // The closing quote and question mark win over the end of a long name.
-    if (used + 2 > last)
-        used = last >= 2 ? last - 2 : 0;
-    put('\'');
-    put('?');
+    // The closing quote, the identifier and the question mark win over the end of a long name.
+    char tail[24];
+    const int tailLength = std::snprintf(tail, sizeof tail, hex ? "' (%x)?" : "' (%u)?",
+                                         static_cast<unsigned>(id));
+    const size_t room = static_cast<size_t>(tailLength);
+    if (used + room > last)
+        used = last >= room ? last - room : 0;
+    for (const char *p = tail; *p; ++p)
+        put(*p);
     out[used] = '\0';
 }
 
-BOOL KillProcess(const ProcessRef &ref)
+UINT EndProcess(const ProcessRef &ref)
 {
     HANDLE process = OpenToTerminate(ref);
     if (process) {
         const BOOL ended = TerminateProcess(process, static_cast<UINT>(-1));
         if (ended)
             WaitForSingleObject(process, kKillWaitMs);
-        else
-            Warn(IDS_CANT_TERMINATE);
         CloseHandle(process);
-        return ended;
+        return ended ? 0 : IDS_CANT_TERMINATE;
     }
     const ProcessRecord *task =
         ref.kind == KindTask16 ? FindProcessRecord(ref.id, KindTask16) : nullptr;
     if (task && TerminateWowTask(task->parentId, task->task16))
-        return TRUE;
-    Warn(IDS_ACCESS_DENIED);
-    return FALSE;
+        return 0;
+    return IDS_ACCESS_DENIED;
+}
+
+BOOL KillProcess(const ProcessRef &ref)
+{
+    const UINT failure = EndProcess(ref);
+    if (failure)
+        Warn(failure);
+    return !failure;
 }
 
 HWND FindProcessWindow(DWORD id, HWND first, DWORD excludedStyles, bool byProcess)
@@ -206,6 +260,11 @@ bool NotifyProcess(const ProcessRef &ref)
 
 LRESULT OnKillCommand(HWND, WPARAM, WORD, LPARAM)
 {
+    if (SelectedCount() > 1) {
+        const HeldProcesses several(SelectedRecords());
+        KillSeveral(several);
+        return 0;
+    }
     HeldProcess held(SelectedRecord());
     if (!held.Held())
         return 0;

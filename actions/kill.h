@@ -7,10 +7,15 @@
 
 #include "core/processrecord.h"
 
-// Command 40003: asks, then kills or notifies the selected process and refreshes the list; a
-// process that ended while the user was asked is left alone, and the user told so.
+// Command 40003 (also Delete in the main list): asks, then kills or notifies the selected process
+// and refreshes the list; a process that ended while the user was asked is left alone, and the
+// user told so. With several selected, one Yes or No for all of them, and one message at the end
+// for those skipped or not ended.
 LRESULT OnKillCommand(HWND window, WPARAM wParam, WORD code, LPARAM lParam);
 
+// Ends the process (or the 16-bit task) and waits a while for it; 0 when it was ended, else the
+// string that says why not. Nobody is told.
+UINT EndProcess(const ProcessRef &process);
 // Ends the process (or the 16-bit task); nonzero when it was ended. Failures are reported to
 // the user.
 BOOL KillProcess(const ProcessRef &process);
@@ -26,6 +31,8 @@ HWND FindProcessWindow(DWORD id, HWND first, DWORD excludedStyles, bool byProces
 // pop-up, else a minimised window; null when none qualifies.
 HWND FindActivatableWindow(const ProcessRef &process);
 
-// "'NAME'?" with the single-byte letters a-z upper-cased; double-byte characters of `codePage`
-// are copied whole. Cut to fit `size` (at least 1).
-void FormatKillQuestion(const char *name, UINT codePage, char *out, size_t size);
+// "'NAME' (ID)?" with the single-byte letters a-z upper-cased, the identifier in decimal or, with
+// `hex`, in hexadecimal; double-byte characters of `codePage` are copied whole. Cut to fit `size`
+// (at least 1), the name giving way first.
+void FormatKillQuestion(const char *name, DWORD id, bool hex, UINT codePage, char *out,
+                        size_t size);

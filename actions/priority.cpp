@@ -54,11 +54,50 @@ bool ShowCurrentClass(HWND dialog, DWORD processId)
     return true;
 }
 
-// The dialog's state is the process (a HeldProcess).
+// The dialog's state: every selected process, and which of them shows its class.
+struct PriorityTargets {
+    const HeldProcesses *held;
+    size_t shown;
+};
+
 void InitPriorityDialog(DialogHost *host)
 {
-    if (!ShowCurrentClass(host->dialog, HostState<const HeldProcess>(host)->Ref().id))
+    const PriorityTargets *targets = HostState<const PriorityTargets>(host);
+    if (!ShowCurrentClass(host->dialog, (*targets->held)[targets->shown].Ref().id))
         EndHostedDialog(host, 0);
+}
+
+// 0 when the process took the class, else the string that says why not.
+UINT SetClass(const ProcessRef &ref, DWORD priorityClass)
+{
+    HANDLE process = OpenProcess(PROCESS_SET_INFORMATION, FALSE, ref.id);
+    if (!process)
+        return IDS_ACCESS_DENIED;
+    const BOOL set = SetPriorityClass(process, priorityClass);
+    CloseHandle(process);
+    return set ? 0 : IDS_CANT_SET_PRIORITY;
+}
+
+// One process: what happened is told as it happens.
+void ApplyToOne(HWND dialog, const HeldProcess &held, DWORD priorityClass)
+{
+    if (held.RefuseIfEnded(dialog))
+        return;
+    if (const UINT failure = SetClass(held.Ref(), priorityClass))
+        ShowResMessage(dialog, failure, MB_OK | MB_ICONEXCLAMATION);
+}
+
+// Several: each is looked up again, and what was skipped or refused is told once.
+void ApplyToSeveral(HWND dialog, const HeldProcesses &held, DWORD priorityClass)
+{
+    ProcessReport report;
+    for (size_t i = 0; i < held.Count(); ++i) {
+        if (held[i].Ended())
+            report.Skipped(held[i]);
+        else if (const UINT failure = SetClass(held[i].Ref(), priorityClass))
+            report.Failed(held[i], failure);
+    }
+    report.Show(dialog);
 }
 
 // OK: sets the chosen class, unless the process ended while the dialog was open. With nothing
@@ -71,20 +110,12 @@ void ApplyChosenPriority(DialogHost *host)
         ChoiceClass(SendDlgItemMessageA(dialog, IDC_PRIORITY_CLASS, CB_GETCURSEL, 0, 0));
     if (chosen < 0)
         return;
-    const HeldProcess *held = HostState<const HeldProcess>(host);
-    if (held->RefuseIfEnded(dialog)) {
-        EndHostedDialog(host, IDOK);
-        return;
-    }
-
-    HANDLE process = OpenProcess(PROCESS_SET_INFORMATION, FALSE, held->Ref().id);
-    if (process) {
-        if (!SetPriorityClass(process, kPriorityClasses[chosen].priorityClass))
-            ShowResMessage(dialog, IDS_CANT_SET_PRIORITY, MB_OK | MB_ICONEXCLAMATION);
-        CloseHandle(process);
-    } else {
-        ShowResMessage(dialog, IDS_ACCESS_DENIED, MB_OK | MB_ICONEXCLAMATION);
-    }
+    const HeldProcesses &held = *HostState<const PriorityTargets>(host)->held;
+    const DWORD priorityClass = kPriorityClasses[chosen].priorityClass;
+    if (held.Count() == 1)
+        ApplyToOne(dialog, held[0], priorityClass);
+    else
+        ApplyToSeveral(dialog, held, priorityClass);
     EndHostedDialog(host, IDOK);
 }
 
@@ -106,10 +137,17 @@ const DialogSpec kPriorityDialog = {
 
 LRESULT OnPriorityCommand(HWND, WPARAM, WORD, LPARAM)
 {
-    HeldProcess held(SelectedRecord());
-    if (!held.Held())
+    const std::vector<ProcessRecord *> records = SelectedRecords();
+    const ProcessRecord *chosen = SelectedRecord();
+    const HeldProcesses held(records);
+    if (held.Count() == 0)
         return 0;
-    if (OpenProcessView(IDD_PRIORITY, ResText(IDS_TITLE_PRIORITY), &kPriorityDialog, &held) == IDOK)
+    PriorityTargets targets = {&held, 0};
+    for (size_t i = 0; i < held.Count(); ++i)
+        if (chosen && held[i].Ref().id == chosen->id && held[i].Ref().kind == chosen->kind)
+            targets.shown = i;
+    if (OpenProcessView(IDD_PRIORITY, ResText(IDS_TITLE_PRIORITY), &kPriorityDialog, &targets) ==
+        IDOK)
         RefreshMain();
     return 0;
 }

@@ -4,6 +4,7 @@
 
 #include "core/appstate.h"
 #include "core/dpi.h"
+#include "core/mainwindow.h"
 #include "core/processlist.h"
 #include "core/rowfilter.h"
 #include "core/sysapi.h"
@@ -18,9 +19,25 @@ const UINT kSetCueBanner = 0x1501; // EM_SETCUEBANNER: common controls 6; older 
 HWND g_box;
 WNDPROC g_editProc;
 
+// Down or Enter: the list shows what the text lets through at once and takes the focus, its first
+// shown row selected when no shown row is.
+void GoToList()
+{
+    SendMessageA(g_mainWindow, WM_TIMER, kFilterTimerId, 0);
+    if (SelectFirstRowIfNone(g_processList))
+        SendMessageA(g_mainWindow, WM_LISTEVENT, 0, kProcessListId);
+    SetFocus(g_processList);
+}
+
 // Escape empties the box, shows every row at once and hands the focus back to the list.
 LRESULT CALLBACK FilterBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (message == WM_KEYDOWN && (wParam == VK_DOWN || wParam == VK_RETURN)) {
+        GoToList();
+        return 0;
+    }
+    if (message == WM_CHAR && wParam == '\r')
+        return 0; // no beep
     if ((message == WM_KEYDOWN && wParam == VK_ESCAPE) || (message == WM_CHAR && wParam == 27)) {
         if (message == WM_KEYDOWN) {
             SetWindowTextA(box, "");

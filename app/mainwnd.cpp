@@ -57,58 +57,76 @@ bool g_selectionIsProcess;
 long long g_statusKey = -1;
 int g_statusCount = -1;
 
-// Toolbar buttons in order: command (0 for a separator), image, initially enabled, tooltip string.
-struct ToolbarButton {
-    int command;
-    int image;
-    bool enabled;
-    UINT tooltip;
+const int kNoButton = -1;
+
+LRESULT OnExit(HWND, WPARAM, WORD, LPARAM);
+LRESULT OnOpenWindow(HWND, WPARAM, WORD, LPARAM);
+LRESULT OnRefresh(HWND, WPARAM, WORD, LPARAM);
+LRESULT OnReload(HWND, WPARAM, WORD, LPARAM);
+LRESULT OnFilterCommand(HWND, WPARAM, WORD, LPARAM);
+LRESULT OnFilterBoxCommand(HWND, WPARAM, WORD, LPARAM);
+
+const MainCommand kCommands[] = {
+    {IDM_REFRESH, OnRefresh, NeedNothing, Everywhere, true, TBIMG_REFRESH, 1, IDS_TIP_REFRESH, nullptr},
+    {IDM_SAVEAS, SaveMainList, NeedNothing, Everywhere, true, TBIMG_SAVE, 1, IDS_TIP_SAVE, nullptr},
+    {IDM_THREADS, OnThreadsCommand, NeedProcess, Everywhere, true, TBIMG_THREADS, 2, IDS_TIP_THREADS, nullptr},
+    {IDM_MODULES, OnModulesCommand, NeedProcess, Everywhere, true, TBIMG_MODULES, 2, IDS_TIP_MODULES, nullptr},
+    {IDM_MEMORY, OnMemoryCommand, NeedProcess, Everywhere, true, TBIMG_MEMORY, 2, IDS_TIP_MEMORY, nullptr},
+    {IDM_KILL, OnKillCommand, NeedSelection, Everywhere, true, TBIMG_KILL, 3, IDS_TIP_KILL, nullptr},
+    {IDM_PRIORITY, OnPriorityCommand, NeedProcess, Everywhere, true, TBIMG_PRIORITY, 3, IDS_TIP_PRIORITY, nullptr},
+    {IDM_PROCESSTREE, OnProcessTreeCommand, NeedNothing, Everywhere, true, TBIMG_PROCESSTREE, 4, IDS_TIP_PROCESSTREE, nullptr},
+    {IDM_MODULEUSAGE, OnModuleUsageCommand, NeedNothing, Everywhere, true, TBIMG_MODULEUSAGE, 4, IDS_TIP_MODULEUSAGE, nullptr},
+    {IDM_APPLICATIONS, OnApplicationsCommand, NeedNothing, Everywhere, true, TBIMG_APPLICATIONS, 4, IDS_TIP_APPLICATIONS, nullptr},
+    {IDM_FINDER, nullptr, NeedNothing, Everywhere, false, TBIMG_FINDER, 5, IDS_TIP_FINDER, nullptr},
+
+    {IDM_EXIT, OnExit, NeedNothing, Everywhere, true, kNoButton, 0, 0, nullptr},
+    {IDM_OPEN, OnOpenWindow, NeedNothing, Everywhere, false, kNoButton, 0, 0, nullptr}, // tray menu
+    {IDM_STARTMINIMIZED, OnBooleanOption, NeedNothing, Everywhere, true, kNoButton, 0, 0, OptionChecked},
+    {IDM_LOADATSTARTUP, OnLoadAtStartup, NeedNothing, Everywhere, true, kNoButton, 0, 0, OptionChecked},
+    {IDM_HEXPID, OnBooleanOption, NeedNothing, Everywhere, true, kNoButton, 0, 0, OptionChecked},
+    {IDM_HIGHLIGHTNEW, OnBooleanOption, NeedNothing, Everywhere, true, kNoButton, 0, 0, OptionChecked},
+    {IDM_USESYSTRAY, OnBooleanOption, NeedNothing, Everywhere, true, kNoButton, 0, 0, OptionChecked},
+    {IDM_MULTIINSTANCES, OnBooleanOption, NeedNothing, Everywhere, true, kNoButton, 0, 0, OptionChecked},
+    {IDM_STATUSGRAPHS, OnBooleanOption, NeedNothing, Everywhere, true, kNoButton, 0, 0, OptionChecked},
+    {IDM_REFRESHTIMES, OnRefreshTimes, NeedNothing, Everywhere, true, kNoButton, 0, 0, nullptr},
+    // Live figures are read on NT only.
+    {IDM_SELECTCOLUMNS, OnSelectColumns, NeedNothing, NtOnly, true, kNoButton, 0, 0, nullptr},
+    {IDM_SYSTEMINFO, OnSystemInfoCommand, NeedNothing, Everywhere, true, kNoButton, 0, 0, nullptr},
+    {IDM_INFO, OnInfoCommand, NeedSelection, Everywhere, true, kNoButton, 0, 0, nullptr},
+    // Windows 9x has no startup record to read and no registered debugger to start.
+    {IDM_STARTUPINFO, OnStartupInfoCommand, NeedProcess, NtOnly, true, kNoButton, 0, 0, nullptr},
+    {IDM_DEBUG, OnDebugCommand, NeedProcess, NtOnly, true, kNoButton, 0, 0, nullptr},
+    {IDM_COPYPATH, OnCopyPathCommand, NeedSelection, Everywhere, true, kNoButton, 0, 0, nullptr},
+    {IDM_COPYROW, OnCopyRowCommand, NeedSelection, Everywhere, true, kNoButton, 0, 0, nullptr},
+    // Heaps can be walked on Windows 9x only.
+    {IDM_HEAP, OnHeapCommand, NeedSelection, Only9x, true, kNoButton, 0, 0, nullptr},
+    {IDM_SWITCHTO, OnSwitchToCommand, NeedSelection, Everywhere, true, kNoButton, 0, 0, nullptr},
+    {IDM_BRINGTOFRONT, OnSwitchToCommand, NeedSelection, Everywhere, true, kNoButton, 0, 0, nullptr},
+    {IDM_RELOAD, OnReload, NeedNothing, Everywhere, true, kNoButton, 0, 0, nullptr},
+    {IDM_FILTER, OnFilterCommand, NeedNothing, Everywhere, true, kNoButton, 0, 0, nullptr},
+    // Offered in the menu only to a limited token.
+    {IDM_ALLUSERS, OnAllUsersCommand, NeedNothing, NtOnly, false, kNoButton, 0, 0, nullptr},
+    {kFilterEditId, OnFilterBoxCommand, NeedNothing, Everywhere, false, kNoButton, 0, 0, nullptr},
+    {IDM_HELP, OnHelpCommand, NeedNothing, Everywhere, false, kNoButton, 0, 0, nullptr},
+    {IDM_ABOUT, OnAboutCommand, NeedNothing, Everywhere, true, kNoButton, 0, 0, nullptr},
 };
-const ToolbarButton kToolbarButtons[] = {
-    {0, 0, false, 0},
-    {IDM_REFRESH, TBIMG_REFRESH, true, IDS_TIP_REFRESH},
-    {IDM_SAVEAS, TBIMG_SAVE, true, IDS_TIP_SAVE},
-    {0, 0, false, 0},
-    {IDM_THREADS, TBIMG_THREADS, false, IDS_TIP_THREADS},
-    {IDM_MODULES, TBIMG_MODULES, false, IDS_TIP_MODULES},
-    {IDM_MEMORY, TBIMG_MEMORY, false, IDS_TIP_MEMORY},
-    {0, 0, false, 0},
-    {IDM_KILL, TBIMG_KILL, false, IDS_TIP_KILL},
-    {IDM_PRIORITY, TBIMG_PRIORITY, false, IDS_TIP_PRIORITY},
-    {0, 0, false, 0},
-    {IDM_PROCESSTREE, TBIMG_PROCESSTREE, true, IDS_TIP_PROCESSTREE},
-    {IDM_MODULEUSAGE, TBIMG_MODULEUSAGE, true, IDS_TIP_MODULEUSAGE},
-    {IDM_APPLICATIONS, TBIMG_APPLICATIONS, true, IDS_TIP_APPLICATIONS},
-    {0, 0, false, 0},
-    {IDM_FINDER, TBIMG_FINDER, true, IDS_TIP_FINDER},
-};
-const int kToolbarButtonCount = sizeof kToolbarButtons / sizeof kToolbarButtons[0];
+const int kCommandCount = sizeof kCommands / sizeof kCommands[0];
 const int kToolbarImageCount = 11;
 
-// Which selection each process command needs.
-enum CommandNeed { NeedSelection, NeedProcess, NeedSelection9x };
-struct CommandState {
-    int command;
-    CommandNeed need;
-};
-const CommandState kCommandStates[] = {
-    {IDM_SWITCHTO, NeedSelection}, {IDM_BRINGTOFRONT, NeedSelection}, {IDM_KILL, NeedSelection},
-    {IDM_MODULES, NeedProcess},    {IDM_THREADS, NeedProcess},        {IDM_MEMORY, NeedProcess},
-    {IDM_PRIORITY, NeedProcess},   {IDM_HEAP, NeedSelection9x},       {IDM_INFO, NeedSelection},
-    {IDM_STARTUPINFO, NeedProcess}, {IDM_DEBUG, NeedProcess},         {IDM_COPYPATH, NeedSelection},
-    {IDM_COPYROW, NeedSelection},
-};
-
-bool CommandEnabled(CommandNeed need, bool hasSelection, bool isProcess)
+bool CommandEnabled(const MainCommand &row, bool hasSelection, bool isProcess)
 {
-    if (need == NeedSelection9x)
-        return hasSelection && !IsNt;
-    return need == NeedProcess ? isProcess : hasSelection;
+    if (!CommandPresent(row))
+        return false;
+    return row.need == NeedNothing || (row.need == NeedProcess ? isProcess : hasSelection);
 }
 
-// Menu items Windows 9x cannot serve: it has no startup record to read and no registered
-// debugger to start.
-const int kRemovedMenuItems9x[] = {IDM_STARTUPINFO, IDM_DEBUG};
+const MainCommand *FindCommand(int command)
+{
+    for (const MainCommand &row : kCommands)
+        if (row.command == command)
+            return &row;
+    return nullptr;
+}
 
 // The toolbar strips drawn for 100%, 150% and 200% screens, by image width.
 struct ToolbarImages {
@@ -156,22 +174,34 @@ char g_statusTexts[kStatusPartCount][MAX_PATH];
 // Where each part of the table stands in the bar now; -1 while it is left out.
 int g_statusPosition[kStatusPartCount] = {0, -1, -1, -1};
 
+// The control of the window that had the focus last (the list or the filter box); it gets the
+// focus back whenever the window does, after a dialog or view closed or the window was activated
+// again. Null: the list.
+HWND g_focus;
+
 HFONT g_dpiFont; // the lists' font made for a DPI other than the system's; null while none is
 
 HWND CreateToolbar(HWND window)
 {
-    TBBUTTON buttons[kToolbarButtonCount] = {};
-    for (int i = 0; i < kToolbarButtonCount; ++i) {
-        const ToolbarButton &button = kToolbarButtons[i];
-        buttons[i].iBitmap = button.image;
-        buttons[i].idCommand = button.command;
-        buttons[i].fsState = button.enabled ? TBSTATE_ENABLED : 0;
-        buttons[i].fsStyle = button.command ? TBSTYLE_BUTTON : TBSTYLE_SEP;
+    TBBUTTON buttons[2 * kCommandCount] = {};
+    int count = 0, group = 0;
+    for (const MainCommand &row : kCommands) {
+        if (row.image == kNoButton)
+            continue;
+        if (row.group != group) {
+            buttons[count++].fsStyle = TBSTYLE_SEP;
+            group = row.group;
+        }
+        TBBUTTON &button = buttons[count++];
+        button.iBitmap = row.image;
+        button.idCommand = row.command;
+        button.fsState = CommandEnabled(row, g_hasSelection, g_selectionIsProcess) ? TBSTATE_ENABLED : 0;
+        button.fsStyle = TBSTYLE_BUTTON;
     }
     const ToolbarImages &images = ToolbarImagesForDpi(g_screenDpi);
     HWND toolbar = CreateToolbarEx(window, WS_CHILD | TBSTYLE_TOOLTIPS | TBSTYLE_FLAT, kToolbarId,
                                    kToolbarImageCount, g_instance, images.bitmap, buttons,
-                                   kToolbarButtonCount, 0, ScaleFrom96(16, g_screenDpi),
+                                   count, 0, ScaleFrom96(16, g_screenDpi),
                                    images.width, images.height, sizeof(TBBUTTON));
     // Buttons as large on every screen as the 16x15 images make them on a 96-dpi one, whichever
     // size of the images is drawn.
@@ -282,6 +312,7 @@ int WindowHeight(HWND window)
 LRESULT OnCreate(HWND window, UINT, WPARAM, LPARAM)
 {
     g_mainWindow = window;
+    g_focus = nullptr;
     g_screenDpi = ScreenDpi(window);
     g_hasSelection = g_selectionIsProcess = false;
     g_statusKey = -1;
@@ -298,7 +329,7 @@ LRESULT OnCreate(HWND window, UINT, WPARAM, LPARAM)
     g_statusHeight = WindowHeight(g_statusBar);
 
     g_processList = CreateProcessList(
-        window, WS_CHILD | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
+        window, WS_CHILD | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS,
         WS_EX_CLIENTEDGE, g_columns, g_columnCount, kProcessListId);
     if (!g_processList)
         return -1;
@@ -311,22 +342,13 @@ LRESULT OnCreate(HWND window, UINT, WPARAM, LPARAM)
     SendMessageA(window, WM_COMMAND, IDM_RELOAD, 0);
 
     HMENU menu = GetMenu(window);
-    if (!IsNt)
-        for (int command : kRemovedMenuItems9x)
-            DeleteMenu(menu, command, MF_BYCOMMAND);
-    // Heaps can be walked on Windows 9x only, live figures read on NT only.
-    DeleteMenu(menu, IsNt ? IDM_HEAP : IDM_SELECTCOLUMNS, MF_BYCOMMAND);
-    CheckMenuItem(menu, IDM_STARTMINIMIZED, g_settings.startMinimized ? MF_CHECKED : MF_UNCHECKED);
-    CheckMenuItem(menu, IDM_HEXPID, g_settings.hexProcessId ? MF_CHECKED : MF_UNCHECKED);
-    CheckMenuItem(menu, IDM_HIGHLIGHTNEW, g_settings.highlightNew ? MF_CHECKED : MF_UNCHECKED);
-    ShowStartupShortcutState(menu);
+    for (const MainCommand &row : kCommands)
+        if (!CommandPresent(row))
+            DeleteMenu(menu, row.command, MF_BYCOMMAND);
+    ShowCommandChecks();
     OfferAllUsers(menu);
-    CheckMenuItem(menu, IDM_USESYSTRAY, g_settings.useSysTray ? MF_CHECKED : MF_UNCHECKED);
     if (g_settings.useSysTray)
         SetTrayIcon(TRUE);
-    CheckMenuItem(menu, IDM_MULTIINSTANCES,
-                  g_settings.allowMultiplyInstances ? MF_CHECKED : MF_UNCHECKED);
-    CheckMenuItem(menu, IDM_STATUSGRAPHS, g_settings.statusGraphs ? MF_CHECKED : MF_UNCHECKED);
     return 0;
 }
 
@@ -366,10 +388,6 @@ void RecreateToolbar(HWND window)
     ShowWindow(g_toolbar, SW_SHOW);
     g_toolbarHeight = WindowHeight(g_toolbar);
     SendMessageA(g_toolbar, TB_CHECKBUTTON, IDM_MODULEUSAGE, MAKELPARAM(g_listFrozen, 0));
-    const bool hasSelection = g_hasSelection, isProcess = g_selectionIsProcess;
-    for (const CommandState &state : kCommandStates)
-        SendMessageA(g_toolbar, TB_ENABLEBUTTON, state.command,
-                     MAKELPARAM(CommandEnabled(state.need, hasSelection, isProcess), 0));
 }
 
 LRESULT OnSize(HWND window, UINT, WPARAM wParam, LPARAM)
@@ -414,13 +432,22 @@ LRESULT OnDpiChanged(HWND window, UINT, WPARAM wParam, LPARAM lParam)
 void SetTooltipText(NMHDR *header)
 {
     NMTTDISPINFOA *info = reinterpret_cast<NMTTDISPINFOA *>(header);
-    for (const ToolbarButton &button : kToolbarButtons) {
-        if (button.command && static_cast<UINT_PTR>(button.command) == header->idFrom) {
-            info->hinst = g_instance;
-            info->lpszText = MAKEINTRESOURCEA(button.tooltip);
-            return;
-        }
+    const MainCommand *row = FindCommand(static_cast<int>(header->idFrom));
+    if (row && row->tooltip) {
+        info->hinst = g_instance;
+        info->lpszText = MAKEINTRESOURCEA(row->tooltip);
     }
+}
+
+// Keys of the list itself, so they act only while it has the focus: Delete kills the selected
+// processes, Ctrl+A selects every shown row. Every key may move the selection.
+void OnListKey(HWND window, WORD key)
+{
+    if (key == 'A' && GetKeyState(VK_CONTROL) < 0)
+        SelectAllRows(g_processList);
+    PostMessageA(window, WM_LISTEVENT, LVN_KEYDOWN, kProcessListId);
+    if (key == VK_DELETE)
+        PostMessageA(window, WM_COMMAND, IDM_KILL, 0);
 }
 
 LRESULT OnNotify(HWND window, UINT, WPARAM, LPARAM lParam)
@@ -430,12 +457,19 @@ LRESULT OnNotify(HWND window, UINT, WPARAM, LPARAM lParam)
     if (AnswerListNotify(header, &result))
         return result;
     switch (header->code) {
+    case NM_SETFOCUS:
+        if (header->hwndFrom == g_processList)
+            g_focus = g_processList;
+        return 0;
     case TTN_NEEDTEXTA:
         SetTooltipText(header);
         return 0;
     case TBN_BEGINDRAG:
         return OnFinderBeginDrag(window, header);
     case LVN_KEYDOWN:
+        if (header->idFrom == static_cast<UINT_PTR>(kProcessListId))
+            OnListKey(window, reinterpret_cast<const NMLVKEYDOWN *>(header)->wVKey);
+        return 0;
     case NM_RCLICK:
     case NM_DBLCLK:
     case NM_CLICK:
@@ -525,6 +559,26 @@ LRESULT OnActivateApp(HWND, UINT, WPARAM, LPARAM)
     return 0;
 }
 
+// Leaving: the focused control is noted. Coming back: the system gives the window the focus,
+// which passes it on (OnSetFocus).
+LRESULT OnActivate(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (LOWORD(wParam) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        if (focus && IsChild(window, focus))
+            g_focus = focus;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+LRESULT OnSetFocus(HWND window, UINT, WPARAM, LPARAM)
+{
+    HWND target = g_focus && IsWindow(g_focus) && IsChild(window, g_focus) ? g_focus : g_processList;
+    if (target)
+        SetFocus(target);
+    return 0;
+}
+
 LRESULT OnDrawItem(HWND, UINT, WPARAM, LPARAM lParam)
 {
     return DrawStatusGraph(*reinterpret_cast<const DRAWITEMSTRUCT *>(lParam));
@@ -535,9 +589,12 @@ LRESULT OnPaint(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-LRESULT OnCommand(HWND window, UINT, WPARAM wParam, LPARAM lParam)
+LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    return DispatchCommandMap(&g_mainCommandMap, window, wParam, lParam);
+    const MainCommand *row = FindCommand(LOWORD(wParam));
+    if (row && row->handler)
+        return row->handler(window, wParam, HIWORD(wParam), lParam);
+    return DefWindowProcA(window, message, wParam, lParam);
 }
 
 LRESULT OnExit(HWND window, WPARAM, WORD, LPARAM)
@@ -555,6 +612,8 @@ LRESULT OnFilterCommand(HWND, WPARAM, WORD, LPARAM)
 // Each change to the filter text restarts the pause before the list follows it.
 LRESULT OnFilterBoxCommand(HWND window, WPARAM, WORD code, LPARAM)
 {
+    if (code == EN_SETFOCUS)
+        g_focus = FilterBox();
     if (code == EN_CHANGE)
         SetTimer(window, kFilterTimerId, kFilterDelayMs, nullptr);
     return 0;
@@ -638,6 +697,8 @@ const MessageEntry kMainMessages[] = {
     {WM_SIZE, OnSize},
     {WM_NOTIFY, OnNotify},
     {WM_ACTIVATEAPP, OnActivateApp},
+    {WM_ACTIVATE, OnActivate},
+    {WM_SETFOCUS, OnSetFocus},
     {WM_CREATE, OnCreate},
     {WM_PAINT, OnPaint},
     {WM_DRAWITEM, OnDrawItem},
@@ -652,50 +713,20 @@ const MessageEntry kMainMessages[] = {
     {kDpiChangedMessage, OnDpiChanged},
 };
 
-const CommandEntry kMainCommands[] = {
-    {IDM_EXIT, OnExit},
-    {IDM_OPEN, OnOpenWindow},
-    {IDM_STARTMINIMIZED, OnBooleanOption},
-    {IDM_LOADATSTARTUP, OnLoadAtStartup},
-    {IDM_HEXPID, OnBooleanOption},
-    {IDM_HIGHLIGHTNEW, OnBooleanOption},
-    {IDM_USESYSTRAY, OnBooleanOption},
-    {IDM_MULTIINSTANCES, OnBooleanOption},
-    {IDM_STATUSGRAPHS, OnBooleanOption},
-    {IDM_REFRESHTIMES, OnRefreshTimes},
-    {IDM_SELECTCOLUMNS, OnSelectColumns},
-    {IDM_REFRESH, OnRefresh},
-    {IDM_SAVEAS, SaveMainList},
-    {IDM_THREADS, OnThreadsCommand},
-    {IDM_MODULES, OnModulesCommand},
-    {IDM_PROCESSTREE, OnProcessTreeCommand},
-    {IDM_MODULEUSAGE, OnModuleUsageCommand},
-    {IDM_APPLICATIONS, OnApplicationsCommand},
-    {IDM_SYSTEMINFO, OnSystemInfoCommand},
-    {IDM_INFO, OnInfoCommand},
-    {IDM_STARTUPINFO, OnStartupInfoCommand},
-    {IDM_COPYPATH, OnCopyPathCommand},
-    {IDM_COPYROW, OnCopyRowCommand},
-    {IDM_DEBUG, OnDebugCommand},
-    {IDM_MEMORY, OnMemoryCommand},
-    {IDM_HEAP, OnHeapCommand},
-    {IDM_PRIORITY, OnPriorityCommand},
-    {IDM_KILL, OnKillCommand},
-    {IDM_SWITCHTO, OnSwitchToCommand},
-    {IDM_BRINGTOFRONT, OnSwitchToCommand},
-    {IDM_RELOAD, OnReload},
-    {IDM_FILTER, OnFilterCommand},
-    {IDM_ALLUSERS, OnAllUsersCommand},
-    {kFilterEditId, OnFilterBoxCommand},
-    {IDM_HELP, OnHelpCommand},
-    {IDM_ABOUT, OnAboutCommand},
-};
-
 } // namespace
 
+bool CommandPresent(const MainCommand &row)
+{
+    return row.presence == Everywhere || (row.presence == NtOnly) == (IsNt != FALSE);
+}
+
+const MainCommand *MainCommands(int *count)
+{
+    *count = kCommandCount;
+    return kCommands;
+}
+
 const MessageMap g_mainMessageMap = {sizeof kMainMessages / sizeof kMainMessages[0], kMainMessages,
-                                     DefaultWindow};
-const CommandMap g_mainCommandMap = {sizeof kMainCommands / sizeof kMainCommands[0], kMainCommands,
                                      DefaultWindow};
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -779,15 +810,38 @@ void UpdateCommandStates(const ProcessRecord *record)
     g_hasSelection = hasSelection;
     g_selectionIsProcess = isProcess;
     HMENU menu = GetMenu(g_mainWindow);
-    for (const CommandState &state : kCommandStates) {
-        const bool enabled = CommandEnabled(state.need, hasSelection, isProcess);
-        EnableMenuItem(menu, state.command, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
-        SendMessageA(g_toolbar, TB_ENABLEBUTTON, state.command, MAKELPARAM(enabled, 0));
+    for (const MainCommand &row : kCommands) {
+        if (row.need == NeedNothing)
+            continue;
+        const bool enabled = CommandEnabled(row, hasSelection, isProcess);
+        EnableMenuItem(menu, row.command, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+        SendMessageA(g_toolbar, TB_ENABLEBUTTON, row.command, MAKELPARAM(enabled, 0));
     }
+}
+
+void ShowCommandChecks()
+{
+    HMENU menu = GetMenu(g_mainWindow);
+    for (const MainCommand &row : kCommands)
+        if (row.checked)
+            CheckMenuItem(menu, row.command,
+                          MF_BYCOMMAND | (row.checked(row.command) ? MF_CHECKED : MF_UNCHECKED));
 }
 
 void UpdateStatusText(const ProcessRecord *record)
 {
+    // Several selected: how many. The key keeps apart from any identifier.
+    const int selected = record ? SelectedCount() : 0;
+    if (selected > 1) {
+        const long long key = -2 - selected;
+        if (key != g_statusKey) {
+            g_statusKey = key;
+            char text[MAX_PATH];
+            std::snprintf(text, sizeof text, ResText(IDS_STATUS_SELECTED), selected);
+            SetStatusPart(StatusSelection, text);
+        }
+        return;
+    }
     const long long key = record ? record->id : 0;
     if (key != g_statusKey) {
         g_statusKey = key;
@@ -841,24 +895,21 @@ bool SelectProcessById(DWORD id)
 {
     if (!g_processList)
         return false;
-    const int count = RowCount();
+    // The process found is the only one selected, and the focused one.
     LVITEMA state = {};
-    state.stateMask = LVIS_SELECTED;
+    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(g_processList, LVM_SETITEMSTATE, static_cast<WPARAM>(-1),
+                 reinterpret_cast<LPARAM>(&state));
+    const int count = RowCount();
     for (int row = 0; row < count; ++row) {
         const ProcessRecord *record = RecordAt(row);
         if (!record || record->id != id)
             continue;
-        state.state = LVIS_SELECTED;
+        state.state = LVIS_SELECTED | LVIS_FOCUSED;
         SendMessageA(g_processList, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
         SendMessageA(g_processList, LVM_ENSUREVISIBLE, row, TRUE);
         ShowSelection(record);
         return true;
-    }
-    const int selected = static_cast<int>(
-        SendMessageA(g_processList, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-    if (selected >= 0) {
-        state.state = 0;
-        SendMessageA(g_processList, LVM_SETITEMSTATE, selected, reinterpret_cast<LPARAM>(&state));
     }
     ShowSelection(nullptr);
     return false;

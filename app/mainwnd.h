@@ -16,8 +16,29 @@ extern HWND g_toolbar;
 extern HWND g_statusBar;
 extern bool g_listFrozen;
 
+// What a command needs selected before it is enabled.
+enum CommandNeed { NeedNothing, NeedSelection, NeedProcess };
+// Where a command exists: everywhere, or on one family only (its menu item is removed elsewhere).
+enum CommandPresence { Everywhere, NtOnly, Only9x };
+
+// Every command of the main window is one row of one table: what runs it, what it needs, where
+// it exists, its toolbar button and its check mark. Rows with a button stand in the toolbar's
+// order; a separator goes before the first button of each group.
+struct MainCommand {
+    int command;
+    CommandHandler handler;       // null: the command has no WM_COMMAND of its own (the Finder)
+    CommandNeed need;
+    CommandPresence presence;
+    bool inMenu;                  // the main menu has an item for it
+    int image;                    // toolbar image, or -1 for none
+    int group;                    // toolbar group
+    UINT tooltip;                 // toolbar tooltip string
+    bool (*checked)(int command); // its check mark; null when it has none
+};
+const MainCommand *MainCommands(int *count);
+bool CommandPresent(const MainCommand &row);
+
 extern const MessageMap g_mainMessageMap;
-extern const CommandMap g_mainCommandMap;
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -32,6 +32,9 @@ void HoldMainList(bool hold);
 // pressed and the caption names the module (the caption stays when `moduleName` is null).
 void ShowModuleFilter(const char *moduleName);
 
+// Sets the check mark of every checkable main-menu command as its option now stands.
+void ShowCommandChecks();
+
 // The main toolbar (the Finder is dragged off one of its buttons).
 HWND MainToolbar();
 

@@ -297,18 +297,65 @@ void ForgetAllProcesses(HWND list)
     }
 }
 
+namespace {
+
+// The focused row when it is selected, else the first selected one; -1 for none.
+int ChosenRow(HWND list)
+{
+    const int focused = NextRow(list, -1, LVNI_FOCUSED);
+    if (focused >= 0 && (SendMessageA(list, LVM_GETITEMSTATE, focused, LVIS_SELECTED) & LVIS_SELECTED))
+        return focused;
+    return NextRow(list, -1, LVNI_SELECTED);
+}
+
+} // namespace
+
 ProcessRecord *SelectedRecord()
 {
     if (!g_processList)
         return nullptr;
-    return RecordAt(NextRow(g_processList, -1, LVNI_SELECTED));
+    return RecordAt(ChosenRow(g_processList));
+}
+
+std::vector<ProcessRecord *> SelectedRecords()
+{
+    std::vector<ProcessRecord *> records;
+    if (!g_processList)
+        return records;
+    for (int row = NextRow(g_processList, -1, LVNI_SELECTED); row >= 0;
+         row = NextRow(g_processList, row, LVNI_SELECTED))
+        if (ProcessRecord *record = RecordAt(row))
+            records.push_back(record);
+    return records;
+}
+
+int SelectedCount()
+{
+    return g_processList ? static_cast<int>(SendMessageA(g_processList, LVM_GETSELECTEDCOUNT, 0, 0))
+                         : 0;
+}
+
+void SelectAllRows(HWND list)
+{
+    SetRowState(list, -1, LVIS_SELECTED, LVIS_SELECTED);
+}
+
+bool SelectFirstRowIfNone(HWND list)
+{
+    if (!list || ListCount(list) == 0 || NextRow(list, -1, LVNI_SELECTED) >= 0)
+        return false;
+    SetRowState(list, -1, 0, LVIS_FOCUSED);
+    SetRowState(list, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    SendMessageA(list, LVM_SETSELECTIONMARK, 0, 0);
+    SendMessageA(list, LVM_ENSUREVISIBLE, 0, FALSE);
+    return true;
 }
 
 DWORD GetSelectedProcess(HWND list, char *buffer, int length)
 {
     if (!list)
         return 0;
-    ProcessRecord *record = RecordAt(NextRow(list, -1, LVNI_SELECTED));
+    ProcessRecord *record = RecordAt(ChosenRow(list));
     if (!record)
         return 0;
     if (buffer && length != 0) {

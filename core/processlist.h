@@ -5,6 +5,8 @@
 #pragma once
 #include <windows.h>
 
+#include <vector>
+
 #include "core/processtable.h"
 
 extern HWND g_processList; // the main list view, null until created
@@ -22,10 +24,19 @@ bool ShowRows(HWND list);
 bool RefreshProcessList(HWND list);
 // Empties the table and the list.
 void ForgetAllProcesses(HWND list);
-// The record of the main list's selected row (the first one), or null.
+// The record of the main list's chosen row: the focused row when it is selected, else the first
+// selected one; null when none is selected. Commands and views about one process act on it.
 ProcessRecord *SelectedRecord();
-// The selected process's identifier (0 for none); with a buffer, also its path (length > 0) or
-// its name (length < 0, room -length).
+// The records of every selected row of the main list, in row order.
+std::vector<ProcessRecord *> SelectedRecords();
+// How many rows of the main list are selected.
+int SelectedCount();
+// Selects every shown row.
+void SelectAllRows(HWND list);
+// When no shown row is selected, selects and focuses the first one; true when it did.
+bool SelectFirstRowIfNone(HWND list);
+// The chosen process's identifier (as SelectedRecord picks it; 0 for none); with a buffer, also
+// its path (length > 0) or its name (length < 0, room -length).
 DWORD GetSelectedProcess(HWND list, char *buffer, int length);
 LRESULT GetCellText(NMHDR *header);
 LRESULT SortByColumn(NMHDR *header);

@@ -134,3 +134,58 @@ bool HeldProcess::RefuseIfEnded(HWND owner) const
     MessageBoxA(owner, text, g_className, MB_OK | MB_ICONEXCLAMATION);
     return true;
 }
+
+HeldProcesses::HeldProcesses(const std::vector<ProcessRecord *> &records)
+{
+    for (ProcessRecord *record : records) {
+        HeldProcess *held = new HeldProcess(record);
+        if (held->Held())
+            held_.push_back(held);
+        else
+            delete held;
+    }
+}
+
+HeldProcesses::~HeldProcesses()
+{
+    for (HeldProcess *held : held_)
+        delete held;
+}
+
+void ProcessReport::AddLine(const char *line)
+{
+    // Lines that no longer fit are left out whole; the message stays readable.
+    const size_t length = std::strlen(line);
+    if (used_ + length + 3 > sizeof text_)
+        return;
+    if (used_) {
+        std::memcpy(text_ + used_, "\r\n", 2);
+        used_ += 2;
+    }
+    std::memcpy(text_ + used_, line, length + 1);
+    used_ += length;
+}
+
+void ProcessReport::Skipped(const HeldProcess &process)
+{
+    char line[2 * MAX_PATH];
+    std::snprintf(line, sizeof line, ResText(IDS_PROCESS_ENDED), process.Name(),
+                  process.ShownId());
+    AddLine(line);
+}
+
+void ProcessReport::Failed(const HeldProcess &process, UINT reasonId)
+{
+    char reason[MAX_PATH];
+    lstrcpynA(reason, ResText(reasonId), sizeof reason);
+    char line[3 * MAX_PATH];
+    std::snprintf(line, sizeof line, ResText(IDS_PROCESS_FAILED), process.Name(),
+                  process.ShownId(), reason);
+    AddLine(line);
+}
+
+void ProcessReport::Show(HWND owner) const
+{
+    if (used_)
+        MessageBoxA(owner, text_, g_className, MB_OK | MB_ICONEXCLAMATION);
+}

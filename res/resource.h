@@ -193,6 +193,11 @@
 #define IDS_DEBUG_BUSY              785 /* Debug while a debugger started before is still attaching */
 #define IDS_DEBUG_TOOLONG           786 /* the most characters a debugger command may hold */
 #define IDS_STARTUP_ENV_CUT         787 /* after the environment's entries, when it was cut */
+/* 610-649: commands on several selected processes */
+#define IDS_PROCESS_FAILED          610 /* name, identifier as shown, then the reason */
+#define IDS_KILL_SEVERAL            611 /* how many, then a line per process */
+#define IDS_KILL_MORE               612 /* after the listed ones: how many more */
+#define IDS_STATUS_SELECTED         613 /* the status line for several selected */
 
 /* ------------------------------------------------------------------------
  * Icons, cursors, bitmaps and menus (100-199)

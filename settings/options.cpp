@@ -165,13 +165,14 @@ const DialogSpec kRefreshTimesDialog = {.init = InitRefreshTimesDialog,
 
 } // namespace
 
-bool ToggleOptionCheck(int command)
+bool OptionChecked(int command)
 {
-    const HMENU menu = GetMenu(g_mainWindow);
-    const UINT state = GetMenuState(menu, command, MF_BYCOMMAND);
-    const bool checked = state != static_cast<UINT>(-1) && (state & MF_CHECKED);
-    CheckMenuItem(menu, command, MF_BYCOMMAND | (checked ? MF_UNCHECKED : MF_CHECKED));
-    return !checked;
+    if (command == IDM_LOADATSTARTUP)
+        return StartupShortcutExists(); // the file is the only record of it
+    for (const BooleanOption &option : kBooleanOptions)
+        if (option.command == command)
+            return g_settings.*option.setting;
+    return false;
 }
 
 bool StartupShortcutExists()
@@ -204,19 +205,20 @@ LRESULT OnBooleanOption(HWND, WPARAM wParam, WORD, LPARAM)
     for (const BooleanOption &option : kBooleanOptions) {
         if (option.command != LOWORD(wParam))
             continue;
-        const bool on = ToggleOptionCheck(option.command);
+        const bool on = !(g_settings.*option.setting);
         g_settings.*option.setting = on;
         if (option.apply)
             option.apply(on);
     }
+    ShowCommandChecks();
     return 0;
 }
 
 LRESULT OnLoadAtStartup(HWND, WPARAM, WORD, LPARAM)
 {
-    SetStartupShortcut(ToggleOptionCheck(IDM_LOADATSTARTUP));
+    SetStartupShortcut(!StartupShortcutExists());
     // The mark follows the file, so a shortcut that could not be written does not show as made.
-    ShowStartupShortcutState(GetMenu(g_mainWindow));
+    ShowCommandChecks();
     return 0;
 }
 

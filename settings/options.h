@@ -4,8 +4,9 @@
 #pragma once
 #include <windows.h>
 
-// Flips the check mark of a main-menu item; returns the new state (true = now checked).
-bool ToggleOptionCheck(int command);
+// Whether the option of a main-menu command is on: its setting, or for Load View at Startup
+// whether the shortcut exists. The main window's command table shows it as the item's check mark.
+bool OptionChecked(int command);
 
 // Whether "\Kelvane.lnk" exists in the user's Startup folder (false when that folder is unknown).
 bool StartupShortcutExists();

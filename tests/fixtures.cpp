@@ -357,8 +357,7 @@ ListHost::ListHost()
                               nullptr, windowClass.hInstance, nullptr);
     g_sortColumn = 0;
     g_sortDirection = 1;
-    list_ = CreateProcessList(window_, WS_CHILD | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL |
-                                           LVS_SHOWSELALWAYS,
+    list_ = CreateProcessList(window_, WS_CHILD | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS,
                               WS_EX_CLIENTEDGE, g_columns, g_columnCount, kProcessListId);
     previousList_ = g_processList;
     g_processList = list_;
@@ -415,8 +414,10 @@ void ListHost::Select(int row) const
 {
     LVITEMA state = {};
     state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(list_, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
     state.state = row >= 0 ? LVIS_SELECTED | LVIS_FOCUSED : 0;
-    SendMessageA(list_, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
+    if (row >= 0)
+        SendMessageA(list_, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
 }
 
 void ListHost::SelectRecord(const ProcessRecord &record) const

@@ -2,9 +2,11 @@
 // window search that picks which window of a process to act on.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <commctrl.h>
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "actions/kill.h"
 #include "actions/switchto.h"
@@ -80,7 +82,14 @@ TEST_F(KillTest, CancelAndCloseLeaveTheProcessKillEndsItAndDropsItsRow)
     AddOrUpdateProcess(&stale);
     ShowRows(host_->List());
 
-    EXPECT_EQ("'KVTEST_KILL.EXE'?", Answer(WM_COMMAND, IDCANCEL, ExpectWarningFits));
+    // Kill is the one default button: Enter kills, never the gentler Notify.
+    const auto look = [](HWND dialog) {
+        ExpectWarningFits(dialog);
+        EXPECT_EQ(IDOK, LOWORD(SendMessageA(dialog, DM_GETDEFID, 0, 0)));
+        EXPECT_FALSE(GetWindowLongA(GetDlgItem(dialog, IDC_KILL_NOTIFY), GWL_STYLE) & BS_DEFPUSHBUTTON);
+    };
+    EXPECT_EQ("'KVTEST_KILL.EXE' (" + std::to_string(child_.Id()) + ")?",
+              Answer(WM_COMMAND, IDCANCEL, look));
     Answer(WM_CLOSE, 0);
     EXPECT_TRUE(Running());
     EXPECT_GE(host_->FindRow(stale.id), 0); // no refresh either
@@ -88,6 +97,48 @@ TEST_F(KillTest, CancelAndCloseLeaveTheProcessKillEndsItAndDropsItsRow)
     Answer(WM_COMMAND, IDOK);
     EXPECT_FALSE(Running()); // waited for before the refresh
     EXPECT_EQ(-1, host_->FindRow(child_.Id()));
+}
+
+// Three selected, the focused one the chosen process; one Yes ends both running ones, and the one
+// that had ended is named in the one message that follows.
+TEST_F(KillTest, SeveralSelectedEndAfterOneYesAndAnEndedOneIsNamedOnce)
+{
+    kvtest::ChildProcess other;
+    ASSERT_TRUE(child_.Start("kvtest_kill.exe"));
+    ASSERT_TRUE(other.Start("kvtest_kill_two.exe"));
+    ASSERT_TRUE(host_->SelectProcess(child_.Id()));
+    ProcessRecord ended = {};
+    ended.id = 0x7ffffff0; // no process has it
+    lstrcpyA(ended.name, "ended.exe");
+    AddOrUpdateProcess(&ended);
+    ShowRows(host_->List());
+    LVITEMA state = {};
+    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    state.state = LVIS_SELECTED;
+    for (DWORD id : {child_.Id(), ended.id})
+        SendMessageA(host_->List(), LVM_SETITEMSTATE, host_->FindRow(id), reinterpret_cast<LPARAM>(&state));
+    state.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(host_->List(), LVM_SETITEMSTATE, host_->FindRow(other.Id()), reinterpret_cast<LPARAM>(&state));
+    EXPECT_EQ(other.Id(), GetSelectedProcess(host_->List(), nullptr, 0));
+
+    std::vector<std::string> shown;
+    const HWND savedMain = g_mainWindow;
+    g_mainWindow = GetParent(host_->List());
+    kvtest::DriveModal([&] { OnKillCommand(g_mainWindow, 0, 0, 0); },
+                       {{"#32770", 0, [&](HWND box) {
+                             char text[2048] = "";
+                             GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+                             shown.push_back(text);
+                             SendMessageA(box, WM_COMMAND, GetDlgItem(box, IDYES) ? IDYES : IDOK, 0);
+                         }}},
+                       kvtest::kAnswerEvery);
+    g_mainWindow = savedMain;
+    ASSERT_EQ(2u, shown.size());
+    EXPECT_EQ(0u, shown[0].find("Kill these 3 processes?"));
+    EXPECT_NE(std::string::npos, shown[0].find("kvtest_kill_two.exe (" + std::to_string(other.Id()) + ")"));
+    EXPECT_EQ("'ended.exe' (2147483632) has ended; nothing was done to it.", shown[1]);
+    EXPECT_FALSE(Running());
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(other.Handle(), 0));
 }
 
 using SwitchToTest = KillTest;
@@ -154,11 +205,13 @@ TEST_F(KillTest, ActivatableWindowPrefersOrdinaryThenPopupThenMinimised)
     DestroyWindow(windows[6]);
 }
 
-TEST(KillQuestion, UpperCasesSingleByteLettersOnly)
+TEST(KillQuestion, UpperCasesSingleByteLettersOnlyAndTheIdOutlastsALongName)
 {
-    char out[MAX_PATH + 4];
-    FormatKillQuestion("\x83\x61z.exe", 932, out, sizeof out); // 0x83 0x61: one character
-    EXPECT_STREQ("'\x83\x61Z.EXE'?", out);
+    char out[MAX_PATH + 24];
+    FormatKillQuestion("\x83\x61z.exe", 12, false, 932, out, sizeof out); // 0x83 0x61: one character
+    EXPECT_STREQ("'\x83\x61Z.EXE' (12)?", out);
+    FormatKillQuestion("abc.exe", 255, true, CP_ACP, out, 12);
+    EXPECT_STREQ("'ABC' (ff)?", out);
 }
 
 } // namespace

@@ -89,8 +89,10 @@ protected:
     {
         LVITEMA item = {};
         item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-        item.state = row >= 0 ? LVIS_SELECTED | LVIS_FOCUSED : 0;
-        SendMessageA(g_processList, LVM_SETITEMSTATE, row >= 0 ? row : -1, reinterpret_cast<LPARAM>(&item));
+        SendMessageA(g_processList, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&item));
+        item.state = LVIS_SELECTED | LVIS_FOCUSED;
+        if (row >= 0)
+            SendMessageA(g_processList, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
         NMHDR click = {g_processList, static_cast<UINT_PTR>(kProcessListId), static_cast<UINT>(NM_CLICK)};
         SendMessageA(window, WM_NOTIFY, kProcessListId, reinterpret_cast<LPARAM>(&click));
         Pump();
@@ -205,6 +207,18 @@ TEST_F(MainWindow, SelectionDrivesCommandStatesAndStatusLine)
     EXPECT_FALSE(StatusText().empty());
     EXPECT_NE(StatusText(), count);
 
+    // Several rows at once; the focused one stays the chosen process.
+    EXPECT_FALSE(GetWindowLongA(g_processList, GWL_STYLE) & LVS_SINGLESEL);
+    LVITEMA second = {};
+    second.stateMask = second.state = LVIS_SELECTED;
+    SendMessageA(g_processList, LVM_SETITEMSTATE, 1, reinterpret_cast<LPARAM>(&second));
+    NMHDR click = {g_processList, static_cast<UINT_PTR>(kProcessListId), static_cast<UINT>(NM_CLICK)};
+    SendMessageA(window, WM_NOTIFY, kProcessListId, reinterpret_cast<LPARAM>(&click));
+    Pump();
+    EXPECT_EQ(StatusText(), "2 processes selected");
+    EXPECT_EQ(RecordAt(0), SelectedRecord());
+    EXPECT_TRUE(MenuEnabled(IDM_KILL));
+
     // A 16-bit task inside a virtual DOS machine: kill and switch, but no process views.
     ProcessRecord task = {};
     task.id = 0x7FFF0001;
@@ -228,6 +242,75 @@ TEST_F(MainWindow, SelectionDrivesCommandStatesAndStatusLine)
     EXPECT_EQ(FindProcessRecord(task.id, KindTask16), nullptr);
     EXPECT_FALSE(MenuEnabled(IDM_KILL));
     EXPECT_EQ(StatusText(), std::to_string(RowCount()) + " Process(es)");
+}
+
+// Every command is one row of the command table: each menu item has a row, a row's menu item is
+// there exactly where the command exists, its check mark shows its option, and the toolbar holds
+// the rows' buttons in their order, enabled as the rows say with nothing selected.
+TEST_F(MainWindow, MenuAndToolbarFollowTheCommandTable)
+{
+    int count = 0;
+    const MainCommand *rows = MainCommands(&count);
+    auto rowOf = [&](int command) -> const MainCommand * {
+        for (int i = 0; i < count; ++i)
+            if (rows[i].command == command)
+                return &rows[i];
+        return nullptr;
+    };
+    HMENU menu = GetMenu(window);
+    std::vector<HMENU> popups = {menu};
+    for (size_t p = 0; p < popups.size(); ++p)
+        for (int i = 0; i < GetMenuItemCount(popups[p]); ++i) {
+            if (HMENU sub = GetSubMenu(popups[p], i)) {
+                popups.push_back(sub);
+            } else if (const UINT id = GetMenuItemID(popups[p], i); id != 0) {
+                EXPECT_NE(nullptr, rowOf(static_cast<int>(id))) << id;
+            }
+        }
+    std::vector<int> buttons;
+    for (int i = 0; i < count; ++i) {
+        const MainCommand &row = rows[i];
+        const UINT state = GetMenuState(menu, row.command, MF_BYCOMMAND);
+        if (row.inMenu) {
+            EXPECT_EQ(CommandPresent(row), state != static_cast<UINT>(-1)) << row.command;
+        }
+        if (row.checked && state != static_cast<UINT>(-1)) {
+            EXPECT_EQ(row.checked(row.command), (state & MF_CHECKED) != 0) << row.command;
+        }
+        if (row.image < 0)
+            continue;
+        buttons.push_back(row.command);
+        EXPECT_EQ(row.need == NeedNothing, ButtonEnabled(row.command)) << row.command;
+    }
+    std::vector<int> shown;
+    for (int i = 0; i < SendMessageA(g_toolbar, TB_BUTTONCOUNT, 0, 0); ++i) {
+        TBBUTTON button = {};
+        SendMessageA(g_toolbar, TB_GETBUTTON, i, reinterpret_cast<LPARAM>(&button));
+        if (!(button.fsStyle & TBSTYLE_SEP))
+            shown.push_back(button.idCommand);
+    }
+    EXPECT_EQ(buttons, shown);
+}
+
+// The list has the focus at start; a dialog hands it back to the control that had it; Down in
+// the filter box moves it to the list with the first shown row selected.
+TEST_F(MainWindow, FocusStartsInTheListComesBackAfterADialogAndDownLeavesTheFilterBox)
+{
+    SetForegroundWindow(window);
+    Pump();
+    EXPECT_EQ(g_processList, GetFocus());
+    SendMessageA(window, WM_COMMAND, IDM_FILTER, 0);
+    ASSERT_EQ(FilterBox(), GetFocus());
+    EXPECT_TRUE(kvtest::WhileShown("KELVANEDLG", 0, [&] { SendMessageA(window, WM_COMMAND, IDM_ABOUT, 0); },
+                                   [](HWND dialog) { SendMessageA(dialog, WM_CLOSE, 0, 0); }));
+    Pump();
+    EXPECT_EQ(FilterBox(), GetFocus());
+
+    Select(-1);
+    SendMessageA(FilterBox(), WM_KEYDOWN, VK_DOWN, 0);
+    EXPECT_EQ(g_processList, GetFocus());
+    EXPECT_EQ(RecordAt(0), SelectedRecord());
+    EXPECT_TRUE(MenuEnabled(IDM_KILL));
 }
 
 // Ctrl+F, typing, a refresh with a new match, then Escape, through the window's own messages.

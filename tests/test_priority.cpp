@@ -1,6 +1,7 @@
 // Set Priority opened for real from its command on a child process.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <commctrl.h>
 
 #include <functional>
 #include <string>
@@ -78,6 +79,24 @@ TEST_F(Priority, OffersTheSystemsClassesAndSetsTheChosenOne)
     EXPECT_EQ(static_cast<DWORD>(HIGH_PRIORITY_CLASS), Choose(2));
     EXPECT_EQ(std::vector<std::string>({"Idle", "Normal", "High", "Real Time"}), offered_);
     EXPECT_EQ(-1, current_);
+}
+
+// With two selected the dialog shows the focused one's class, and OK sets the choice on both.
+TEST_F(Priority, SeveralSelectedShowTheFocusedOnesClassAndAllTakeTheChoice)
+{
+    IsNt5 = true;
+    kvtest::ChildProcess other;
+    ASSERT_TRUE(other.Start("kvtest_priority_two.exe"));
+    ASSERT_TRUE(SetPriorityClass(child_.Handle(), NORMAL_PRIORITY_CLASS));
+    ASSERT_TRUE(SetPriorityClass(other.Handle(), IDLE_PRIORITY_CLASS));
+    ASSERT_TRUE(host_->SelectProcess(child_.Id()));
+    LVITEMA state = {};
+    state.stateMask = state.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(host_->List(), LVM_SETITEMSTATE, host_->FindRow(other.Id()), reinterpret_cast<LPARAM>(&state));
+    ASSERT_EQ(2, SendMessageA(host_->List(), LVM_GETSELECTEDCOUNT, 0, 0));
+    EXPECT_EQ(static_cast<DWORD>(HIGH_PRIORITY_CLASS), Choose(4));
+    EXPECT_EQ(0, current_); // Idle, the focused process's class
+    EXPECT_EQ(static_cast<DWORD>(HIGH_PRIORITY_CLASS), GetPriorityClass(other.Handle()));
 }
 
 TEST_F(Priority, ShowsNoDialogForAProcessThatCannotBeOpened)

@@ -258,6 +258,14 @@ bool NotifyProcess(const ProcessRef &ref)
     return true;
 }
 
+LRESULT OnKillTreeCommand(HWND, WPARAM, WORD, LPARAM)
+{
+    const HeldProcesses tree(ProcessTreeOf(SelectedRecords()));
+    if (tree.Count())
+        KillSeveral(tree);
+    return 0;
+}
+
 LRESULT OnKillCommand(HWND, WPARAM, WORD, LPARAM)
 {
     if (SelectedCount() > 1) {

@@ -13,6 +13,10 @@
 // for those skipped or not ended.
 LRESULT OnKillCommand(HWND window, WPARAM wParam, WORD code, LPARAM lParam);
 
+// Command 40040 (also Shift+Delete in the main list): the selected processes and every process
+// below them, after one question for all, children before their parents.
+LRESULT OnKillTreeCommand(HWND window, WPARAM wParam, WORD code, LPARAM lParam);
+
 // Ends the process (or the 16-bit task) and waits a while for it; 0 when it was ended, else the
 // string that says why not. Nobody is told.
 UINT EndProcess(const ProcessRef &process);

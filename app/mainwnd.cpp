@@ -73,6 +73,7 @@ const MainCommand kCommands[] = {
     {IDM_MODULES, OnModulesCommand, NeedProcess, Everywhere, true, TBIMG_MODULES, 2, IDS_TIP_MODULES, nullptr},
     {IDM_MEMORY, OnMemoryCommand, NeedProcess, Everywhere, true, TBIMG_MEMORY, 2, IDS_TIP_MEMORY, nullptr},
     {IDM_KILL, OnKillCommand, NeedSelection, Everywhere, true, TBIMG_KILL, 3, IDS_TIP_KILL, nullptr},
+    {IDM_KILLTREE, OnKillTreeCommand, NeedSelection, Everywhere, true, kNoButton, 0, 0, nullptr},
     {IDM_PRIORITY, OnPriorityCommand, NeedProcess, Everywhere, true, TBIMG_PRIORITY, 3, IDS_TIP_PRIORITY, nullptr},
     {IDM_PROCESSTREE, OnProcessTreeCommand, NeedNothing, Everywhere, true, TBIMG_PROCESSTREE, 4, IDS_TIP_PROCESSTREE, nullptr},
     {IDM_MODULEUSAGE, OnModuleUsageCommand, NeedNothing, Everywhere, true, TBIMG_MODULEUSAGE, 4, IDS_TIP_MODULEUSAGE, nullptr},
@@ -440,14 +441,15 @@ void SetTooltipText(NMHDR *header)
 }
 
 // Keys of the list itself, so they act only while it has the focus: Delete kills the selected
-// processes, Ctrl+A selects every shown row. Every key may move the selection.
+// processes, Shift+Delete their trees, Ctrl+A selects every shown row. Every key may move the
+// selection.
 void OnListKey(HWND window, WORD key)
 {
     if (key == 'A' && GetKeyState(VK_CONTROL) < 0)
         SelectAllRows(g_processList);
     PostMessageA(window, WM_LISTEVENT, LVN_KEYDOWN, kProcessListId);
     if (key == VK_DELETE)
-        PostMessageA(window, WM_COMMAND, IDM_KILL, 0);
+        PostMessageA(window, WM_COMMAND, GetKeyState(VK_SHIFT) < 0 ? IDM_KILLTREE : IDM_KILL, 0);
 }
 
 LRESULT OnNotify(HWND window, UINT, WPARAM, LPARAM lParam)

@@ -467,6 +467,29 @@ bool HasAncestor(const ProcessRecord *record, const ProcessRecord *ancestor)
     return false;
 }
 
+std::vector<ProcessRecord *> ProcessTreeOf(const std::vector<ProcessRecord *> &roots)
+{
+    // Each record's depth below the nearest root above it (or itself); deeper ones go first.
+    std::vector<std::pair<size_t, ProcessRecord *>> members;
+    const size_t limit = g_recordIndex.size();
+    for (ProcessRecord *record = g_recordHead; record; record = record->next) {
+        size_t depth = 0;
+        for (const ProcessRecord *step = record; step && depth <= limit;
+             step = ParentOf(step), ++depth) {
+            if (std::find(roots.begin(), roots.end(), step) != roots.end()) {
+                members.push_back({depth, record});
+                break;
+            }
+        }
+    }
+    std::stable_sort(members.begin(), members.end(),
+                     [](const auto &a, const auto &b) { return a.first > b.first; });
+    std::vector<ProcessRecord *> tree;
+    for (const auto &member : members)
+        tree.push_back(member.second);
+    return tree;
+}
+
 int CALLBACK CompareRecords(LPARAM first, LPARAM second, LPARAM paramsValue)
 {
     const SortParams *params = reinterpret_cast<const SortParams *>(paramsValue);

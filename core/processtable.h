@@ -88,6 +88,9 @@ bool EndNewHighlights();
 // Where either start time is unknown (Windows 9x, or an access refusal), the record older in the
 // chain counts. Null for a root. A reused identifier never makes a false parent.
 ProcessRecord *ParentOf(const ProcessRecord *record);
+// The processes of `roots` and every process below them by the parent rule, each once, a child
+// before its parent: the order in which a tree is ended.
+std::vector<ProcessRecord *> ProcessTreeOf(const std::vector<ProcessRecord *> &roots);
 // Whether `ancestor` stands above `record`. Where start times are known for some records and not
 // for others, parents can close a circle: the walk up ends after as many steps as there are
 // records, so it never hangs.

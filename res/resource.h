@@ -321,5 +321,6 @@
 #define IDM_ALLUSERS                40035 /* restart with administrator rights */
 #define IDM_STATUSGRAPHS            40036
 #define IDM_HIGHLIGHTNEW            40037
+#define IDM_KILLTREE                40040 /* also Shift+Delete in the main list */
 
 #endif /* KELVANE_RESOURCE_H */

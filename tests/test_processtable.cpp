@@ -144,6 +144,19 @@ TEST_F(ProcessTable, ParentStartedNoLaterThanItsChildOrOlderInTheChain)
     }
     EXPECT_EQ(nullptr, ParentOf(nullptr));
 
+    // A tree is ended children first, and a reused identifier adopts nobody into it.
+    const auto treeIds = [](DWORD root) {
+        std::vector<DWORD> ids;
+        for (const ProcessRecord *record : ProcessTreeOf({FindProcessRecord(root, KindProcess)}))
+            ids.push_back(record->id);
+        return ids;
+    };
+    MergeProcesses({Reading(10, "parent", 100), Reading(11, "child", 200, 10),
+                    Reading(12, "grandchild", 300, 11), Reading(21, "orphan", 250, 20),
+                    Reading(20, "reused", 300)});
+    EXPECT_EQ((std::vector<DWORD>{12, 11, 10}), treeIds(10));
+    EXPECT_EQ((std::vector<DWORD>{20}), treeIds(20));
+
     // Known and unknown start times mixed can close a circle; walking up still ends.
     MergeProcesses({Reading(62, "z", 2, 60), Reading(61, "y", 0, 62), Reading(60, "x", 1, 61)});
     const ProcessRecord *x = FindProcessRecord(60, KindProcess);
@@ -155,6 +168,7 @@ TEST_F(ProcessTable, ParentStartedNoLaterThanItsChildOrOlderInTheChain)
     EXPECT_TRUE(HasAncestor(z, y));
     EXPECT_FALSE(HasAncestor(x, FindProcessRecord(10, KindProcess)));
     EXPECT_FALSE(HasAncestor(x, nullptr));
+    EXPECT_EQ(3u, ProcessTreeOf({const_cast<ProcessRecord *>(x)}).size());
 }
 
 } // namespace

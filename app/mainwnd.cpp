@@ -11,6 +11,7 @@
 #include "actions/finder.h"
 #include "actions/kill.h"
 #include "actions/priority.h"
+#include "actions/suspend.h"
 #include "actions/switchto.h"
 #include "app/statusgraphs.h"
 #include "app/allusers.h"
@@ -74,6 +75,9 @@ const MainCommand kCommands[] = {
     {IDM_MEMORY, OnMemoryCommand, NeedProcess, Everywhere, true, TBIMG_MEMORY, 2, IDS_TIP_MEMORY, nullptr},
     {IDM_KILL, OnKillCommand, NeedSelection, Everywhere, true, TBIMG_KILL, 3, IDS_TIP_KILL, nullptr},
     {IDM_KILLTREE, OnKillTreeCommand, NeedSelection, Everywhere, true, kNoButton, 0, 0, nullptr},
+    // Processes are suspended through calls of the NT family.
+    {IDM_SUSPEND, OnSuspendCommand, NeedProcess, NtOnly, true, kNoButton, 0, 0, nullptr},
+    {IDM_RESUME, OnResumeCommand, NeedProcess, NtOnly, true, kNoButton, 0, 0, nullptr},
     {IDM_PRIORITY, OnPriorityCommand, NeedProcess, Everywhere, true, TBIMG_PRIORITY, 3, IDS_TIP_PRIORITY, nullptr},
     {IDM_PROCESSTREE, OnProcessTreeCommand, NeedNothing, Everywhere, true, TBIMG_PROCESSTREE, 4, IDS_TIP_PROCESSTREE, nullptr},
     {IDM_MODULEUSAGE, OnModuleUsageCommand, NeedNothing, Everywhere, true, TBIMG_MODULEUSAGE, 4, IDS_TIP_MODULEUSAGE, nullptr},

@@ -10,6 +10,7 @@
 #include "core/processrecord.h"
 #include "core/settings.h"
 #include "core/textcells.h"
+#include "resource.h"
 
 const char *CellText(ProcessRecord *record, int column)
 {
@@ -17,6 +18,8 @@ const char *CellText(ProcessRecord *record, int column)
     if (!record || column < 0 || column >= g_columnCount)
         return "";
     const ColumnKind kind = g_columnKinds[column];
+    if (kind == ColumnCpu && (record->flags & RecordSuspended))
+        return ResText(IDS_CPU_SUSPENDED);
     if (IsFigureColumn(kind)) {
         FormatFigureCell(kind, *record, text, sizeof text);
         return text;

@@ -38,6 +38,7 @@ bool HeaderDrawsSortArrows()
 }
 
 const COLORREF kNewBackground = RGB(0xCC, 0xFF, 0xCC);
+const COLORREF kSuspendedBackground = RGB(0xE0, 0xE0, 0xE0);
 
 // Figures read best right-aligned, digits under digits; names and paths stay left-aligned.
 // Widths are kept for a 96-dpi screen and shown scaled to the running one.
@@ -177,18 +178,20 @@ bool HighContrast()
            (contrast.dwFlags & HCF_HIGHCONTRASTON);
 }
 
-// New processes' rows on a light green background; every other row as the list draws it.
+// New processes' rows on a light green background, suspended ones' on a light grey one; every
+// other row as the list draws it.
 LRESULT DrawRow(NMHDR *header)
 {
     NMLVCUSTOMDRAW *draw = reinterpret_cast<NMLVCUSTOMDRAW *>(header);
     switch (draw->nmcd.dwDrawStage) {
     case CDDS_PREPAINT:
-        return g_settings.highlightNew && !HighContrast() ? CDRF_NOTIFYITEMDRAW : CDRF_DODEFAULT;
+        return HighContrast() ? CDRF_DODEFAULT : CDRF_NOTIFYITEMDRAW;
     case CDDS_ITEMPREPAINT: {
         const ProcessRecord *record = RecordAt(static_cast<int>(draw->nmcd.dwItemSpec));
-        if (!record || !(record->flags & RecordNew))
+        const bool fresh = record && (record->flags & RecordNew) && g_settings.highlightNew;
+        if (!fresh && !(record && (record->flags & RecordSuspended)))
             return CDRF_DODEFAULT;
-        draw->clrTextBk = kNewBackground;
+        draw->clrTextBk = fresh ? kNewBackground : kSuspendedBackground;
         draw->clrText = RGB(0, 0, 0);
         return CDRF_NEWFONT;
     }

@@ -17,6 +17,8 @@ enum RecordFlags : DWORD {
     RecordOnScreen = 64, // its row is in view: a pass reads its priority class every time
     RecordQueryPriority = 128, // the system's process query tells its priority class: checked
                                // against the class itself when the process was first read
+    RecordSuspended = 256, // suspended by this program in this run: its row is drawn grey and its
+                           // CPU cell says so, until Resume
 };
 
 enum RecordKind : DWORD {

@@ -25,6 +25,8 @@ const ExportSlot kComctl[] = {
 };
 const ExportSlot kNtdll[] = {
     {"NtQuerySystemInformation", &g_api.NtQuerySystemInformation},
+    {"NtSuspendProcess", &g_api.NtSuspendProcess},
+    {"NtResumeProcess", &g_api.NtResumeProcess},
 };
 const ExportLibrary kLibraries[] = {
     Library("KERNEL32.DLL", kLoadedOnly, kOptional, kKernel),

@@ -27,6 +27,8 @@ struct SystemApi {
     // COMCTL32
     HRESULT(CALLBACK *ComctlDllGetVersion)(DllVersion *info);
     // NTDLL, NT family only
+    LONG(WINAPI *NtSuspendProcess)(HANDLE process); // NTDLL, XP and later
+    LONG(WINAPI *NtResumeProcess)(HANDLE process);
     LONG(WINAPI *NtQuerySystemInformation)(int infoClass, PVOID info, ULONG size,
                                            PULONG returned);
 };

@@ -198,6 +198,9 @@
 #define IDS_KILL_SEVERAL            611 /* how many, then a line per process */
 #define IDS_KILL_MORE               612 /* after the listed ones: how many more */
 #define IDS_STATUS_SELECTED         613 /* the status line for several selected */
+#define IDS_CPU_SUSPENDED           640 /* the CPU cell of a process suspended here */
+#define IDS_SUSPEND_FAILED          641 /* reasons in the one message after Suspend or Resume */
+#define IDS_RESUME_FAILED           642
 
 /* ------------------------------------------------------------------------
  * Icons, cursors, bitmaps and menus (100-199)
@@ -322,5 +325,7 @@
 #define IDM_STATUSGRAPHS            40036
 #define IDM_HIGHLIGHTNEW            40037
 #define IDM_KILLTREE                40040 /* also Shift+Delete in the main list */
+#define IDM_SUSPEND                 40041 /* NT family only */
+#define IDM_RESUME                  40042 /* NT family only */
 
 #endif /* KELVANE_RESOURCE_H */

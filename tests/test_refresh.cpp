@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "actions/suspend.h"
 #include "core/appstate.h"
 #include "core/columns.h"
 #include "core/processlist.h"
@@ -436,6 +437,25 @@ TEST_F(Refresh, ColumnsChosenInTheirDialogShowABusyAndAnIdleChild)
     EXPECT_TRUE(RowsSorted());
     EXPECT_EQ(host_->FindRow(idle.Id()),
               ListView_GetNextItem(host_->List(), -1, LVNI_SELECTED));
+
+    // Suspended, the spinning child uses no processor time and its CPU cell says so; only
+    // Resume lets it spin again.
+    const auto cpuTime = [&] {
+        Pass();
+        return FindProcessRecord(late.Id(), KindProcess)->figures.cpuTime;
+    };
+    ASSERT_TRUE(host_->SelectProcess(late.Id()));
+    OnSuspendCommand(nullptr, 0, 0, 0);
+    const ULONGLONG suspendedAt = cpuTime();
+    kvtest::PumpUntil([] { return false; }, 1500);
+    EXPECT_EQ(suspendedAt, cpuTime());
+    EXPECT_EQ("Suspended", host_->CellText(host_->FindRow(late.Id()), 3));
+    OnSuspendCommand(nullptr, 0, 0, 0); // once is enough: Resume undoes it in one step
+    OnResumeCommand(nullptr, 0, 0, 0);
+    const ULONGLONG resumedAt = cpuTime();
+    kvtest::PumpUntil([] { return false; }, 1000);
+    EXPECT_GT(cpuTime(), resumedAt);
+    EXPECT_NE("Suspended", host_->CellText(host_->FindRow(late.Id()), 3));
 }
 
 } // namespace

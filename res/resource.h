@@ -198,6 +198,9 @@
 #define IDS_KILL_SEVERAL            611 /* how many, then a line per process */
 #define IDS_KILL_MORE               612 /* after the listed ones: how many more */
 #define IDS_STATUS_SELECTED         613 /* the status line for several selected */
+#define IDS_RUN_FAILED              620 /* the command, then the system's reason */
+#define IDS_RUN_FILTER              621 /* Browse's file types, '|' separators */
+#define IDS_OPENLOCATION_FAILED     622 /* the path, then the system's reason */
 
 /* ------------------------------------------------------------------------
  * Icons, cursors, bitmaps and menus (100-199)
@@ -277,6 +280,7 @@
 #include "dialogs/kill.h"
 #include "dialogs/options.h"
 #include "dialogs/priority.h"
+#include "dialogs/run.h"
 #include "dialogs/systeminfo.h"
 #include "dialogs/tree.h"
 #include "dialogs/usage.h"
@@ -321,5 +325,8 @@
 #define IDM_ALLUSERS                40035 /* restart with administrator rights */
 #define IDM_STATUSGRAPHS            40036
 #define IDM_HIGHLIGHTNEW            40037
+#define IDM_RUN                     40044
+#define IDM_OPENLOCATION            40045 /* disabled while the selected row has no path */
+#define IDM_SAVEALLCOLUMNS          40052
 
 #endif /* KELVANE_RESOURCE_H */

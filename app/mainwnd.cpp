@@ -4,13 +4,16 @@
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "actions/about.h"
 #include "actions/copy.h"
 #include "actions/debug.h"
 #include "actions/finder.h"
 #include "actions/kill.h"
+#include "actions/openlocation.h"
 #include "actions/priority.h"
+#include "actions/run.h"
 #include "actions/suspend.h"
 #include "actions/switchto.h"
 #include "app/statusgraphs.h"
@@ -53,8 +56,8 @@ const UINT kDpiChangedMessage = 0x02E0; // WM_DPICHANGED
 
 int g_toolbarHeight;
 int g_statusHeight;
-bool g_hasSelection;
-bool g_selectionIsProcess;
+// Which needs of the command table the selection meets now: a bit for each CommandNeed.
+unsigned g_needsMet;
 long long g_statusKey = -1;
 int g_statusCount = -1;
 
@@ -77,13 +80,15 @@ const MainCommand kCommands[] = {
     {IDM_KILLTREE, OnKillTreeCommand, NeedSelection, Everywhere, true, kNoButton, 0, 0, nullptr},
     // Processes are suspended through calls of the NT family.
     {IDM_SUSPEND, OnSuspendCommand, NeedProcess, NtOnly, true, kNoButton, 0, 0, nullptr},
-    {IDM_RESUME, OnResumeCommand, NeedProcess, NtOnly, true, kNoButton, 0, 0, nullptr},
+    {IDM_RESUME, OnResumeCommand, NeedSuspended, NtOnly, true, kNoButton, 0, 0, nullptr},
     {IDM_PRIORITY, OnPriorityCommand, NeedProcess, Everywhere, true, TBIMG_PRIORITY, 3, IDS_TIP_PRIORITY, nullptr},
     {IDM_PROCESSTREE, OnProcessTreeCommand, NeedNothing, Everywhere, true, TBIMG_PROCESSTREE, 4, IDS_TIP_PROCESSTREE, nullptr},
     {IDM_MODULEUSAGE, OnModuleUsageCommand, NeedNothing, Everywhere, true, TBIMG_MODULEUSAGE, 4, IDS_TIP_MODULEUSAGE, nullptr},
     {IDM_APPLICATIONS, OnApplicationsCommand, NeedNothing, Everywhere, true, TBIMG_APPLICATIONS, 4, IDS_TIP_APPLICATIONS, nullptr},
     {IDM_FINDER, nullptr, NeedNothing, Everywhere, false, TBIMG_FINDER, 5, IDS_TIP_FINDER, nullptr},
 
+    {IDM_RUN, OnRunCommand, NeedNothing, Everywhere, true, kNoButton, 0, 0, nullptr},
+    {IDM_SAVEALLCOLUMNS, SaveAllColumns, NeedNothing, Everywhere, true, kNoButton, 0, 0, nullptr},
     {IDM_EXIT, OnExit, NeedNothing, Everywhere, true, kNoButton, 0, 0, nullptr},
     {IDM_OPEN, OnOpenWindow, NeedNothing, Everywhere, false, kNoButton, 0, 0, nullptr}, // tray menu
     {IDM_STARTMINIMIZED, OnBooleanOption, NeedNothing, Everywhere, true, kNoButton, 0, 0, OptionChecked},
@@ -103,6 +108,7 @@ const MainCommand kCommands[] = {
     {IDM_DEBUG, OnDebugCommand, NeedProcess, NtOnly, true, kNoButton, 0, 0, nullptr},
     {IDM_COPYPATH, OnCopyPathCommand, NeedSelection, Everywhere, true, kNoButton, 0, 0, nullptr},
     {IDM_COPYROW, OnCopyRowCommand, NeedSelection, Everywhere, true, kNoButton, 0, 0, nullptr},
+    {IDM_OPENLOCATION, OnOpenLocationCommand, NeedPath, Everywhere, true, kNoButton, 0, 0, nullptr},
     // Heaps can be walked on Windows 9x only.
     {IDM_HEAP, OnHeapCommand, NeedSelection, Only9x, true, kNoButton, 0, 0, nullptr},
     {IDM_SWITCHTO, OnSwitchToCommand, NeedSelection, Everywhere, true, kNoButton, 0, 0, nullptr},
@@ -118,11 +124,30 @@ const MainCommand kCommands[] = {
 const int kCommandCount = sizeof kCommands / sizeof kCommands[0];
 const int kToolbarImageCount = 11;
 
-bool CommandEnabled(const MainCommand &row, bool hasSelection, bool isProcess)
+unsigned NeedBit(CommandNeed need)
 {
-    if (!CommandPresent(row))
-        return false;
-    return row.need == NeedNothing || (row.need == NeedProcess ? isProcess : hasSelection);
+    return 1u << need;
+}
+
+// The needs the selected record meets (null: nothing selected).
+unsigned NeedsMetBy(const ProcessRecord *record)
+{
+    unsigned met = NeedBit(NeedNothing);
+    if (record)
+        met |= NeedBit(NeedSelection);
+    if (record && record->kind != KindTask16)
+        met |= NeedBit(NeedProcess);
+    if (record && record->path[0])
+        met |= NeedBit(NeedPath);
+    for (const ProcessRecord *selected : record ? SelectedRecords() : std::vector<ProcessRecord *>())
+        if (selected->flags & RecordSuspended)
+            met |= NeedBit(NeedSuspended);
+    return met;
+}
+
+bool CommandEnabled(const MainCommand &row, unsigned needsMet)
+{
+    return CommandPresent(row) && (needsMet & NeedBit(row.need));
 }
 
 const MainCommand *FindCommand(int command)
@@ -200,7 +225,7 @@ HWND CreateToolbar(HWND window)
         TBBUTTON &button = buttons[count++];
         button.iBitmap = row.image;
         button.idCommand = row.command;
-        button.fsState = CommandEnabled(row, g_hasSelection, g_selectionIsProcess) ? TBSTATE_ENABLED : 0;
+        button.fsState = CommandEnabled(row, g_needsMet) ? TBSTATE_ENABLED : 0;
         button.fsStyle = TBSTYLE_BUTTON;
     }
     const ToolbarImages &images = ToolbarImagesForDpi(g_screenDpi);
@@ -319,7 +344,7 @@ LRESULT OnCreate(HWND window, UINT, WPARAM, LPARAM)
     g_mainWindow = window;
     g_focus = nullptr;
     g_screenDpi = ScreenDpi(window);
-    g_hasSelection = g_selectionIsProcess = false;
+    g_needsMet = NeedsMetBy(nullptr);
     g_statusKey = -1;
     g_statusCount = -1;
     g_toolbar = CreateToolbar(window);
@@ -598,8 +623,12 @@ LRESULT OnPaint(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     const MainCommand *row = FindCommand(LOWORD(wParam));
-    if (row && row->handler)
-        return row->handler(window, wParam, HIWORD(wParam), lParam);
+    if (row && row->handler) {
+        const LRESULT result = row->handler(window, wParam, HIWORD(wParam), lParam);
+        if (IsWindow(window))
+            UpdateCommandStates(SelectedRecord()); // a command may change what others need
+        return result;
+    }
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
@@ -809,17 +838,15 @@ HWND MainToolbar()
 
 void UpdateCommandStates(const ProcessRecord *record)
 {
-    const bool hasSelection = record != nullptr;
-    const bool isProcess = record && record->kind != KindTask16;
-    if (hasSelection == g_hasSelection && isProcess == g_selectionIsProcess)
+    const unsigned needsMet = NeedsMetBy(record);
+    if (needsMet == g_needsMet)
         return;
-    g_hasSelection = hasSelection;
-    g_selectionIsProcess = isProcess;
+    g_needsMet = needsMet;
     HMENU menu = GetMenu(g_mainWindow);
     for (const MainCommand &row : kCommands) {
         if (row.need == NeedNothing)
             continue;
-        const bool enabled = CommandEnabled(row, hasSelection, isProcess);
+        const bool enabled = CommandEnabled(row, needsMet);
         EnableMenuItem(menu, row.command, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
         SendMessageA(g_toolbar, TB_ENABLEBUTTON, row.command, MAKELPARAM(enabled, 0));
     }

@@ -16,8 +16,9 @@ extern HWND g_toolbar;
 extern HWND g_statusBar;
 extern bool g_listFrozen;
 
-// What a command needs selected before it is enabled.
-enum CommandNeed { NeedNothing, NeedSelection, NeedProcess };
+// What a command needs selected before it is enabled: NeedPath, a selected row with a known
+// file path.
+enum CommandNeed { NeedNothing, NeedSelection, NeedProcess, NeedPath, NeedSuspended };
 // Where a command exists: everywhere, or on one family only (its menu item is removed elsewhere).
 enum CommandPresence { Everywhere, NtOnly, Only9x };
 

@@ -9,6 +9,8 @@
 #include <cstring>
 
 #include "core/appstate.h"
+#include "core/columns.h"
+#include "core/processcells.h"
 #include "core/processtable.h"
 #include "core/settings.h"
 #include "core/sysapi.h"
@@ -213,15 +215,11 @@ const char *ChooseSaveFile(HWND owner)
     return GetSaveFileNameA(&dialog) ? g_savePath : nullptr;
 }
 
-LRESULT SaveMainList(HWND, WPARAM, WORD, LPARAM)
+namespace {
+
+// Name, identifier and full path of each shown row: the list's older file format.
+void WriteIdRows(FILE *file)
 {
-    const char *path = ChooseSaveFile(g_mainWindow);
-    if (!path)
-        return 0;
-    char temp[MAX_PATH];
-    FILE *file = OpenForWriting(g_mainWindow, path, temp);
-    if (!file)
-        return 0;
     const char *format = g_settings.hexProcessId ? "%s\t%x\t%s\n" : "%s\t%u\t%s\n";
     const int count = RowCount();
     for (int i = 0; i < count; ++i) {
@@ -229,7 +227,61 @@ LRESULT SaveMainList(HWND, WPARAM, WORD, LPARAM)
         if (record)
             std::fprintf(file, format, record->name, static_cast<unsigned>(record->id), record->path);
     }
+}
+
+// A cell's text with tabs and line ends as spaces, so that it stays one field of its line.
+void WriteField(FILE *file, int column, const char *text)
+{
+    if (column)
+        std::fputc('\t', file);
+    for (; *text; ++text)
+        std::fputc(*text == '\t' || *text == '\r' || *text == '\n' ? ' ' : *text, file);
+}
+
+// The shown columns' titles, then every shown row's cells as the list shows them, in column
+// order, tab-separated.
+void WriteShownColumns(FILE *file)
+{
+    for (int column = 0; column < g_columnCount; ++column)
+        WriteField(file, column, ResText(g_columns[column].stringId));
+    std::fputc('\n', file);
+    const int count = RowCount();
+    for (int i = 0; i < count; ++i) {
+        ProcessRecord *record = RecordAt(i);
+        if (!record)
+            continue;
+        for (int column = 0; column < g_columnCount; ++column)
+            WriteField(file, column, CellText(record, column));
+        std::fputc('\n', file);
+    }
+}
+
+// Asks for a file and writes the main list into it with `write`, replacing the file only once
+// the text is complete.
+void SaveMainListWith(void (*write)(FILE *file))
+{
+    const char *path = ChooseSaveFile(g_mainWindow);
+    if (!path)
+        return;
+    char temp[MAX_PATH];
+    FILE *file = OpenForWriting(g_mainWindow, path, temp);
+    if (!file)
+        return;
+    write(file);
     FinishFile(g_mainWindow, file, path, temp);
+}
+
+} // namespace
+
+LRESULT SaveMainList(HWND, WPARAM, WORD, LPARAM)
+{
+    SaveMainListWith(WriteIdRows);
+    return 0;
+}
+
+LRESULT SaveAllColumns(HWND, WPARAM, WORD, LPARAM)
+{
+    SaveMainListWith(WriteShownColumns);
     return 0;
 }
 

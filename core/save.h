@@ -8,7 +8,10 @@
 extern FILE *g_saveFile; // open only while a view is being saved
 
 const char *ChooseSaveFile(HWND owner);
+// Name, identifier and path of every shown row (F2 and Save As).
 LRESULT SaveMainList(HWND window, WPARAM wParam, WORD code, LPARAM lParam);
+// Every shown column of every shown row as the list shows them, after a line of the titles.
+LRESULT SaveAllColumns(HWND window, WPARAM wParam, WORD code, LPARAM lParam);
 FILE *OpenSaveFile(HWND owner);
 // Closes the shared file; when anything went wrong while writing, tells the user. True when
 // the file was written completely.

@@ -201,6 +201,9 @@
 #define IDS_CPU_SUSPENDED           640 /* the CPU cell of a process suspended here */
 #define IDS_SUSPEND_FAILED          641 /* reasons in the one message after Suspend or Resume */
 #define IDS_RESUME_FAILED           642
+#define IDS_RUN_FAILED              620 /* the command, then the system's reason */
+#define IDS_RUN_FILTER              621 /* Browse's file types, '|' separators */
+#define IDS_OPENLOCATION_FAILED     622 /* the path, then the system's reason */
 
 /* ------------------------------------------------------------------------
  * Icons, cursors, bitmaps and menus (100-199)
@@ -280,6 +283,7 @@
 #include "dialogs/kill.h"
 #include "dialogs/options.h"
 #include "dialogs/priority.h"
+#include "dialogs/run.h"
 #include "dialogs/systeminfo.h"
 #include "dialogs/tree.h"
 #include "dialogs/usage.h"
@@ -327,5 +331,8 @@
 #define IDM_KILLTREE                40040 /* also Shift+Delete in the main list */
 #define IDM_SUSPEND                 40041 /* NT family only */
 #define IDM_RESUME                  40042 /* NT family only */
+#define IDM_RUN                     40044
+#define IDM_OPENLOCATION            40045 /* disabled while the selected row has no path */
+#define IDM_SAVEALLCOLUMNS          40052
 
 #endif /* KELVANE_RESOURCE_H */

@@ -4,9 +4,11 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "actions/run.h"
 #include "app/allusers.h"
 #include "app/filterbox.h"
 #include "app/mainwnd.h"
@@ -204,6 +206,7 @@ TEST_F(MainWindow, SelectionDrivesCommandStatesAndStatusLine)
         EXPECT_TRUE(MenuEnabled(command)) << command;
     EXPECT_TRUE(ButtonEnabled(IDM_KILL));
     EXPECT_TRUE(ButtonEnabled(IDM_MEMORY));
+    EXPECT_EQ(RecordAt(0)->path[0] != '\0', MenuEnabled(IDM_OPENLOCATION));
     EXPECT_FALSE(StatusText().empty());
     EXPECT_NE(StatusText(), count);
 
@@ -232,7 +235,7 @@ TEST_F(MainWindow, SelectionDrivesCommandStatesAndStatusLine)
     Select(taskRow);
     for (int command : {IDM_KILL, IDM_SWITCHTO, IDM_BRINGTOFRONT, IDM_INFO})
         EXPECT_TRUE(MenuEnabled(command)) << command;
-    for (int command : {IDM_THREADS, IDM_MODULES, IDM_MEMORY, IDM_PRIORITY})
+    for (int command : {IDM_THREADS, IDM_MODULES, IDM_MEMORY, IDM_PRIORITY, IDM_OPENLOCATION})
         EXPECT_FALSE(MenuEnabled(command)) << command;
     EXPECT_FALSE(ButtonEnabled(IDM_THREADS));
     EXPECT_TRUE(ButtonEnabled(IDM_KILL));
@@ -522,4 +525,94 @@ TEST_F(MainWindow, WithoutTrayRestoringStartsTheRefreshAndCloseEndsTheWindow)
     SendMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
     Pump();
     EXPECT_FALSE(IsWindow(window));
+}
+
+// File > Run: a line the shell cannot open is refused with the system's reason and the dialog
+// stays for another try; a program with arguments starts and is remembered first, the stored
+// history read back bounded and cleaned of bad entries.
+TEST_F(MainWindow, RunStartsACommandWithArgumentsAndNamesTheReasonOfAFailure)
+{
+    ASSERT_TRUE(kvtest::PrepareViews());
+    std::string history;
+    for (int i = 0; i < 14; ++i)
+        history += "old" + std::to_string(i % 12) + (i == 3 ? "\n\n" : "\n");
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kTestKey, 0, nullptr, 0,
+                                             KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    RegSetValueExA(key, "RunHistory", 0, REG_SZ, reinterpret_cast<const BYTE *>(history.data()),
+                   static_cast<DWORD>(history.size())); // no terminating zero
+    RegCloseKey(key);
+
+    char folder[MAX_PATH];
+    GetTempPathA(sizeof folder, folder);
+    const std::string record = std::string(folder) + "kv_run_record.txt";
+    DeleteFileA(record.c_str());
+    const std::string good = "\"" + kvtest::BesideTests("kvchild.exe") + "\" --record " + record +
+                             " --lifetime 0";
+    const auto entries = [](HWND dialog) {
+        std::vector<std::string> lines;
+        HWND combo = GetDlgItem(dialog, IDC_RUN_COMMAND);
+        for (int i = 0; i < SendMessageA(combo, CB_GETCOUNT, 0, 0); ++i) {
+            char text[kRunMaxChars + 1] = "";
+            if (SendMessageA(combo, CB_GETLBTEXTLEN, i, 0) <= kRunMaxChars)
+                SendMessageA(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+            lines.push_back(text);
+        }
+        return lines;
+    };
+    const std::vector<std::string> bad = {"", "   ", "\"unclosed", "\"\" x",
+                                          "C:\\kv_nowhere\\missing.exe --flag",
+                                          std::string(2000, 'x')};
+    std::vector<std::string> before, after;
+    const HWND shown = kvtest::WhileShown("KELVANEDLG", IDC_RUN_COMMAND,
+        [&] { SendMessageA(window, WM_COMMAND, IDM_RUN, 0); },
+        [&](HWND dialog) {
+            before = entries(dialog);
+            for (const std::string &line : bad) {
+                SCOPED_TRACE(line.substr(0, 40));
+                SetDlgItemTextA(dialog, IDC_RUN_COMMAND, line.c_str());
+                std::string message;
+                kvtest::WhileShown("#32770", IDOK,
+                    [&] { SendMessageA(dialog, WM_COMMAND, IDOK, 0); },
+                    [&](HWND box) {
+                        char text[4096] = "";
+                        GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+                        message = text;
+                        PostMessageA(box, WM_COMMAND, IDOK, 0);
+                    });
+                const size_t reason = message.find(":\n");
+                ASSERT_NE(std::string::npos, reason) << message;
+                EXPECT_LT(reason + 3, message.size()) << "a reason follows: " << message;
+                EXPECT_TRUE(IsWindow(dialog));
+            }
+            SetDlgItemTextA(dialog, IDC_RUN_COMMAND, good.c_str());
+            SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+        });
+    ASSERT_NE(nullptr, shown);
+    EXPECT_FALSE(IsWindow(shown)) << "a command that started ends the dialog";
+    EXPECT_TRUE(kvtest::PumpUntil(
+        [&] { return GetFileAttributesA(record.c_str()) != INVALID_FILE_ATTRIBUTES; }, 10000));
+    Sleep(200);
+    std::string recorded;
+    if (FILE *file = std::fopen(record.c_str(), "r")) {
+        char text[4096] = "";
+        recorded = std::fgets(text, sizeof text, file) ? text : "";
+        std::fclose(file);
+    }
+    EXPECT_NE(std::string::npos, recorded.find("--record")) << recorded;
+    DeleteFileA(record.c_str());
+
+    kvtest::WhileShown("KELVANEDLG", IDC_RUN_COMMAND,
+        [&] { SendMessageA(window, WM_COMMAND, IDM_RUN, 0); },
+        [&](HWND dialog) {
+            after = entries(dialog);
+            SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+        });
+    std::vector<std::string> expected;
+    for (int i = 0; i < 10; ++i)
+        expected.push_back("old" + std::to_string(i));
+    EXPECT_EQ(expected, before);
+    expected.insert(expected.begin(), good);
+    expected.pop_back();
+    EXPECT_EQ(expected, after);
 }

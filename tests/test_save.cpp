@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/appstate.h"
+#include "core/columns.h"
 #include "core/processlist.h"
 #include "core/save.h"
 #include "core/settings.h"
@@ -101,6 +102,7 @@ protected:
     void TearDown() override
     {
         g_settings = saved_;
+        SetExtraColumns(0);
         DeleteFileA(file_.c_str());
     }
     std::vector<std::string> Expected(const kvtest::ListHost &host, bool hex) const
@@ -144,6 +146,47 @@ TEST_F(SaveMain, WritesNameIdAndPathOfEveryRowInDisplayOrder)
             EXPECT_NE(std::string::npos, run.proposed.find("kv_main_save")) << run.proposed;
         }
     }
+}
+
+// Save All Columns: the titles of the shown columns (extra ones too), then each row's cells as the
+// list shows them, in row and column order; a tab or line end inside a cell stays inside its field.
+TEST_F(SaveMain, AllColumnsWritesTheShownTitlesThenEveryRowAsShown)
+{
+    kvtest::ListHost host;
+    ShowExtraColumns(host.List(), ~0u);
+    RefreshProcessList(host.List());
+    ProcessRecord odd = {};
+    lstrcpyA(odd.name, "kv\todd\r\nname.exe");
+    lstrcpyA(odd.path, "C:\\kv\tpath\\odd.exe");
+    odd.id = 0x7FFFFFF0;
+    host.SelectRecord(odd);
+    const int oddRow = host.FindRow(odd.id);
+    ASSERT_GE(oddRow, 0);
+
+    const auto join = [](const std::vector<std::string> &cells) {
+        std::string line;
+        for (size_t i = 0; i < cells.size(); ++i) {
+            std::string cell = cells[i];
+            for (char &c : cell)
+                if (c == '\t' || c == '\r' || c == '\n')
+                    c = ' ';
+            line += (i ? "\t" : "") + cell;
+        }
+        return line + "\r";
+    };
+    const std::vector<std::string> titles = kvtest::HeaderTexts(host.List());
+    ASSERT_EQ(static_cast<size_t>(g_columnCount), titles.size());
+    std::vector<std::string> expected = {join(titles)};
+    for (int row = 0; row < host.RowCount(); ++row) {
+        std::vector<std::string> cells;
+        for (int column = 0; column < g_columnCount; ++column)
+            cells.push_back(host.CellText(row, column));
+        expected.push_back(join(cells));
+    }
+    const SaveDriver run = Drive(file_, [] { SaveAllColumns(nullptr, 0, 0, 0); });
+    EXPECT_TRUE(run.message.empty()) << run.message;
+    EXPECT_EQ(expected, ReadLines(file_));
+    EXPECT_NE(std::string::npos, expected[oddRow + 1].find("kv odd  name.exe")) << expected[oddRow + 1];
 }
 
 TEST_F(SaveMain, EmptyListReplacesAnEarlierFileAndAFailedSaveKeepsIt)

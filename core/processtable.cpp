@@ -452,7 +452,10 @@ ProcessRecord *ParentOf(const ProcessRecord *record)
     if (parent->createTime && record->createTime) {
         if (parent->createTime != record->createTime)
             return parent->createTime < record->createTime ? parent : nullptr;
-        // Started in the same tick: the one the table met first is the older.
+        // Started in the same tick (Wine counts whole seconds): the parent it names, unless each
+        // names the other, when the one the table met first is the older.
+        if (parent->parentId != record->id)
+            return parent;
     }
     return parent->sequence < record->sequence ? parent : nullptr;
 }

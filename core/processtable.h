@@ -84,9 +84,10 @@ int CountFilterableRecords();
 // appeared; true when any ended (their rows need repainting).
 bool EndNewHighlights();
 
-// The parent of a process: the record with its parent identifier that started no later than it.
-// Where either start time is unknown (Windows 9x, or an access refusal), the record older in the
-// chain counts. Null for a root. A reused identifier never makes a false parent.
+// The parent of a process: the record with its parent identifier that started no later than it
+// (of two that started together and name each other, the one met first). Where either start
+// time is unknown (Windows 9x, or an access refusal), the record older in the chain counts. Null
+// for a root. A reused identifier never makes a false parent.
 ProcessRecord *ParentOf(const ProcessRecord *record);
 // The processes of `roots` and every process below them by the parent rule, each once, a child
 // before its parent: the order in which a tree is ended.

@@ -141,6 +141,41 @@ TEST_F(KillTest, SeveralSelectedEndAfterOneYesAndAnEndedOneIsNamedOnce)
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(other.Handle(), 0));
 }
 
+// A process with two children and four grandchildren: one Yes ends all seven, and a process
+// outside the tree lives on.
+TEST_F(KillTest, KillTreeEndsEveryDescendantAndNothingElse)
+{
+    kvtest::ChildProcess outside;
+    ASSERT_TRUE(outside.Start("kvtest_outside.exe"));
+    ASSERT_TRUE(child_.Start("kvtest_tree_kill.exe", "--tree 2"));
+    const auto treeRecords = [] {
+        int count = 0;
+        for (const ProcessRecord *record = g_recordHead; record; record = record->next)
+            count += lstrcmpiA(record->name, "kvtest_tree_kill.exe") == 0;
+        return count;
+    };
+    ASSERT_TRUE(kvtest::PumpUntil([&] { RefreshProcessList(host_->List()); return treeRecords() == 7; },
+                                  10000));
+    ASSERT_TRUE(host_->SelectProcess(child_.Id()));
+
+    std::string question;
+    const HWND savedMain = g_mainWindow;
+    g_mainWindow = GetParent(host_->List());
+    kvtest::WhileShown("#32770", 0, [] { OnKillTreeCommand(g_mainWindow, 0, 0, 0); },
+                       [&](HWND box) {
+                           char text[2048] = "";
+                           GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+                           question = text;
+                           SendMessageA(box, WM_COMMAND, IDYES, 0);
+                       });
+    g_mainWindow = savedMain;
+    EXPECT_EQ(0u, question.find("Kill these 7 processes?"));
+    EXPECT_TRUE(kvtest::PumpUntil([&] { RefreshProcessList(host_->List()); return treeRecords() == 0; },
+                                  5000));
+    EXPECT_FALSE(Running());
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(outside.Handle(), 0));
+}
+
 using SwitchToTest = KillTest;
 
 TEST_F(SwitchToTest, RestoresAndActivatesTheWindowWhichNotifyThenCloses)

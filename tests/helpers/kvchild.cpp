@@ -1,11 +1,12 @@
 // A small program the tests start under known names so that they can look at real processes.
 //   kvchild [--lifetime MS] [--threads P1,P2,...] [--window TITLE] [--busy MS] [--record FILE]
-//           [-e HANDLE]
+//           [-e HANDLE] [--tree DEPTH]
 // It idles until killed (or until the lifetime ends); --threads starts one sleeping thread per
 // listed priority (e.g. -2,0,2,15) and prints "thread ID PRIORITY" lines on standard output;
 // --window creates a visible top-level window with the given title; --busy keeps one processor
 // busy for the given time first. As a stand-in debugger, --record FILE writes its command line
-// to FILE and -e HANDLE signals the inherited event.
+// to FILE and -e HANDLE signals the inherited event. --tree DEPTH starts two copies of itself
+// with --tree DEPTH-1 (none at 0), so that it heads a tree of processes.
 #include <windows.h>
 
 #include <cstdio>
@@ -50,6 +51,24 @@ static void CreateTopWindow(const char *title)
     ShowWindow(window, SW_SHOWNORMAL);
 }
 
+static void StartSubtree(int depth)
+{
+    char path[MAX_PATH], commandLine[MAX_PATH + 32];
+    if (depth <= 0 || !GetModuleFileNameA(nullptr, path, MAX_PATH))
+        return;
+    std::snprintf(commandLine, sizeof commandLine, "\"%s\" --tree %d", path, depth - 1);
+    for (int child = 0; child < 2; ++child) {
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info = {};
+        if (CreateProcessA(path, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                           &startup, &info)) {
+            CloseHandle(info.hThread);
+            CloseHandle(info.hProcess);
+        }
+    }
+}
+
 static void Spin(DWORD milliseconds)
 {
     volatile unsigned long counter = 0;
@@ -76,6 +95,8 @@ int main(int argc, char **argv)
         } else if (!std::strcmp(argv[i], "-e"))
             SetEvent(reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(
                 std::strtoull(argv[i + 1], nullptr, 10))));
+        else if (!std::strcmp(argv[i], "--tree"))
+            StartSubtree(std::atoi(argv[i + 1]));
         else if (!std::strcmp(argv[i], "--busy"))
             Spin(static_cast<DWORD>(std::strtoul(argv[i + 1], nullptr, 10)));
         else if (!std::strcmp(argv[i], "--window")) {

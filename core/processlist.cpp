@@ -38,6 +38,19 @@ bool HeaderDrawsSortArrows()
 }
 
 const COLORREF kNewBackground = RGB(0xCC, 0xFF, 0xCC);
+const COLORREF kEndedBackground = RGB(0xFF, 0xCC, 0xCC);
+
+// The tinted rows: the first whose mark a record has and whose option is on gives its
+// background.
+struct RowColour {
+    DWORD flag;
+    bool Settings::*option;
+    COLORREF background;
+};
+const RowColour kRowColours[] = {
+    {RecordEnded, &Settings::highlightEnded, kEndedBackground},
+    {RecordNew, &Settings::highlightNew, kNewBackground},
+};
 
 // Figures read best right-aligned, digits under digits; names and paths stay left-aligned.
 // Widths are kept for a 96-dpi screen and shown scaled to the running one.
@@ -177,20 +190,32 @@ bool HighContrast()
            (contrast.dwFlags & HCF_HIGHCONTRASTON);
 }
 
-// New processes' rows on a light green background; every other row as the list draws it.
+bool AnyRowColour()
+{
+    for (const RowColour &colour : kRowColours)
+        if (g_settings.*colour.option)
+            return true;
+    return false;
+}
+
+// Rows of new processes on light green, of ended ones on light red; every other row as the list
+// draws it.
 LRESULT DrawRow(NMHDR *header)
 {
     NMLVCUSTOMDRAW *draw = reinterpret_cast<NMLVCUSTOMDRAW *>(header);
     switch (draw->nmcd.dwDrawStage) {
     case CDDS_PREPAINT:
-        return g_settings.highlightNew && !HighContrast() ? CDRF_NOTIFYITEMDRAW : CDRF_DODEFAULT;
+        return AnyRowColour() && !HighContrast() ? CDRF_NOTIFYITEMDRAW : CDRF_DODEFAULT;
     case CDDS_ITEMPREPAINT: {
         const ProcessRecord *record = RecordAt(static_cast<int>(draw->nmcd.dwItemSpec));
-        if (!record || !(record->flags & RecordNew))
-            return CDRF_DODEFAULT;
-        draw->clrTextBk = kNewBackground;
-        draw->clrText = RGB(0, 0, 0);
-        return CDRF_NEWFONT;
+        for (const RowColour &colour : kRowColours) {
+            if (!record || !(record->flags & colour.flag) || !(g_settings.*colour.option))
+                continue;
+            draw->clrTextBk = colour.background;
+            draw->clrText = RGB(0, 0, 0);
+            return CDRF_NEWFONT;
+        }
+        return CDRF_DODEFAULT;
     }
     default:
         return CDRF_DODEFAULT;

@@ -198,6 +198,9 @@
 #define IDS_KILL_SEVERAL            611 /* how many, then a line per process */
 #define IDS_KILL_MORE               612 /* after the listed ones: how many more */
 #define IDS_STATUS_SELECTED         613 /* the status line for several selected */
+/* 630-639: the refresh state in the status bar */
+#define IDS_STATUS_PAUSED           630 /* the main refresh is paused */
+#define IDS_STATUS_HELD             631 /* the module-usage filter holds the list: the module's name */
 
 /* ------------------------------------------------------------------------
  * Icons, cursors, bitmaps and menus (100-199)
@@ -321,5 +324,11 @@
 #define IDM_ALLUSERS                40035 /* restart with administrator rights */
 #define IDM_STATUSGRAPHS            40036
 #define IDM_HIGHLIGHTNEW            40037
+#define IDM_HIGHLIGHTENDED          40043
+#define IDM_PAUSEREFRESH            40046 /* also Space in the main list */
+#define IDM_SPEED1                  40047 /* 40047-40050: the main refresh every 1, 2, 5, 10 s */
+#define IDM_SPEED2                  40048
+#define IDM_SPEED5                  40049
+#define IDM_SPEED10                 40050
 
 #endif /* KELVANE_RESOURCE_H */

@@ -637,6 +637,7 @@ LRESULT OnDestroy(HWND, UINT, WPARAM, LPARAM)
     SetMainTimer(FALSE);
     SetTrayIcon(FALSE);
     StopSystemSampling();
+    KeepEndedProcesses(false); // the table without the window's settings, as it started
     CaptureMainListWidths();
     SaveSettings();
     PostQuitMessage(0);

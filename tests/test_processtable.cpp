@@ -38,6 +38,7 @@ protected:
     {
         SelectColumnSet(true);
         ForgetAllRecords();
+        KeepEndedProcesses(false);
         g_sortColumn = 0;
         g_sortDirection = 1;
     }

@@ -59,7 +59,6 @@ int g_statusHeight;
 // Which needs of the command table the selection meets now: a bit for each CommandNeed.
 unsigned g_needsMet;
 long long g_statusKey = -1;
-int g_statusCount = -1;
 
 const int kNoButton = -1;
 
@@ -69,6 +68,10 @@ LRESULT OnRefresh(HWND, WPARAM, WORD, LPARAM);
 LRESULT OnReload(HWND, WPARAM, WORD, LPARAM);
 LRESULT OnFilterCommand(HWND, WPARAM, WORD, LPARAM);
 LRESULT OnFilterBoxCommand(HWND, WPARAM, WORD, LPARAM);
+LRESULT OnPauseRefresh(HWND, WPARAM, WORD, LPARAM);
+LRESULT OnRefreshSpeed(HWND, WPARAM, WORD, LPARAM);
+bool PauseChecked(int command);
+bool SpeedChecked(int command);
 
 const MainCommand kCommands[] = {
     {IDM_REFRESH, OnRefresh, NeedNothing, Everywhere, true, TBIMG_REFRESH, 1, IDS_TIP_REFRESH, nullptr},
@@ -95,6 +98,12 @@ const MainCommand kCommands[] = {
     {IDM_LOADATSTARTUP, OnLoadAtStartup, NeedNothing, Everywhere, true, kNoButton, 0, 0, OptionChecked},
     {IDM_HEXPID, OnBooleanOption, NeedNothing, Everywhere, true, kNoButton, 0, 0, OptionChecked},
     {IDM_HIGHLIGHTNEW, OnBooleanOption, NeedNothing, Everywhere, true, kNoButton, 0, 0, OptionChecked},
+    {IDM_HIGHLIGHTENDED, OnBooleanOption, NeedNothing, Everywhere, true, kNoButton, 0, 0, OptionChecked},
+    {IDM_PAUSEREFRESH, OnPauseRefresh, NeedNothing, Everywhere, true, kNoButton, 0, 0, PauseChecked},
+    {IDM_SPEED1, OnRefreshSpeed, NeedNothing, Everywhere, true, kNoButton, 0, 0, SpeedChecked},
+    {IDM_SPEED2, OnRefreshSpeed, NeedNothing, Everywhere, true, kNoButton, 0, 0, SpeedChecked},
+    {IDM_SPEED5, OnRefreshSpeed, NeedNothing, Everywhere, true, kNoButton, 0, 0, SpeedChecked},
+    {IDM_SPEED10, OnRefreshSpeed, NeedNothing, Everywhere, true, kNoButton, 0, 0, SpeedChecked},
     {IDM_USESYSTRAY, OnBooleanOption, NeedNothing, Everywhere, true, kNoButton, 0, 0, OptionChecked},
     {IDM_MULTIINSTANCES, OnBooleanOption, NeedNothing, Everywhere, true, kNoButton, 0, 0, OptionChecked},
     {IDM_STATUSGRAPHS, OnBooleanOption, NeedNothing, Everywhere, true, kNoButton, 0, 0, OptionChecked},
@@ -182,10 +191,41 @@ const ToolbarImages &ToolbarImagesForDpi(int dpi)
     return kToolbarImages[0];
 }
 
+// The main refresh: paused by the user (Space), and held by the module-usage filter, whose
+// module's name the status bar shows.
+bool g_refreshPaused;
+bool g_moduleHeld;
+char g_heldModule[MAX_PATH];
+
+// The refresh intervals the Refresh Speed menu offers, in seconds.
+struct RefreshSpeed {
+    int command;
+    int seconds;
+};
+const RefreshSpeed kRefreshSpeeds[] = {
+    {IDM_SPEED1, 1},
+    {IDM_SPEED2, 2},
+    {IDM_SPEED5, 5},
+    {IDM_SPEED10, 10},
+};
+
+// A letter typed in the list starts or extends its type-ahead search; a Space typed within the
+// list's search time after it belongs to that search, not to the pause.
+DWORD g_lastTypedTick;
+bool g_typedRecently;
+
+bool RefreshStateShown();
+
 // The status bar's parts from left to right, each with its width in 96-dpi pixels. The
 // selection text comes first and takes what the parts after it leave.
 // A part with a `shown` test is left out while it answers false; a drawn part shows no text.
-enum StatusPartIndex { StatusSelection, StatusFilter, StatusCpuGraph, StatusCommitGraph };
+enum StatusPartIndex {
+    StatusSelection,
+    StatusCount,
+    StatusRefresh,
+    StatusCpuGraph,
+    StatusCommitGraph
+};
 struct StatusPart {
     int width;       // unused for the first part
     bool (*shown)(); // null = always
@@ -193,7 +233,8 @@ struct StatusPart {
 };
 const StatusPart kStatusParts[] = {
     {0, nullptr, false},                         // StatusSelection
-    {130, nullptr, false},                       // StatusFilter: "N of M processes" while filtering
+    {130, nullptr, false},                       // StatusCount: "N of M processes" while filtering
+    {240, RefreshStateShown, false},             // StatusRefresh: paused, or held by module usage
     {kStatusGraphWidth, StatusGraphsShown, true}, // StatusCpuGraph
     {kStatusGraphWidth, StatusGraphsShown, true}, // StatusCommitGraph
 };
@@ -202,7 +243,12 @@ const int kStatusPartCount = sizeof kStatusParts / sizeof kStatusParts[0];
 // The full text of each part; the bar shows as much of it as fits, ending with "...".
 char g_statusTexts[kStatusPartCount][MAX_PATH];
 // Where each part of the table stands in the bar now; -1 while it is left out.
-int g_statusPosition[kStatusPartCount] = {0, -1, -1, -1};
+int g_statusPosition[kStatusPartCount] = {0, -1, -1, -1, -1};
+
+bool RefreshStateShown()
+{
+    return g_statusTexts[StatusRefresh][0] != '\0';
+}
 
 // The control of the window that had the focus last (the list or the filter box); it gets the
 // focus back whenever the window does, after a dialog or view closed or the window was activated
@@ -304,6 +350,40 @@ void SetStatusPart(int row, const char *text)
     ShowStatusPart(row);
 }
 
+// The refresh-state part: the module-usage filter's hold, else the pause, else left out.
+void ShowRefreshState()
+{
+    char text[MAX_PATH] = "";
+    if (g_moduleHeld)
+        std::snprintf(text, sizeof text, ResText(IDS_STATUS_HELD), g_heldModule);
+    else if (g_refreshPaused)
+        lstrcpynA(text, ResText(IDS_STATUS_PAUSED), sizeof text);
+    if (std::strcmp(text, g_statusTexts[StatusRefresh]) == 0)
+        return;
+    lstrcpynA(g_statusTexts[StatusRefresh], text, MAX_PATH);
+    // The part comes or goes: the others move.
+    RECT bar;
+    if (!g_statusBar || !GetClientRect(g_statusBar, &bar))
+        return;
+    LayoutStatusParts(bar.right - bar.left);
+    for (int part = 0; part < kStatusPartCount; ++part)
+        ShowStatusPart(part);
+}
+
+// The count part: the shown rows of running processes, out of all of them while the filter box
+// filters.
+void ShowProcessCount()
+{
+    char text[MAX_PATH];
+    if (RowFilterActive())
+        std::snprintf(text, sizeof text, ResText(IDS_STATUS_FILTERED), CountLiveRows(),
+                      CountFilterableRecords());
+    else
+        std::snprintf(text, sizeof text, "%d %s", CountLiveRows(), ResText(IDS_STATUS_PROCESSES));
+    if (std::strcmp(text, g_statusTexts[StatusCount]) != 0)
+        SetStatusPart(StatusCount, text);
+}
+
 // The system's icon-title font, which list views take by default, at `dpi`.
 HFONT CreateListFont(int dpi)
 {
@@ -346,7 +426,9 @@ LRESULT OnCreate(HWND window, UINT, WPARAM, LPARAM)
     g_screenDpi = ScreenDpi(window);
     g_needsMet = NeedsMetBy(nullptr);
     g_statusKey = -1;
-    g_statusCount = -1;
+    g_refreshPaused = g_moduleHeld = g_typedRecently = false;
+    for (char *text : g_statusTexts)
+        text[0] = '\0';
     g_toolbar = CreateToolbar(window);
     if (!g_toolbar)
         return -1;
@@ -469,11 +551,31 @@ void SetTooltipText(NMHDR *header)
     }
 }
 
+// Whether a key typed in the list belongs to its type-ahead search: a printable character, or a
+// Space within the list's search time after one. The list view joins characters typed within
+// that time into one search; the time is taken generously, as the longest any list view uses.
+bool TypeAheadKey(WORD key)
+{
+    if (GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0)
+        return false;
+    const DWORD now = GetTickCount();
+    const bool searching = g_typedRecently && now - g_lastTypedTick < 2 * GetDoubleClickTime();
+    const UINT typed = MapVirtualKeyA(key, 2) & 0x7FFF; // MAPVK_VK_TO_CHAR
+    const bool typing = key == VK_SPACE ? searching : typed > ' ';
+    g_typedRecently = typing;
+    if (typing)
+        g_lastTypedTick = now;
+    return typing;
+}
+
 // Keys of the list itself, so they act only while it has the focus: Delete kills the selected
-// processes, Shift+Delete their trees, Ctrl+A selects every shown row. Every key may move the
-// selection.
+// processes, Shift+Delete their trees, Ctrl+A selects every shown row, Space pauses or resumes
+// the refresh unless it continues a type-ahead search. Every key may move the selection.
 void OnListKey(HWND window, WORD key)
 {
+    const bool typeAhead = TypeAheadKey(key);
+    if (key == VK_SPACE && !typeAhead && GetKeyState(VK_CONTROL) >= 0)
+        PostMessageA(window, WM_COMMAND, IDM_PAUSEREFRESH, 0);
     if (key == 'A' && GetKeyState(VK_CONTROL) < 0)
         SelectAllRows(g_processList);
     PostMessageA(window, WM_LISTEVENT, LVN_KEYDOWN, kProcessListId);
@@ -527,7 +629,7 @@ LRESULT OnListEvent(HWND window, UINT, WPARAM wParam, LPARAM lParam)
 
 void RefreshOnTimer(HWND)
 {
-    if (!g_listFrozen)
+    if (!g_listFrozen && !g_refreshPaused)
         RefreshMain();
 }
 
@@ -565,6 +667,7 @@ LRESULT OnDestroy(HWND, UINT, WPARAM, LPARAM)
     SetMainTimer(FALSE);
     SetTrayIcon(FALSE);
     StopSystemSampling();
+    KeepEndedProcesses(false); // the table without the window's settings, as it started
     CaptureMainListWidths();
     SaveSettings();
     PostQuitMessage(0);
@@ -654,9 +757,52 @@ LRESULT OnFilterBoxCommand(HWND window, WPARAM, WORD code, LPARAM)
     return 0;
 }
 
+// F5 refreshes once, also while the refresh is paused.
 LRESULT OnRefresh(HWND, WPARAM, WORD, LPARAM)
 {
     RefreshMain();
+    return 0;
+}
+
+LRESULT OnPauseRefresh(HWND, WPARAM, WORD, LPARAM)
+{
+    g_refreshPaused = !g_refreshPaused;
+    ShowCommandChecks();
+    ShowRefreshState();
+    return 0;
+}
+
+bool PauseChecked(int)
+{
+    return g_refreshPaused;
+}
+
+// A new main interval, kept in the settings as the Set Refresh Times dialog keeps it; a running
+// timer takes it at once.
+LRESULT OnRefreshSpeed(HWND, WPARAM wParam, WORD, LPARAM)
+{
+    for (const RefreshSpeed &speed : kRefreshSpeeds)
+        if (speed.command == LOWORD(wParam))
+            g_settings.mainRefresh = speed.seconds;
+    if (MainTimerRunning())
+        SetMainTimer(TRUE);
+    ShowCommandChecks();
+    return 0;
+}
+
+bool SpeedChecked(int command)
+{
+    for (const RefreshSpeed &speed : kRefreshSpeeds)
+        if (speed.command == command)
+            return g_settings.mainRefresh == speed.seconds;
+    return false;
+}
+
+// The check marks are brought up to date whenever a menu opens: the Set Refresh Times dialog
+// may have changed the main interval meanwhile.
+LRESULT OnInitMenuPopup(HWND, UINT, WPARAM, LPARAM)
+{
+    ShowCommandChecks();
     return 0;
 }
 
@@ -727,6 +873,7 @@ LRESULT OnOpenWindow(HWND window, WPARAM, WORD, LPARAM)
 const MessageEntry kMainMessages[] = {
     {WM_MOUSEMOVE, OnFinderMouseMove},
     {WM_COMMAND, OnCommand},
+    {WM_INITMENUPOPUP, OnInitMenuPopup},
     {WM_TIMER, OnTimer},
     {WM_SYSCOMMAND, OnSysCommand},
     {WM_SIZE, OnSize},
@@ -780,11 +927,14 @@ void RefreshMain()
         SendMessageA(g_toolbar, TB_CHECKBUTTON, IDM_MODULEUSAGE, FALSE);
         g_listFrozen = false;
     }
+    g_moduleHeld = false;
+    ShowRefreshState();
     RefreshMainKeepingFilter();
 }
 
 void RefreshMainKeepingFilter()
 {
+    KeepEndedProcesses(g_settings.highlightEnded);
     if (RefreshProcessList(g_processList))
         ShowSelection(nullptr);
     ShowFilterCount();
@@ -792,12 +942,7 @@ void RefreshMainKeepingFilter()
 
 void ShowFilterCount()
 {
-    char text[MAX_PATH] = "";
-    if (RowFilterActive())
-        std::snprintf(text, sizeof text, ResText(IDS_STATUS_FILTERED),
-                      RowCount(), CountFilterableRecords());
-    if (std::strcmp(text, g_statusTexts[StatusFilter]) != 0)
-        SetStatusPart(StatusFilter, text);
+    ShowProcessCount();
 }
 
 bool MainListHeld()
@@ -818,7 +963,10 @@ void ShowModuleFilter(const char *moduleName)
         std::snprintf(title, sizeof title, "%s -- %s", g_windowTitle, moduleName);
         SetWindowTextA(g_mainWindow, title);
     }
+    lstrcpynA(g_heldModule, moduleName ? moduleName : "", sizeof g_heldModule);
+    g_moduleHeld = true;
     g_listFrozen = true;
+    ShowRefreshState();
 }
 
 void ShowStatusGraphs(bool)
@@ -878,22 +1026,12 @@ void UpdateStatusText(const ProcessRecord *record)
     const long long key = record ? record->id : 0;
     if (key != g_statusKey) {
         g_statusKey = key;
-        g_statusCount = -1;
-        if (record) {
-            char summary[MAX_PATH] = "";
+        char summary[MAX_PATH] = "";
+        if (record)
             FormatVersionSummary(record->path, summary, MAX_PATH);
-            SetStatusPart(StatusSelection, summary[0] ? summary : record->name);
-        }
+        SetStatusPart(StatusSelection, summary[0] || !record ? summary : record->name);
     }
-    if (record)
-        return;
-    const int count = RowCount();
-    if (count == g_statusCount)
-        return;
-    g_statusCount = count;
-    char text[MAX_PATH];
-    std::snprintf(text, sizeof text, "%d %s", count, ResText(IDS_STATUS_PROCESSES));
-    SetStatusPart(StatusSelection, text);
+    ShowProcessCount();
 }
 
 void ShowSelection(const ProcessRecord *record)

@@ -39,6 +39,25 @@ bool HeaderDrawsSortArrows()
 
 const COLORREF kNewBackground = RGB(0xCC, 0xFF, 0xCC);
 const COLORREF kSuspendedBackground = RGB(0xE0, 0xE0, 0xE0);
+const COLORREF kEndedBackground = RGB(0xFF, 0xCC, 0xCC);
+
+// The tinted rows: the first whose mark a record has and whose option is on (or that has none)
+// gives its background.
+struct RowColour {
+    DWORD flag;
+    bool Settings::*option; // null: always
+    COLORREF background;
+};
+const RowColour kRowColours[] = {
+    {RecordEnded, &Settings::highlightEnded, kEndedBackground},
+    {RecordNew, &Settings::highlightNew, kNewBackground},
+    {RecordSuspended, nullptr, kSuspendedBackground},
+};
+
+bool Tints(const RowColour &colour)
+{
+    return !colour.option || g_settings.*colour.option;
+}
 
 // Figures read best right-aligned, digits under digits; names and paths stay left-aligned.
 // Widths are kept for a 96-dpi screen and shown scaled to the running one.
@@ -178,8 +197,8 @@ bool HighContrast()
            (contrast.dwFlags & HCF_HIGHCONTRASTON);
 }
 
-// New processes' rows on a light green background, suspended ones' on a light grey one; every
-// other row as the list draws it.
+// Rows of new processes on light green, of ended ones on light red, of suspended ones on light
+// grey; every other row as the list draws it.
 LRESULT DrawRow(NMHDR *header)
 {
     NMLVCUSTOMDRAW *draw = reinterpret_cast<NMLVCUSTOMDRAW *>(header);
@@ -188,12 +207,14 @@ LRESULT DrawRow(NMHDR *header)
         return HighContrast() ? CDRF_DODEFAULT : CDRF_NOTIFYITEMDRAW;
     case CDDS_ITEMPREPAINT: {
         const ProcessRecord *record = RecordAt(static_cast<int>(draw->nmcd.dwItemSpec));
-        const bool fresh = record && (record->flags & RecordNew) && g_settings.highlightNew;
-        if (!fresh && !(record && (record->flags & RecordSuspended)))
-            return CDRF_DODEFAULT;
-        draw->clrTextBk = fresh ? kNewBackground : kSuspendedBackground;
-        draw->clrText = RGB(0, 0, 0);
-        return CDRF_NEWFONT;
+        for (const RowColour &colour : kRowColours) {
+            if (!record || !(record->flags & colour.flag) || !Tints(colour))
+                continue;
+            draw->clrTextBk = colour.background;
+            draw->clrText = RGB(0, 0, 0);
+            return CDRF_NEWFONT;
+        }
+        return CDRF_DODEFAULT;
     }
     default:
         return CDRF_DODEFAULT;

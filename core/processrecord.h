@@ -17,7 +17,9 @@ enum RecordFlags : DWORD {
     RecordOnScreen = 64, // its row is in view: a pass reads its priority class every time
     RecordQueryPriority = 128, // the system's process query tells its priority class: checked
                                // against the class itself when the process was first read
-    RecordSuspended = 256, // suspended by this program in this run: its row is drawn grey and its
+    RecordEnded = 256,   // no longer running: its row stays a while with its last figures (see
+                         // newSincePass, which then counts from the pass that missed it)
+    RecordSuspended = 512, // suspended by this program in this run: its row is drawn grey and its
                            // CPU cell says so, until Resume
 };
 

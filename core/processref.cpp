@@ -115,7 +115,7 @@ bool HeldProcess::Ended() const
     if (handle_ && WaitForSingleObject(handle_, 0) == WAIT_OBJECT_0)
         return true;
     const ProcessRecord *record = FindProcessRecord(ref_.id, ref_.kind);
-    if (!record || OtherStart(record->createTime))
+    if (!record || (record->flags & RecordEnded) || OtherStart(record->createTime))
         return true;
     if (ref_.kind == KindTask16)
         return false; // only the list knows its tasks

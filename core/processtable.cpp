@@ -36,10 +36,18 @@ DWORD g_passNumber = 0;
 bool g_firstFill = true;
 unsigned long long g_nextSequence = 1;
 ProcessReader g_reader;
+bool g_keepEnded = false; // the main window sets it from the settings before each refresh
 
 // How long a new process stays highlighted: until both have passed.
 const DWORD kNewPasses = 2;
 const DWORD kNewMilliseconds = 2000;
+
+// Whether a record's highlight, new or ended, has run its time.
+bool HighlightOver(const ProcessRecord *record, DWORD now)
+{
+    return g_passNumber - record->newSincePass >= kNewPasses &&
+           now - record->newSinceTick >= kNewMilliseconds;
+}
 
 // Every cell of a row: its whole row is repainted.
 const unsigned kWholeRow = ~0u;
@@ -214,19 +222,25 @@ ProcessRecord *FindProcessRecord(DWORD id, DWORD kind)
 const ProcessRecord *FindKnownProcess(DWORD id, DWORD kind)
 {
     const ProcessRecord *record = FindProcessRecord(id, kind);
-    return record && !(record->flags & RecordExcluded) ? record : nullptr;
+    return record && !(record->flags & (RecordExcluded | RecordEnded)) ? record : nullptr;
 }
 
 ProcessRecord *FindReferencedProcess(const ProcessRef &ref)
 {
     ProcessRecord *record = FindProcessRecord(ref.id, ref.kind);
-    return record && !StartedAtAnotherTime(*record, ref.createTime) ? record : nullptr;
+    return record && !(record->flags & RecordEnded) &&
+                   !StartedAtAnotherTime(*record, ref.createTime)
+               ? record
+               : nullptr;
 }
 
 int AddOrUpdateProcess(const ProcessRecord *incoming)
 {
     ProcessRecord *existing = FindProcessRecord(incoming->id, incoming->kind);
-    if (existing && StartedAtAnotherTime(*existing, incoming->createTime)) {
+    // An ended process never comes back: a process with its identifier is a later one, also
+    // where start times are unknown.
+    if (existing && ((existing->flags & RecordEnded) ||
+                     StartedAtAnotherTime(*existing, incoming->createTime))) {
         FreeRecord(existing); // its identifier now names another process
         existing = nullptr;
     }
@@ -306,17 +320,43 @@ TableChanges RefreshProcessTable()
 
 int ForgetUnseenProcesses()
 {
+    const DWORD now = GetTickCount();
     int forgotten = 0;
     ProcessRecord *record = g_recordHead;
     while (record) {
         ProcessRecord *next = record->next;
-        if (!(record->flags & RecordSeen)) {
+        if (record->flags & RecordSeen) {
+            record = next;
+            continue;
+        }
+        if (g_keepEnded && !(record->flags & RecordEnded) && RowOf(record) >= 0) {
+            // The highlight's clock starts again at this pass; a new process that ended shows
+            // as ended.
+            record->flags = (record->flags & ~RecordNew) | RecordEnded;
+            record->newSincePass = g_passNumber;
+            record->newSinceTick = now;
+            record->changedCells = kWholeRow;
+        } else if (!g_keepEnded || !(record->flags & RecordEnded) || HighlightOver(record, now)) {
             FreeRecord(record);
             ++forgotten;
         }
         record = next;
     }
     return forgotten;
+}
+
+void KeepEndedProcesses(bool keep)
+{
+    g_keepEnded = keep;
+}
+
+int CountLiveRows()
+{
+    int count = 0;
+    for (const ProcessRecord *record : g_rows)
+        if (record && !(record->flags & RecordEnded))
+            ++count;
+    return count;
 }
 
 void ForgetProcess(ProcessRecord *record)
@@ -422,7 +462,7 @@ int CountFilterableRecords()
 {
     int count = 0;
     for (const ProcessRecord *record = g_recordHead; record; record = record->next)
-        if (!(record->flags & (RecordExcluded | RecordNoDetails)))
+        if (!(record->flags & (RecordExcluded | RecordNoDetails | RecordEnded)))
             ++count;
     return count;
 }
@@ -432,8 +472,7 @@ bool EndNewHighlights()
     const DWORD now = GetTickCount();
     bool ended = false;
     for (ProcessRecord *record = g_recordHead; record; record = record->next) {
-        if (!(record->flags & RecordNew) || g_passNumber - record->newSincePass < kNewPasses ||
-            now - record->newSinceTick < kNewMilliseconds)
+        if (!(record->flags & RecordNew) || !HighlightOver(record, now))
             continue;
         record->flags &= ~RecordNew;
         record->changedCells = kWholeRow;

@@ -25,10 +25,10 @@ struct SortParams {
 ProcessRecord *FindProcessRecord(DWORD id, DWORD kind);
 // The record of a process the table knows to be alive since it last read it, whose name, path and
 // parent a refresh may take over instead of reading them again; null for a record a module-usage
-// filter hid, whose identifier may have passed to another process meanwhile.
+// filter hid, whose identifier may have passed to another process meanwhile, and for an ended one.
 const ProcessRecord *FindKnownProcess(DWORD id, DWORD kind);
-// The record of the referenced process, or null when it is gone or its identifier now names a
-// process that started at another time.
+// The record of the referenced process, or null when it is gone (or kept only as an ended row)
+// or its identifier now names a process that started at another time.
 ProcessRecord *FindReferencedProcess(const ProcessRef &ref);
 
 // Merges one reading of a process into its record, or adds a record for it: 1 on success, 0 when
@@ -54,8 +54,15 @@ typedef void (*ProcessReader)(std::vector<ProcessRecord> *reading);
 void SetProcessReader(ProcessReader reader);
 // One refresh pass of the table from the installed reader.
 TableChanges RefreshProcessTable();
-// Forgets every record the running pass has not seen.
+// Forgets every record the running pass has not seen. While ended processes are kept, a shown
+// record the pass missed is marked ended instead and keeps its row, with its last figures, as
+// long as a new process stays highlighted; then it is forgotten. Returns how many were forgotten.
 int ForgetUnseenProcesses();
+// Whether ended processes keep their rows for a while or (until told otherwise) leave at the pass
+// that misses them.
+void KeepEndedProcesses(bool keep);
+// The rows of processes still running (ended ones are left out).
+int CountLiveRows();
 // Removes a record: the process it described is gone, even if a new one now has its identifier.
 void ForgetProcess(ProcessRecord *record);
 // Empties the table.
@@ -78,7 +85,7 @@ bool ArrangeRows();
 void RequestSort();
 // Re-reads the text filter for every record (at the next ArrangeRows).
 void RequestFilter();
-// The records that have rows or would have them without the text filter.
+// The running processes that have rows or would have them without the text filter.
 int CountFilterableRecords();
 // Ends the highlight of the new processes that two passes and two seconds have seen since they
 // appeared; true when any ended (their rows need repainting).

@@ -39,6 +39,7 @@ const FlagValue kFlagValues[] = {
     {"HexProcessId", &Settings::hexProcessId},
     {"StatusGraphs", &Settings::statusGraphs},
     {"HighlightNew", &Settings::highlightNew},
+    {"HighlightEnded", &Settings::highlightEnded},
 };
 
 // Reads a value's bytes, whatever its stored type, into `text` (kValueSize + 1 bytes) and

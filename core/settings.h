@@ -16,6 +16,7 @@ struct Settings {
     int mainRefresh = 2;
     bool statusGraphs = true; // the small graphs in the status bar
     bool highlightNew = true; // rows of processes that just started on a light green background
+    bool highlightEnded = true; // rows of processes that just ended kept a while on light red
 };
 
 extern Settings g_settings;

@@ -204,6 +204,9 @@
 #define IDS_RUN_FAILED              620 /* the command, then the system's reason */
 #define IDS_RUN_FILTER              621 /* Browse's file types, '|' separators */
 #define IDS_OPENLOCATION_FAILED     622 /* the path, then the system's reason */
+/* 630-639: the refresh state in the status bar */
+#define IDS_STATUS_PAUSED           630 /* the main refresh is paused */
+#define IDS_STATUS_HELD             631 /* the module-usage filter holds the list: the module's name */
 
 /* ------------------------------------------------------------------------
  * Icons, cursors, bitmaps and menus (100-199)
@@ -334,5 +337,11 @@
 #define IDM_RUN                     40044
 #define IDM_OPENLOCATION            40045 /* disabled while the selected row has no path */
 #define IDM_SAVEALLCOLUMNS          40052
+#define IDM_HIGHLIGHTENDED          40043
+#define IDM_PAUSEREFRESH            40046 /* also Space in the main list */
+#define IDM_SPEED1                  40047 /* 40047-40050: the main refresh every 1, 2, 5, 10 s */
+#define IDM_SPEED2                  40048
+#define IDM_SPEED5                  40049
+#define IDM_SPEED10                 40050
 
 #endif /* KELVANE_RESOURCE_H */

@@ -43,6 +43,7 @@ const BooleanOption kBooleanOptions[] = {
     {IDM_HEXPID, &Settings::hexProcessId, RedrawList},
     {IDM_STATUSGRAPHS, &Settings::statusGraphs, ShowStatusGraphs},
     {IDM_HIGHLIGHTNEW, &Settings::highlightNew, RedrawList},
+    {IDM_HIGHLIGHTENDED, &Settings::highlightEnded, RedrawList},
 };
 
 const char kShortcutName[] = "\\Kelvane.lnk";

@@ -357,6 +357,7 @@ ListHost::ListHost()
                               nullptr, windowClass.hInstance, nullptr);
     g_sortColumn = 0;
     g_sortDirection = 1;
+    KeepEndedProcesses(false); // as the table starts: a main window's refresh may have set it
     list_ = CreateProcessList(window_, WS_CHILD | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS,
                               WS_EX_CLIENTEDGE, g_columns, g_columnCount, kProcessListId);
     previousList_ = g_processList;

@@ -194,7 +194,8 @@ TEST_F(MainWindow, HeaderClicksFlipDirectionAndMoveArrow)
 TEST_F(MainWindow, SelectionDrivesCommandStatesAndStatusLine)
 {
     const std::string count = std::to_string(RowCount()) + " Process(es)";
-    EXPECT_EQ(StatusText(), count);
+    EXPECT_EQ(StatusText(), "");
+    EXPECT_EQ(StatusText(1), count);
     for (int command : {IDM_THREADS, IDM_MODULES, IDM_MEMORY, IDM_PRIORITY, IDM_KILL, IDM_INFO})
         EXPECT_FALSE(MenuEnabled(command)) << command;
     EXPECT_FALSE(ButtonEnabled(IDM_THREADS));
@@ -209,6 +210,7 @@ TEST_F(MainWindow, SelectionDrivesCommandStatesAndStatusLine)
     EXPECT_EQ(RecordAt(0)->path[0] != '\0', MenuEnabled(IDM_OPENLOCATION));
     EXPECT_FALSE(StatusText().empty());
     EXPECT_NE(StatusText(), count);
+    EXPECT_EQ(StatusText(1), count) << "the count keeps its own part";
 
     // Several rows at once; the focused one stays the chosen process.
     EXPECT_FALSE(GetWindowLongA(g_processList, GWL_STYLE) & LVS_SINGLESEL);
@@ -240,11 +242,24 @@ TEST_F(MainWindow, SelectionDrivesCommandStatesAndStatusLine)
     EXPECT_FALSE(ButtonEnabled(IDM_THREADS));
     EXPECT_TRUE(ButtonEnabled(IDM_KILL));
 
-    // A pass that no longer sees the task drops its row and returns to the no-selection state.
+    // A pass that no longer sees the task keeps its row, ended and still selected, out of the
+    // count; with ended processes not highlighted the next pass drops the row and returns to the
+    // no-selection state.
+    const int shown = RowCount();
+    g_settings.highlightEnded = true;
+    SendMessageA(window, WM_COMMAND, IDM_REFRESH, 0);
+    ASSERT_NE(FindProcessRecord(task.id, KindTask16), nullptr);
+    EXPECT_TRUE(FindProcessRecord(task.id, KindTask16)->flags & RecordEnded);
+    EXPECT_EQ(taskRow, RowOf(SelectedRecord()));
+    EXPECT_EQ(StatusText(1), std::to_string(shown - 1) + " Process(es)");
+    SendMessageA(window, WM_COMMAND, IDM_HIGHLIGHTENDED, 0);
+    EXPECT_FALSE(g_settings.highlightEnded);
+    EXPECT_FALSE(GetMenuState(GetMenu(window), IDM_HIGHLIGHTENDED, MF_BYCOMMAND) & MF_CHECKED);
     SendMessageA(window, WM_COMMAND, IDM_REFRESH, 0);
     EXPECT_EQ(FindProcessRecord(task.id, KindTask16), nullptr);
     EXPECT_FALSE(MenuEnabled(IDM_KILL));
-    EXPECT_EQ(StatusText(), std::to_string(RowCount()) + " Process(es)");
+    EXPECT_EQ(StatusText(), "");
+    EXPECT_EQ(StatusText(1), std::to_string(RowCount()) + " Process(es)");
 }
 
 // Every command is one row of the command table: each menu item has a row, a row's menu item is
@@ -346,9 +361,69 @@ TEST_F(MainWindow, FilterBoxFiltersAfterThePauseCountsAndEscapeRestoresEveryRow)
 
     SendMessageA(FilterBox(), WM_KEYDOWN, VK_ESCAPE, 0);
     EXPECT_EQ(rows + 1, RowCount());
-    EXPECT_EQ(StatusText(1), "");
+    EXPECT_EQ(StatusText(1), std::to_string(rows + 1) + " Process(es)");
     EXPECT_EQ(g_processList, GetFocus());
     EXPECT_EQ(kvtest::WindowText(FilterBox()), "");
+}
+
+// Space in the list pauses the timer's refresh and says so in the status bar; F5 still refreshes
+// once; a Space that continues a type-ahead search does not pause; Space again resumes. The
+// Refresh Speed items set the main interval and check the one in use.
+TEST_F(MainWindow, SpacePausesTheRefreshAndSpeedItemsSetTheInterval)
+{
+    const auto key = [&](WORD vk) {
+        NMLVKEYDOWN down = {};
+        down.hdr = {g_processList, static_cast<UINT_PTR>(kProcessListId), static_cast<UINT>(LVN_KEYDOWN)};
+        down.wVKey = vk;
+        SendMessageA(window, WM_NOTIFY, kProcessListId, reinterpret_cast<LPARAM>(&down));
+        Pump();
+    };
+    const auto shows = [](const kvtest::ChildProcess &child) {
+        const ProcessRecord *record = FindProcessRecord(child.Id(), KindProcess);
+        return record && RowOf(record) >= 0;
+    };
+    const auto tick = [&] { SendMessageA(window, WM_TIMER, kMainTimerId, 0); };
+    const auto checked = [&](int command) {
+        return (GetMenuState(GetMenu(window), command, MF_BYCOMMAND) & MF_CHECKED) != 0;
+    };
+
+    const auto parts = [] { return SendMessageA(g_statusBar, SB_GETPARTS, 0, 0); };
+    const LRESULT running = parts();
+    key(VK_SPACE);
+    EXPECT_TRUE(checked(IDM_PAUSEREFRESH));
+    EXPECT_EQ(running + 1, parts());
+    EXPECT_EQ(StatusText(2), "Paused");
+    kvtest::ChildProcess one, two;
+    ASSERT_TRUE(one.Start("kvtest_pause_one.exe"));
+    tick();
+    EXPECT_FALSE(shows(one));
+    SendMessageA(window, WM_COMMAND, IDM_REFRESH, 0);
+    EXPECT_TRUE(shows(one)) << "F5 while paused";
+    ASSERT_TRUE(two.Start("kvtest_pause_two.exe"));
+    tick();
+    EXPECT_FALSE(shows(two));
+
+    key('K'); // a search for "K..." is under way: its Space is a character of the name
+    key(VK_SPACE);
+    EXPECT_TRUE(checked(IDM_PAUSEREFRESH));
+    Sleep(2 * GetDoubleClickTime() + 50);
+    key(VK_SPACE);
+    EXPECT_FALSE(checked(IDM_PAUSEREFRESH));
+    tick();
+    EXPECT_TRUE(shows(two));
+    EXPECT_EQ(running, parts()) << "the refresh-state part is gone";
+
+    g_settings.mainRefresh = 2;
+    for (int command : {IDM_SPEED10, IDM_SPEED1, IDM_SPEED5}) {
+        SendMessageA(window, WM_COMMAND, command, 0);
+        for (int item : {IDM_SPEED1, IDM_SPEED2, IDM_SPEED5, IDM_SPEED10})
+            EXPECT_EQ(item == command, checked(item)) << command << " " << item;
+    }
+    EXPECT_EQ(5, g_settings.mainRefresh);
+    g_settings.mainRefresh = 2; // as the Set Refresh Times dialog leaves it
+    SendMessageA(window, WM_INITMENUPOPUP, 0, 0);
+    EXPECT_TRUE(checked(IDM_SPEED2));
+    EXPECT_FALSE(checked(IDM_SPEED5));
 }
 
 // The restart with administrator rights is offered for a limited token only; the new instance

@@ -97,6 +97,16 @@ TEST_F(ProcessRefTest, CommandsLeaveAProcessThatEndedOrLostItsIdentifierWhileThe
         EXPECT_EQ(std::vector<std::string>{told}, Run(command, [&] { child_.Kill(); }));
         EXPECT_EQ("", debugger.TakeRecorded());
 
+        // A refresh pass kept its row as ended: the command believes it, even were the
+        // identifier to name a running process again.
+        told = SelectChild();
+        EXPECT_EQ(std::vector<std::string>{told}, Run(command, [&] {
+                      FindProcessRecord(child_.Id(), KindProcess)->flags |= RecordEnded;
+                  }));
+        EXPECT_EQ(static_cast<DWORD>(NORMAL_PRIORITY_CLASS), GetPriorityClass(child_.Handle()));
+        EXPECT_EQ("", debugger.TakeRecorded());
+        child_.Kill();
+
         // The child, still running, stands for the later process: nothing may touch it.
         told = SelectChild();
         EXPECT_EQ(std::vector<std::string>{told}, Run(command, [&] { ReplaceRecord(); }));

@@ -38,10 +38,15 @@ protected:
     {
         SelectColumnSet(true);
         ForgetAllRecords();
+        KeepEndedProcesses(false);
         g_sortColumn = 0;
         g_sortDirection = 1;
     }
-    void TearDown() override { ForgetAllRecords(); }
+    void TearDown() override
+    {
+        ForgetAllRecords();
+        KeepEndedProcesses(false);
+    }
 };
 
 TEST_F(ProcessTable, PassesMergeIntoRecordsAndSortedRows)
@@ -102,6 +107,48 @@ TEST_F(ProcessTable, PassesMergeIntoRecordsAndSortedRows)
     RequestSort();
     EXPECT_TRUE(ArrangeRows());
     EXPECT_EQ((std::vector<DWORD>{2, 1}), RowIds());
+
+    // Ended processes kept: a shown process a pass misses keeps its row, marked ended and no
+    // longer counted or referable, for two passes and two seconds; then it leaves. An identifier
+    // met again while its row shows ended names a later process, even with no start times.
+    KeepEndedProcesses(true);
+    g_sortColumn = 0;
+    RequestSort();
+    MergeProcesses({Reading(1, "a", 100), Reading(2, "b", 200), Reading(3, "c", 0)});
+    ArrangeRows();
+    const ProcessRef b = {2, KindProcess, 200};
+    const struct {
+        const char *what;
+        DWORD waitMs;
+        std::vector<DWORD> rows;
+        bool bEnded;
+    } ending[] = {
+        {"the pass that misses it", 0, {1, 2, 3}, true},
+        {"one pass on", 0, {1, 2, 3}, true},
+        {"two passes, not yet two seconds", 0, {1, 2, 3}, true},
+        {"two seconds on, it leaves", 2100, {1, 3}, false},
+    };
+    for (const auto &pass : ending) {
+        Sleep(pass.waitMs);
+        MergeProcesses({Reading(1, "a", 100), Reading(3, "c", 0)});
+        ArrangeRows();
+        EXPECT_EQ(pass.rows, RowIds()) << pass.what;
+        const ProcessRecord *record = FindProcessRecord(2, KindProcess);
+        EXPECT_EQ(pass.bEnded, record && (record->flags & RecordEnded)) << pass.what;
+        EXPECT_EQ(nullptr, FindReferencedProcess(b)) << pass.what;
+        EXPECT_EQ(2, CountLiveRows()) << pass.what;
+        EXPECT_EQ(2, CountFilterableRecords()) << pass.what;
+    }
+    MergeProcesses({Reading(1, "a", 100)});
+    ArrangeRows();
+    ASSERT_TRUE(FindProcessRecord(3, KindProcess)->flags & RecordEnded);
+    MergeProcesses({Reading(1, "a", 100), Reading(3, "later", 0)});
+    ArrangeRows();
+    const ProcessRecord *later = FindProcessRecord(3, KindProcess);
+    ASSERT_NE(nullptr, later);
+    EXPECT_FALSE(later->flags & RecordEnded);
+    EXPECT_STREQ("later", later->name);
+    EXPECT_EQ((std::vector<DWORD>{1, 3}), RowIds());
 }
 
 TEST_F(ProcessTable, LargeAndEmptyReadingsKeepOneRecordPerProcess)

@@ -56,7 +56,7 @@ void Apply(bool suspend)
         ProcessRecord *record = FindReferencedProcess(process.Ref());
         // Suspended once, whatever the count of Suspends; only what this program suspended is
         // resumed, and then at once.
-        const bool suspended = record && (record->flags & RecordSuspended);
+        const bool suspended = record && (record->flags & RecordSuspendedAny);
         if (suspended == suspend)
             continue;
         if (!SuspendProcess(process.Ref().id, suspend)) {
@@ -65,7 +65,7 @@ void Apply(bool suspend)
         }
         if (record)
             record->flags = suspend ? record->flags | RecordSuspended
-                                    : record->flags & ~RecordSuspended;
+                                    : record->flags & ~RecordSuspendedAny;
     }
     report.Show(g_mainWindow);
     RepaintMainList();

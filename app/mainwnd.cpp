@@ -149,7 +149,7 @@ unsigned NeedsMetBy(const ProcessRecord *record)
     if (record && record->path[0])
         met |= NeedBit(NeedPath);
     for (const ProcessRecord *selected : record ? SelectedRecords() : std::vector<ProcessRecord *>())
-        if (selected->flags & RecordSuspended)
+        if (selected->flags & RecordSuspendedAny)
             met |= NeedBit(NeedSuspended);
     return met;
 }

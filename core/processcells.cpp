@@ -18,7 +18,7 @@ const char *CellText(ProcessRecord *record, int column)
     if (!record || column < 0 || column >= g_columnCount)
         return "";
     const ColumnKind kind = g_columnKinds[column];
-    if (kind == ColumnCpu && (record->flags & RecordSuspended))
+    if (kind == ColumnCpu && (record->flags & RecordSuspendedAny))
         return ResText(IDS_CPU_SUSPENDED);
     if (IsFigureColumn(kind)) {
         FormatFigureCell(kind, *record, text, sizeof text);

@@ -51,7 +51,7 @@ struct RowColour {
 const RowColour kRowColours[] = {
     {RecordEnded, &Settings::highlightEnded, kEndedBackground},
     {RecordNew, &Settings::highlightNew, kNewBackground},
-    {RecordSuspended, nullptr, kSuspendedBackground},
+    {RecordSuspendedAny, nullptr, kSuspendedBackground},
 };
 
 bool Tints(const RowColour &colour)

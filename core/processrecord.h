@@ -21,6 +21,9 @@ enum RecordFlags : DWORD {
                          // newSincePass, which then counts from the pass that missed it)
     RecordSuspended = 512, // suspended by this program in this run: its row is drawn grey and its
                            // CPU cell says so, until Resume
+    RecordThreadsSuspended = 1024, // the system's query, at the last pass, had every thread of it
+                                   // waiting because it is suspended (by whatever program)
+    RecordSuspendedAny = RecordSuspended | RecordThreadsSuspended,
 };
 
 enum RecordKind : DWORD {

@@ -133,7 +133,12 @@ void UpdateRecord(ProcessRecord *existing, const ProcessRecord *incoming)
     const ColumnKind sortKind = g_columnKinds[g_sortColumn];
     const bool sortKeyChanged =
         IsFigureColumn(sortKind) && CompareFigures(sortKind, *existing, *incoming) != 0;
-    existing->changedCells = changed ? kWholeRow : ChangedFigureCells(*existing, *incoming);
+    // A process suspended or resumed by another program since the last pass.
+    const DWORD threads = incoming->flags & RecordThreadsSuspended;
+    const bool stateChanged = (existing->flags & RecordThreadsSuspended) != threads;
+    existing->flags = (existing->flags & ~RecordThreadsSuspended) | threads;
+    existing->changedCells =
+        changed || stateChanged ? kWholeRow : ChangedFigureCells(*existing, *incoming);
     existing->priorityClass = incoming->priorityClass;
     existing->threadCount = incoming->threadCount;
     existing->figures = incoming->figures;

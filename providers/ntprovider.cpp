@@ -182,6 +182,10 @@ void ApplyFigures(ProcessRecord *record, const ProcessFigures *previous, const S
         record->threadCount = entry->threadCount;
     }
     record->figures = figures;
+    if (entry && entry->threadsSuspended)
+        record->flags |= RecordThreadsSuspended;
+    else
+        record->flags &= ~RecordThreadsSuspended;
 }
 
 // Everything about a process the list has not met yet (or met without details). A process that

@@ -19,6 +19,8 @@ struct SysProcessEntry {
     uint64_t workingSet;   // bytes
     uint64_t privateBytes; // bytes committed to the process alone (its page-file usage)
     int32_t basePriority;  // the base priority of its class (4, 6, 8, 10, 13, 24); 0 on Wine
+    bool threadsSuspended; // it has threads, every one of them waiting because it is suspended
+                           // (false too when the thread records do not lie wholly in the block)
 };
 
 // Where the fields sit in an entry; the block of a 32-bit program has 4-byte pointers and
@@ -29,6 +31,9 @@ struct SysProcessLayout {
     uint32_t threadCount, createTime, userTime, kernelTime;
     uint32_t id, parentId, handleCount, workingSet, privateBytes;
     uint32_t basePriority;
+    // The thread records after the process's own part: where they start, the size of one, and
+    // where each holds its state and its wait reason.
+    uint32_t threadsStart, threadSize, threadState, waitReason;
 };
 // The layout for pointers of `pointerSize` bytes (4 or 8); null for any other size.
 const SysProcessLayout *SysProcessLayoutFor(size_t pointerSize);

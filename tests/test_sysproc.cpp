@@ -98,4 +98,38 @@ TEST(ProcessSnapshot, WalkReportsOnlyWholeEntriesAndEndsOnADamagedChain)
     }
 }
 
+void CollectSuspended(void *context, const SysProcessEntry &entry)
+{
+    static_cast<std::vector<bool> *>(context)->push_back(entry.threadsSuspended);
+}
+
+// Every thread waiting because it is suspended makes a suspended process; one thread doing
+// anything else, no threads, or thread records cut off by the block's end do not.
+TEST(ProcessSnapshot, ThreadRecordsTellASuspendedProcess)
+{
+    for (size_t width : {4, 8}) {
+        SCOPED_TRACE(width);
+        const SysProcessLayout &layout = *SysProcessLayoutFor(width);
+        const uint32_t stride = layout.threadsStart + 2 * layout.threadSize;
+        std::vector<unsigned char> block = MakeBlock(layout, 4, stride);
+        const uint32_t counts[] = {2, 2, 0, 2}, suspendedReason = 5;
+        for (int i = 0; i < 4; ++i) {
+            unsigned char *entry = &block[i * stride];
+            std::memcpy(entry + layout.threadCount, &counts[i], 4);
+            for (uint32_t t = 0; t < 2; ++t) {
+                unsigned char *thread = entry + layout.threadsStart + t * layout.threadSize;
+                const uint32_t state = (i == 1 && t == 1) ? 2 : 5; // running, else waiting
+                std::memcpy(thread + layout.threadState, &state, 4);
+                std::memcpy(thread + layout.waitReason, &suspendedReason, 4);
+            }
+        }
+        std::vector<bool> suspended;
+        WalkSysProcesses(block.data(), block.size(), layout, CollectSuspended, &suspended);
+        EXPECT_EQ((std::vector<bool>{true, false, false, true}), suspended);
+        suspended.clear();
+        WalkSysProcesses(block.data(), block.size() - 1, layout, CollectSuspended, &suspended);
+        EXPECT_EQ((std::vector<bool>{true, false, false, false}), suspended);
+    }
+}
+
 } // namespace

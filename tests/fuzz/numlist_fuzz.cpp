@@ -5,6 +5,7 @@
 // place in a terminated copy (clamped to 32 bits), including where the list goes on afterwards.
 // The value parsers that build on it must stay inside their outputs and take only numbers of
 // the list.
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -74,8 +75,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     RefreshIntervals times = {kUnset, kUnset, kUnset, kUnset};
     ParseRefreshTimes(text, size, &times);
     for (int field : {times.threadRefresh, times.moduleRefresh, times.memoryRefresh,
-                      times.mainRefresh})
-        FuzzCheck(field == kUnset || IsListed(expected, field), "the intervals come from the list");
+                      times.mainRefresh}) {
+        // A listed number, brought into the dialog's range: 0 stands for any negative one and
+        // the top of the range for any larger one.
+        const bool bounded = field >= 0 && field <= kMaxRefreshSeconds;
+        const bool fromList = IsListed(expected, field) ||
+                              (field == 0 && std::any_of(expected.begin(), expected.end(),
+                                                         [](int32_t n) { return n < 0; })) ||
+                              (field == kMaxRefreshSeconds &&
+                               std::any_of(expected.begin(), expected.end(),
+                                           [](int32_t n) { return n > kMaxRefreshSeconds; }));
+        FuzzCheck(field == kUnset || (bounded && fromList),
+                  "the intervals come from the list, within the dialog's range");
+    }
 
     for (int count = 0; count <= 6; ++count) {
         uint16_t widths[8];

@@ -9,6 +9,7 @@
 
 #include "core/appstate.h"
 #include "core/dialoghost.h"
+#include "core/save.h"
 #include "core/settings.h"
 #include "resource.h"
 
@@ -198,15 +199,8 @@ void RunTyped(DialogHost *host)
 // Browse: the chosen file goes into the box, quoted when it holds a space.
 void BrowseForProgram(HWND dialog)
 {
-    char filter[MAX_PATH + 2] = "";
-    lstrcpynA(filter, ResText(IDS_RUN_FILTER), MAX_PATH);
-    // Step past a character before cutting at it: stepping from a zero byte goes nowhere.
-    for (char *p = filter; *p;) {
-        char *next = const_cast<char *>(NextChar(p));
-        if (*p == '|')
-            *p = '\0';
-        p = next;
-    }
+    char filter[MAX_PATH + 2];
+    MakeFileFilter(IDS_RUN_FILTER, filter);
     char path[MAX_PATH] = "";
     OPENFILENAMEA open = {};
     open.lStructSize = OPENFILENAME_SIZE_VERSION_400A;

@@ -42,21 +42,6 @@ void NoteFailure(SaveError *error, int crt, DWORD system)
     }
 }
 
-// The filter list of the save dialog: string 479 with every '|' turned into a zero byte, and
-// ending in two of them.
-void MakeSaveFilter(char (&filter)[MAX_PATH + 2])
-{
-    std::memset(filter, 0, sizeof filter);
-    lstrcpynA(filter, ResText(IDS_SAVE_FILTER), MAX_PATH);
-    // Step past a character before cutting at it: stepping from a zero byte goes nowhere.
-    for (char *p = filter; *p;) {
-        char *next = const_cast<char *>(NextChar(p));
-        if (*p == '|')
-            *p = '\0';
-        p = next;
-    }
-}
-
 // Tells the user which file could not be written and the system's reason, and where the new text
 // is when it was kept in a temporary file (`kept`, or null).
 void ReportSaveFailure(HWND owner, const char *path, const SaveError &error,
@@ -199,10 +184,23 @@ bool FinishFile(HWND owner, FILE *file, const char *path, const char *temp)
 
 } // namespace
 
+void MakeFileFilter(UINT stringId, char (&filter)[MAX_PATH + 2])
+{
+    std::memset(filter, 0, sizeof filter);
+    lstrcpynA(filter, ResText(stringId), MAX_PATH);
+    // Step past a character before cutting at it: stepping from a zero byte goes nowhere.
+    for (char *p = filter; *p;) {
+        char *next = const_cast<char *>(NextChar(p));
+        if (*p == '|')
+            *p = '\0';
+        p = next;
+    }
+}
+
 const char *ChooseSaveFile(HWND owner)
 {
     char filter[MAX_PATH + 2];
-    MakeSaveFilter(filter);
+    MakeFileFilter(IDS_SAVE_FILTER, filter);
     OPENFILENAMEA dialog = {};
     dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
     dialog.hwndOwner = owner;

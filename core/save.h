@@ -7,6 +7,9 @@
 
 extern FILE *g_saveFile; // open only while a view is being saved
 
+// The filter list of a file dialog from a string of the table: every '|' turned into a zero
+// byte, ending in two of them.
+void MakeFileFilter(UINT stringId, char (&filter)[MAX_PATH + 2]);
 const char *ChooseSaveFile(HWND owner);
 // Name, identifier and path of every shown row (F2 and Save As).
 LRESULT SaveMainList(HWND window, WPARAM wParam, WORD code, LPARAM lParam);

@@ -24,6 +24,7 @@
 #include "core/columns.h"
 #include "core/dpi.h"
 #include "core/processlist.h"
+#include "core/processlisttree.h"
 #include "core/rowfilter.h"
 #include "core/save.h"
 #include "core/settings.h"
@@ -99,6 +100,7 @@ const MainCommand kCommands[] = {
     {IDM_HEXPID, OnBooleanOption, NeedNothing, Everywhere, true, kNoButton, 0, 0, OptionChecked},
     {IDM_HIGHLIGHTNEW, OnBooleanOption, NeedNothing, Everywhere, true, kNoButton, 0, 0, OptionChecked},
     {IDM_HIGHLIGHTENDED, OnBooleanOption, NeedNothing, Everywhere, true, kNoButton, 0, 0, OptionChecked},
+    {IDM_TREEVIEW, OnBooleanOption, NeedNothing, Everywhere, true, kNoButton, 0, 0, OptionChecked},
     {IDM_PAUSEREFRESH, OnPauseRefresh, NeedNothing, Everywhere, true, kNoButton, 0, 0, PauseChecked},
     {IDM_SPEED1, OnRefreshSpeed, NeedNothing, Everywhere, true, kNoButton, 0, 0, SpeedChecked},
     {IDM_SPEED2, OnRefreshSpeed, NeedNothing, Everywhere, true, kNoButton, 0, 0, SpeedChecked},
@@ -449,6 +451,8 @@ LRESULT OnCreate(HWND window, UINT, WPARAM, LPARAM)
     // ignore the message.
     SendMessageA(g_processList, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT,
                  LVS_EX_FULLROWSELECT);
+    AttachTreeKeys(g_processList);
+    ShowTree(g_processList, g_settings.treeView);
     ApplyDpiFont();
     ShowWindow(g_processList, SW_SHOW);
     SendMessageA(window, WM_COMMAND, IDM_RELOAD, 0);
@@ -1062,10 +1066,27 @@ void PopupSubmenu(HMENU menu, const char *title)
     }
 }
 
+// Brings a process the filter box hides or a closed branch holds back into the list.
+void RevealProcess(DWORD id)
+{
+    const ProcessRecord *record = FindKnownProcess(id, KindProcess);
+    if (!record || (record->flags & RecordNoDetails))
+        return;
+    if (record->flags & RecordFiltered) {
+        SetWindowTextA(FilterBox(), "");
+        FilterOnTimer(g_mainWindow);
+    }
+    if (TreeMode()) {
+        ExpandAbove(record);
+        ShowRows(g_processList);
+    }
+}
+
 bool SelectProcessById(DWORD id)
 {
     if (!g_processList)
         return false;
+    RevealProcess(id);
     // The process found is the only one selected, and the focused one.
     LVITEMA state = {};
     state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;

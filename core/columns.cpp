@@ -14,10 +14,12 @@ ColumnEntry g_columns9x[] = {{IDS_COL_NAME, 100}, {IDS_COL_ID, 75},   {IDS_COL_P
                              {0, 0}};
 
 const WORD kExtraColumnStrings[kExtraColumnCount] = {
-    IDS_COL_CPU,          IDS_COL_CPUTIME, IDS_COL_WORKINGSET, IDS_COL_PRIVATEBYTES,
-    IDS_COL_THREADS,      IDS_COL_HANDLES, IDS_COL_STARTED,    IDS_COL_COMMANDLINE,
-    IDS_COL_USERNAME,     IDS_COL_PLATFORM};
-WORD g_extraColumnWidths[kExtraColumnCount] = {45, 65, 80, 85, 55, 55, 110, 250, 130, 60};
+    IDS_COL_CPU,          IDS_COL_CPUTIME,  IDS_COL_WORKINGSET,  IDS_COL_PRIVATEBYTES,
+    IDS_COL_THREADS,      IDS_COL_HANDLES,  IDS_COL_STARTED,     IDS_COL_COMMANDLINE,
+    IDS_COL_USERNAME,     IDS_COL_PLATFORM, IDS_COL_PARENTID,    IDS_COL_DESCRIPTION,
+    IDS_COL_COMPANY,      IDS_COL_SERVICES};
+WORD g_extraColumnWidths[kExtraColumnCount] = {45, 65, 80, 85, 55, 55, 110, 250, 130, 60,
+                                               70, 200, 150, 150};
 unsigned g_extraColumns = 0;
 
 namespace {
@@ -26,12 +28,14 @@ const ColumnKind kKindsNt[] = {ColumnName, ColumnId, ColumnPriority, ColumnPath}
 const ColumnKind kKinds9x[] = {ColumnName,    ColumnId,   ColumnPriority,
                                ColumnThreads, ColumnType, ColumnPath};
 const ColumnKind kExtraKinds[kExtraColumnCount] = {
-    ColumnCpu, ColumnCpuTime, ColumnWorkingSet, ColumnPrivateBytes,
-    ColumnThreads, ColumnHandles, ColumnStarted, ColumnCommandLine, ColumnUserName, ColumnPlatform};
+    ColumnCpu,         ColumnCpuTime,  ColumnWorkingSet, ColumnPrivateBytes, ColumnThreads,
+    ColumnHandles,     ColumnStarted,  ColumnCommandLine, ColumnUserName,    ColumnPlatform,
+    ColumnParentId,    ColumnDescription, ColumnCompany,  ColumnServices};
 
 // Default widths by kind, in the order of ColumnKind.
-const WORD kDefaultWidths[] = {100, 75, 75, 55, 50, 250, 45, 65, 80, 85, 55, 110, 250, 130, 60};
-static_assert(sizeof kDefaultWidths / sizeof kDefaultWidths[0] == ColumnPlatform + 1,
+const WORD kDefaultWidths[] = {100, 75, 75, 55, 50, 250, 45, 65, 80, 85, 55, 110, 250, 130, 60,
+                               70,  200, 150, 150};
+static_assert(sizeof kDefaultWidths / sizeof kDefaultWidths[0] == ColumnServices + 1,
               "a default width for every kind");
 // Narrower columns cannot be found to widen again; wider ones come only from bad settings.
 const int kMinColumnWidth = 8;

@@ -21,6 +21,10 @@ enum ColumnKind {
     ColumnCommandLine,
     ColumnUserName,
     ColumnPlatform,
+    ColumnParentId,
+    ColumnDescription,
+    ColumnCompany,
+    ColumnServices,
 };
 
 struct ColumnEntry {
@@ -37,7 +41,7 @@ extern int g_columnCount;               // 4 on NT and 6 on Windows 9x, plus the
 
 // The extra columns, numbered 1 to kExtraColumnCount in their fixed order; bit n-1 of the mask
 // stands for column n.
-const int kExtraColumnCount = 10;
+const int kExtraColumnCount = 14;
 extern const WORD kExtraColumnStrings[kExtraColumnCount]; // header texts
 extern WORD g_extraColumnWidths[kExtraColumnCount];
 extern unsigned g_extraColumns; // shown ones; always 0 on Windows 9x

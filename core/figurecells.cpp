@@ -6,6 +6,7 @@
 #include "core/appstate.h"
 #include "core/localtime.h"
 #include "core/processrecord.h"
+#include "core/settings.h"
 
 namespace {
 
@@ -17,6 +18,8 @@ long long FigureValue(ColumnKind kind, const ProcessRecord &record)
     const ProcessFigures &f = record.figures;
     if (kind == ColumnStarted)
         return record.createTime ? static_cast<long long>(record.createTime) : -1;
+    if (kind == ColumnParentId) // as the system reports it, also for a parent that has ended
+        return record.parentId;
     if (!f.known)
         return -1;
     switch (kind) {
@@ -115,7 +118,8 @@ void FormatKilobytes(ULONGLONG bytes, char *text, size_t size)
 
 bool IsFigureColumn(ColumnKind kind)
 {
-    return (kind >= ColumnCpu && kind <= ColumnStarted) || (kind == ColumnThreads && IsNt);
+    return (kind >= ColumnCpu && kind <= ColumnStarted) || kind == ColumnParentId ||
+           (kind == ColumnThreads && IsNt);
 }
 
 void FormatFigureCell(ColumnKind kind, const ProcessRecord &record, char *text, size_t size)
@@ -140,6 +144,10 @@ void FormatFigureCell(ColumnKind kind, const ProcessRecord &record, char *text, 
         break;
     case ColumnStarted:
         FormatStart(static_cast<ULONGLONG>(value), text, size);
+        break;
+    case ColumnParentId: // in the base the ID column uses
+        std::snprintf(text, size, g_settings.hexProcessId ? "%llx" : "%llu",
+                      static_cast<unsigned long long>(value));
         break;
     default:
         std::snprintf(text, size, "%lld", value);

@@ -12,7 +12,9 @@
 #include "core/processcells.h"
 #include "core/settings.h"
 #include "core/sysapi.h"
+#include "core/textcells.h"
 #include "core/textcompare.h"
+#include "core/treeglyph.h"
 #include "resource.h"
 
 HWND g_processList = nullptr;
@@ -207,19 +209,58 @@ LRESULT DrawRow(NMHDR *header)
         return HighContrast() ? CDRF_DODEFAULT : CDRF_NOTIFYITEMDRAW;
     case CDDS_ITEMPREPAINT: {
         const ProcessRecord *record = RecordAt(static_cast<int>(draw->nmcd.dwItemSpec));
+        if (!record)
+            return CDRF_DODEFAULT;
+        LRESULT result = TreeMode() && (record->flags & RecordHasChildren) ? CDRF_NOTIFYPOSTPAINT
+                                                                           : CDRF_DODEFAULT;
+        // A row shown only for a process below it reads in grey.
+        if (TreeMode() && (record->flags & RecordTreeContext)) {
+            draw->clrText = GetSysColor(COLOR_GRAYTEXT);
+            result |= CDRF_NEWFONT;
+        }
         for (const RowColour &colour : kRowColours) {
-            if (!record || !(record->flags & colour.flag) || !Tints(colour))
+            if (!(record->flags & colour.flag) || !Tints(colour))
                 continue;
             draw->clrTextBk = colour.background;
-            draw->clrText = RGB(0, 0, 0);
-            return CDRF_NEWFONT;
+            if (!(record->flags & RecordTreeContext) || !TreeMode())
+                draw->clrText = RGB(0, 0, 0);
+            return result | CDRF_NEWFONT;
         }
+        return result;
+    }
+    case CDDS_ITEMPOSTPAINT: {
+        const int row = static_cast<int>(draw->nmcd.dwItemSpec);
+        const ProcessRecord *record = RecordAt(row);
+        RECT cell;
+        if (record && (record->flags & RecordHasChildren) &&
+            TreeGlyphCell(header->hwndFrom, row, &cell))
+            DrawTreeGlyph(header->hwndFrom, draw->nmcd.hdc, cell,
+                          !(record->flags & RecordCollapsed));
         return CDRF_DODEFAULT;
     }
     default:
         return CDRF_DODEFAULT;
     }
 }
+
+} // namespace
+
+bool TreeGlyphCell(HWND list, int row, RECT *cell)
+{
+    // The image place is as wide as one level of the tree and, its images being a pixel high,
+    // the row's height is the row's own.
+    RECT bounds = {};
+    bounds.left = LVIR_BOUNDS;
+    cell->left = LVIR_ICON;
+    if (!SendMessageA(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(cell)) ||
+        !SendMessageA(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&bounds)))
+        return false;
+    cell->top = bounds.top;
+    cell->bottom = bounds.bottom;
+    return true;
+}
+
+namespace {
 
 // Whether the name starts with the typed letters, regardless of case.
 bool NameStartsWith(const ProcessRecord *record, const char *typed, int length)
@@ -398,10 +439,17 @@ LRESULT GetCellText(NMHDR *header)
     const int column = info->item.iSubItem;
     ProcessRecord *record = RecordAt(info->item.iItem);
     if (header->idFrom != static_cast<UINT_PTR>(kProcessListId) || column < 0 ||
-        column >= g_columnCount || !(info->item.mask & LVIF_TEXT))
+        column >= g_columnCount)
         return 0;
     // The list only reads the text; record texts are handed over as they are.
-    info->item.pszText = const_cast<char *>(record ? CellText(record, column) : "");
+    if (info->item.mask & LVIF_TEXT)
+        info->item.pszText = const_cast<char *>(record ? CellText(record, column) : "");
+    // In the tree a row stands its depth in image places right of its parent's; the image
+    // place itself holds the row's glyph, drawn after the row.
+    if (info->item.mask & LVIF_INDENT)
+        info->item.iIndent = record && TreeMode() && column == 0 ? record->depth : 0;
+    if (info->item.mask & LVIF_IMAGE)
+        info->item.iImage = 0;
     return 0;
 }
 
@@ -492,6 +540,7 @@ void ShowExtraColumns(HWND list, unsigned mask)
     CaptureColumnWidths(list);
     const ColumnKind sortKind = g_columnKinds[g_sortColumn];
     SetExtraColumns(mask);
+    RefreshServiceTexts(FindColumn(ColumnServices) >= 0);
 
     // Every column but Name is put in again from the new set; the cells are asked for anew.
     const int shown = static_cast<int>(SendMessageA(

@@ -47,6 +47,8 @@ void UpdateSortArrow(HWND list, bool reloadBitmaps);
 // Shows the extra columns of the mask (NT family), keeping the rows, every column's width and the
 // sort by the same column where it is still shown (by Name otherwise).
 void ShowExtraColumns(HWND list, unsigned mask);
+// Where the tree's glyph of a row is drawn: the row's image place, the row's height.
+bool TreeGlyphCell(HWND list, int row, RECT *cell);
 // Shows the rows the text filter lets through, now.
 void ApplyRowFilter(HWND list);
 

@@ -24,6 +24,12 @@ enum RecordFlags : DWORD {
     RecordThreadsSuspended = 1024, // the system's query, at the last pass, had every thread of it
                                    // waiting because it is suspended (by whatever program)
     RecordSuspendedAny = RecordSuspended | RecordThreadsSuspended,
+    // The main list as a tree: the user closed the process's branch (kept across passes), the
+    // process has processes below it, and its row shows only because a process below it passes
+    // the filters (drawn in grey).
+    RecordCollapsed = 2048,
+    RecordHasChildren = 4096,
+    RecordTreeContext = 8192,
 };
 
 enum RecordKind : DWORD {
@@ -48,12 +54,16 @@ struct ProcessFigures {
 };
 
 // The values of the text columns, which never change while a process lives: read once, when
-// first shown, as heap texts owned by the record (null when empty).
+// first shown, as heap texts owned by the record (null when empty). The executable's version
+// texts are read apart, only when their columns ask.
 struct RecordTexts {
     bool read;
     BYTE bits; // the platform's width; 0 = not known
     char *commandLine;
     char *userName;
+    bool versionRead;
+    char *description;
+    char *company;
 };
 
 struct ProcessRecord {
@@ -79,6 +89,7 @@ struct ProcessRecord {
     // in the chain (a larger number for a record added later).
     int row;
     unsigned long long sequence;
+    int depth; // levels below its tree's root while the rows form a tree
 };
 
 // A process as a command or a view holds it across anything modal, never a record pointer, which

@@ -8,6 +8,7 @@
 #include "core/appstate.h"
 #include "core/columns.h"
 #include "core/figurecells.h"
+#include "core/processtree.h"
 #include "core/rowfilter.h"
 #include "core/textcells.h"
 #include "core/textcompare.h"
@@ -37,6 +38,7 @@ bool g_firstFill = true;
 unsigned long long g_nextSequence = 1;
 ProcessReader g_reader;
 bool g_keepEnded = false; // the main window sets it from the settings before each refresh
+bool g_treeMode = false;  // the rows form a tree of processes
 
 // How long a new process stays highlighted: until both have passed.
 const DWORD kNewPasses = 2;
@@ -103,7 +105,8 @@ void ReviveRecord(ProcessRecord *existing, const ProcessRecord *incoming)
     existing->texts = kept.texts;
     existing->row = kept.row;
     existing->sequence = kept.sequence;
-    existing->flags = (existing->flags & ~RecordNew) | (kept.flags & RecordNew) | RecordSeen;
+    const DWORD keptFlags = RecordNew | RecordCollapsed;
+    existing->flags = (existing->flags & ~keptFlags) | (kept.flags & keptFlags) | RecordSeen;
     existing->newSincePass = kept.newSincePass;
     existing->newSinceTick = kept.newSinceTick;
     existing->changedCells = kWholeRow;
@@ -216,6 +219,36 @@ std::vector<ProcessRecord *> PlaceNewcomers(std::vector<ProcessRecord *> rows,
     return rows;
 }
 
+// The rows as a tree, from every record with details, built anew: its shape follows the
+// processes, and the rows of each parent are sorted among themselves. A record whose glyph
+// changes (it gained or lost children, or stands only for a row below it) is repainted.
+bool ArrangeTreeRows()
+{
+    const DWORD treeFlags = RecordHasChildren | RecordTreeContext;
+    std::vector<ProcessRecord *> pool;
+    std::vector<DWORD> before;
+    for (ProcessRecord *record = g_recordHead; record; record = record->next)
+        if (!(record->flags & RecordNoDetails))
+            pool.push_back(record);
+    std::reverse(pool.begin(), pool.end()); // oldest first
+    for (const ProcessRecord *record : pool)
+        before.push_back(record->flags & treeFlags);
+    std::vector<ProcessRecord *> rows = TreeRows(pool, WantsRow, ParentOf, SortsBefore);
+    for (size_t i = 0; i < pool.size(); ++i)
+        if ((pool[i]->flags & treeFlags) != before[i])
+            pool[i]->changedCells = kWholeRow;
+    for (ProcessRecord *record : g_rows)
+        if (record)
+            record->row = -1;
+    const bool moved = rows != g_rows;
+    g_rows = std::move(rows);
+    for (size_t row = 0; row < g_rows.size(); ++row)
+        g_rows[row]->row = static_cast<int>(row);
+    g_rowsSorted = true;
+    g_sortRequested = false;
+    return moved;
+}
+
 } // namespace
 
 ProcessRecord *FindProcessRecord(DWORD id, DWORD kind)
@@ -320,7 +353,13 @@ TableChanges RefreshProcessTable()
     reading.clear();
     if (g_reader)
         g_reader(&reading);
-    return MergeProcesses(reading);
+    const TableChanges changes = MergeProcesses(reading);
+    // The services a process hosts can change while it runs: read once a pass while shown.
+    const int services = FindColumn(ColumnServices);
+    if (RefreshServiceTexts(services >= 0) && services >= 0 && services < 32)
+        for (ProcessRecord *record = g_recordHead; record; record = record->next)
+            record->changedCells |= 1u << services;
+    return changes;
 }
 
 int ForgetUnseenProcesses()
@@ -420,6 +459,8 @@ bool ArrangeRows()
     if (RowFilterActive() || g_filterRequested)
         FilterRecords();
     g_filterRequested = false;
+    if (g_treeMode)
+        return ArrangeTreeRows();
 
     bool moved = false;
     std::vector<ProcessRecord *> rows;
@@ -451,6 +492,46 @@ bool ArrangeRows()
     for (size_t row = 0; row < g_rows.size(); ++row)
         g_rows[row]->row = static_cast<int>(row);
     return moved;
+}
+
+void SetTreeMode(bool on)
+{
+    if (g_treeMode == on)
+        return;
+    g_treeMode = on;
+    // Flat again, rows shown only for a process below them leave at the next arrangement.
+    if (!on)
+        for (ProcessRecord *record = g_recordHead; record; record = record->next)
+            record->flags &= ~(RecordHasChildren | RecordTreeContext);
+    g_sortRequested = true;
+}
+
+bool TreeMode()
+{
+    return g_treeMode;
+}
+
+void SetCollapsed(ProcessRecord *record, bool collapsed)
+{
+    if (!record)
+        return;
+    record->flags = collapsed ? record->flags | RecordCollapsed : record->flags & ~RecordCollapsed;
+    record->changedCells = kWholeRow;
+}
+
+void ExpandBranch(ProcessRecord *record)
+{
+    if (!record)
+        return;
+    for (ProcessRecord *below : ProcessTreeOf({record}))
+        SetCollapsed(below, false);
+}
+
+void ExpandAbove(const ProcessRecord *record)
+{
+    size_t steps = g_recordIndex.size();
+    for (ProcessRecord *parent = ParentOf(record); parent && steps--; parent = ParentOf(parent))
+        SetCollapsed(parent, false);
 }
 
 void RequestSort()

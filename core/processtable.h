@@ -83,6 +83,19 @@ int RowOf(const ProcessRecord *record); // -1 when it has no row
 bool ArrangeRows();
 // Sorts the rows by g_sortColumn and g_sortDirection (at the next ArrangeRows).
 void RequestSort();
+
+// ---- The rows as a tree -----------------------------------------------------------------------
+// In tree mode every row stands below its parent's, one level deeper (its record's depth), and
+// each parent's rows are sorted among themselves; a process the filters hide shows, in grey,
+// while a process below it passes them. The rows below a collapsed process are left out; a
+// process keeps its collapsed state from pass to pass. Takes effect at the next ArrangeRows.
+void SetTreeMode(bool on);
+bool TreeMode();
+void SetCollapsed(ProcessRecord *record, bool collapsed);
+// Opens the process's branch and every branch below it.
+void ExpandBranch(ProcessRecord *record);
+// Opens every branch above the process, so that its row shows.
+void ExpandAbove(const ProcessRecord *record);
 // Re-reads the text filter for every record (at the next ArrangeRows).
 void RequestFilter();
 // The running processes that have rows or would have them without the text filter.

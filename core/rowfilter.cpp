@@ -41,6 +41,10 @@ bool ShownCellContains(ProcessRecord *record, ColumnKind kind)
     return column >= 0 && Contains(CellText(record, column));
 }
 
+// The columns whose cells the filter reads while they show, besides the name and the path.
+const ColumnKind kMatchedColumns[] = {ColumnId,          ColumnCommandLine, ColumnUserName,
+                                      ColumnDescription, ColumnCompany,     ColumnServices};
+
 // The text in the code page, on the heap; null when out of memory or when a character of it
 // does not come back unchanged from the code page (it has none there, or only a look-alike).
 char *InCodePage(const WCHAR *text)
@@ -96,7 +100,12 @@ bool RecordPassesRowFilter(ProcessRecord *record)
         return false;
     if (!g_filter)
         return true;
-    return record && (Contains(record->name) || ShownCellContains(record, ColumnId) ||
-                      Contains(record->path) || ShownCellContains(record, ColumnCommandLine) ||
-                      ShownCellContains(record, ColumnUserName));
+    if (!record)
+        return false;
+    if (Contains(record->name) || Contains(record->path))
+        return true;
+    for (ColumnKind kind : kMatchedColumns)
+        if (ShownCellContains(record, kind))
+            return true;
+    return false;
 }

@@ -12,6 +12,7 @@ void SetRowFilter(const char *text);
 void SetRowFilterWide(const WCHAR *text);
 bool RowFilterActive();
 // True when a cell of the record the filter looks at contains the filter text, regardless of
-// case: the name, the identifier as shown, the full path, and the command line and user name
-// while their columns are shown. Figures are never matched. Always true without a filter.
+// case: the name, the identifier as shown, the full path, and the command line, user name,
+// description, company and services while their columns are shown. Figures (the parent's
+// identifier among them) are never matched. Always true without a filter.
 bool RecordPassesRowFilter(ProcessRecord *record);

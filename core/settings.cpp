@@ -40,6 +40,7 @@ const FlagValue kFlagValues[] = {
     {"StatusGraphs", &Settings::statusGraphs},
     {"HighlightNew", &Settings::highlightNew},
     {"HighlightEnded", &Settings::highlightEnded},
+    {"TreeView", &Settings::treeView},
 };
 
 // Reads a value's bytes, whatever its stored type, into `text` (kValueSize + 1 bytes) and

@@ -17,6 +17,7 @@ struct Settings {
     bool statusGraphs = true; // the small graphs in the status bar
     bool highlightNew = true; // rows of processes that just started on a light green background
     bool highlightEnded = true; // rows of processes that just ended kept a while on light red
+    bool treeView = false; // the main list shows each process under its parent
 };
 
 extern Settings g_settings;

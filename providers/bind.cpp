@@ -6,6 +6,8 @@
 #include "providers/fill.h"
 #include "providers/procinfo.h"
 #include "providers/provider.h"
+#include "providers/services.h"
+#include "providers/versionrecord.h"
 
 NtApi g_ntApi;
 ToolhelpApi g_toolhelpApi;
@@ -74,6 +76,8 @@ const ExportLibrary k9xLibraries[] = {
 bool BindNtProvider(const ExportSource &source)
 {
     SetRecordTextReader(ReadRecordTexts);
+    SetRecordVersionReader(ReadRecordVersionTexts);
+    SetServiceReader(ReadServiceTexts);
     SetProcessReader(ReadProcesses);
     return BindLibraries(source, kNtLibraries);
 }
@@ -81,6 +85,8 @@ bool BindNtProvider(const ExportSource &source)
 bool Bind9xProvider(const ExportSource &source)
 {
     SetRecordTextReader(nullptr); // Windows 9x has no text columns
+    SetRecordVersionReader(nullptr);
+    SetServiceReader(nullptr);
     SetProcessReader(ReadProcesses);
     return BindLibraries(source, k9xLibraries);
 }

@@ -207,6 +207,11 @@
 /* 630-639: the refresh state in the status bar */
 #define IDS_STATUS_PAUSED           630 /* the main refresh is paused */
 #define IDS_STATUS_HELD             631 /* the module-usage filter holds the list: the module's name */
+/* 670-699: the process tree inside the main list and its columns */
+#define IDS_COL_PARENTID            670
+#define IDS_COL_DESCRIPTION         671
+#define IDS_COL_COMPANY             672
+#define IDS_COL_SERVICES            749 /* the services a process hosts */
 
 /* ------------------------------------------------------------------------
  * Icons, cursors, bitmaps and menus (100-199)
@@ -343,5 +348,6 @@
 #define IDM_SPEED2                  40048
 #define IDM_SPEED5                  40049
 #define IDM_SPEED10                 40050
+#define IDM_TREEVIEW                40070 /* also Ctrl+T: the main list as a tree */
 
 #endif /* KELVANE_RESOURCE_H */

@@ -8,13 +8,19 @@
 
 namespace {
 
+// Each extra column's check box, in the columns' order.
+const int kColumnBoxes[kExtraColumnCount] = {
+    IDC_COLUMN_FIRST,       IDC_COLUMN_FIRST + 1, IDC_COLUMN_FIRST + 2,  IDC_COLUMN_FIRST + 3,
+    IDC_COLUMN_FIRST + 4,   IDC_COLUMN_FIRST + 5, IDC_COLUMN_FIRST + 6,  IDC_COLUMN_FIRST + 7,
+    IDC_COLUMN_FIRST + 8,   IDC_COLUMN_FIRST + 9, IDC_COLUMN_PARENTID,   IDC_COLUMN_DESCRIPTION,
+    IDC_COLUMN_COMPANY,     IDC_COLUMN_SERVICES};
+
 // The dialog's state: the mask it starts from, and what OK chose.
 void InitColumnsDialog(DialogHost *host)
 {
     const unsigned mask = *HostState<unsigned>(host);
     for (int i = 0; i < kExtraColumnCount; ++i)
-        CheckDlgButton(host->dialog, IDC_COLUMN_FIRST + i,
-                       (mask >> i) & 1 ? BST_CHECKED : BST_UNCHECKED);
+        CheckDlgButton(host->dialog, kColumnBoxes[i], (mask >> i) & 1 ? BST_CHECKED : BST_UNCHECKED);
 }
 
 bool ColumnsDialogMessage(DialogHost *host, UINT message, WPARAM wParam, LPARAM)
@@ -23,7 +29,7 @@ bool ColumnsDialogMessage(DialogHost *host, UINT message, WPARAM wParam, LPARAM)
         return false;
     unsigned mask = 0;
     for (int i = 0; i < kExtraColumnCount; ++i)
-        if (IsDlgButtonChecked(host->dialog, IDC_COLUMN_FIRST + i) == BST_CHECKED)
+        if (IsDlgButtonChecked(host->dialog, kColumnBoxes[i]) == BST_CHECKED)
             mask |= 1u << i;
     *HostState<unsigned>(host) = mask;
     EndHostedDialog(host, IDOK);

@@ -13,6 +13,7 @@
 #include "core/dialoghost.h"
 #include "core/mainwindow.h"
 #include "core/processlist.h"
+#include "core/processlisttree.h"
 #include "core/settings.h"
 #include "resource.h"
 
@@ -44,6 +45,7 @@ const BooleanOption kBooleanOptions[] = {
     {IDM_STATUSGRAPHS, &Settings::statusGraphs, ShowStatusGraphs},
     {IDM_HIGHLIGHTNEW, &Settings::highlightNew, RedrawList},
     {IDM_HIGHLIGHTENDED, &Settings::highlightEnded, RedrawList},
+    {IDM_TREEVIEW, &Settings::treeView, ShowMainTree},
 };
 
 const char kShortcutName[] = "\\Kelvane.lnk";

@@ -13,7 +13,7 @@
 #include "resource.h"
 #include "version.h"
 #include "views/version.h"
-#include "views/versionkeys.h"
+#include "providers/versionkeys.h"
 
 namespace {
 

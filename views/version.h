@@ -5,6 +5,8 @@
 #pragma once
 #include <windows.h>
 
+#include "providers/versionrecord.h"
+
 // One row of a key table. A table ends with a row whose key is null.
 struct VersionKey {
     int controlId;      // field that shows the value in the view; negative: a fallback row, read
@@ -31,22 +33,6 @@ void ReadVersionStrings(const char *path, HWND dialog, const VersionKey *table, 
 
 // The status-line summary of an executable (StatusVersionFields); empty when the file has none.
 void FormatVersionSummary(const char *path, char *output, int limit);
-
-// A file's version record, read once for several lookups.
-struct VersionRecord {
-    void *data;
-    DWORD size;
-    WORD language;  // first translation
-    char table[16]; // its string table's name, "%04x%04x"
-};
-
-// True when the file has a version record with a translation table; then CloseVersionRecord
-// frees it.
-bool OpenVersionRecord(const char *path, VersionRecord *record);
-void CloseVersionRecord(VersionRecord *record);
-// Copies the value of `key` into `output` (at most limit - 1 bytes, cut at a character boundary)
-// and returns its full length in bytes; 0 when the key is missing or its value empty.
-int ReadVersionValue(const VersionRecord *record, const char *key, char *output, int limit);
 
 // Shows the Version view of `path` (copied: the caller's text may go meanwhile), owned by `owner`.
 INT_PTR OpenVersionView(HWND owner, const char *path);

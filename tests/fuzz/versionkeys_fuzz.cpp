@@ -1,5 +1,5 @@
 // Fuzzing the version-record reader.
-// Parser under test: views/versionkeys.cpp
+// Parser under test: providers/versionkeys.cpp
 //
 // Besides the sanitizers' checks: every value found lies wholly inside the record and holds no
 // terminator, one record is read in one layout, and keys and table names match regardless of
@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "tests/fuzz/fuzz.h"
-#include "views/versionkeys.h"
+#include "providers/versionkeys.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "views/versionkeys.h"
+#include "providers/versionkeys.h"
 
 namespace {
 

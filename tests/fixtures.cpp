@@ -591,6 +591,8 @@ void ListTest::TearDown()
 {
     host_.reset();
     SetExtraColumns(0);
+    g_sortColumn = 0; // a sort by a column gone with the extra ones would outlive the test
+    g_sortDirection = 1;
     g_ntApi = savedApi_;
     IsNt = savedIsNt_;
 }

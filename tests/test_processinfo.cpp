@@ -14,6 +14,7 @@
 #include "core/processlist.h"
 #include "fixtures.h"
 #include "providers/debugpriv.h"
+#include "providers/services.h"
 #include "resource.h"
 #include "views/startupinfo.h"
 
@@ -101,6 +102,45 @@ TEST_F(ProcessInfo, TextColumnsShowCommandLineUserAndPlatformOfEachChild)
     g_tokenApi.GetTokenInformation = SystemTokenUser;
     host_.reset(new kvtest::ListHost);
     EXPECT_EQ(Cell(child_.Id(), ColumnUserName), "NT AUTHORITY\\SYSTEM");
+}
+
+// The services each process hosts: joined in the enumeration's order, refreshed each pass while
+// their column shows; the parent's identifier as the system reports it.
+TEST_F(ProcessInfo, ServicesAndParentColumnsOfEachProcess)
+{
+    const ServiceRow rows[] = {{"Beta", 8}, {"Gamma", 4}, {"", 8}, {nullptr, 8},
+                               {"Driver", 0}, {"Alpha", 8}};
+    std::vector<ServiceText> texts;
+    JoinServiceNames(rows, sizeof rows / sizeof rows[0], &texts);
+    ASSERT_EQ(2u, texts.size());
+    EXPECT_EQ(4u, texts[0].processId);
+    EXPECT_STREQ("Gamma", texts[0].names);
+    EXPECT_EQ(8u, texts[1].processId);
+    EXPECT_STREQ("Beta, Alpha", texts[1].names);
+    for (ServiceText &text : texts)
+        free(text.names);
+
+    // The machine's own enumeration: Plug and Play runs in a process of its own.
+    ReadServiceTexts(&texts);
+    const bool plugPlay = std::any_of(texts.begin(), texts.end(), [](const ServiceText &text) {
+        return text.names && std::string(text.names).find("PlugPlay") != std::string::npos;
+    });
+    EXPECT_TRUE(plugPlay);
+    for (ServiceText &text : texts)
+        free(text.names);
+
+    static DWORD child;
+    child = child_.Id();
+    SetServiceReader([](std::vector<ServiceText> *read) {
+        read->push_back(ServiceText{child, _strdup("Alpha, Beta")});
+    });
+    const unsigned parentAndServices = (1u << 10) | (1u << 13);
+    ShowExtraColumns(host_->List(), kTextColumns | parentAndServices);
+    EXPECT_EQ(Cell(child_.Id(), ColumnServices), "Alpha, Beta");
+    EXPECT_EQ(Cell(child_.Id(), ColumnParentId), std::to_string(GetCurrentProcessId()));
+    SetServiceReader(ReadServiceTexts);
+    ShowExtraColumns(host_->List(), kTextColumns);
+    EXPECT_EQ(Cell(child_.Id(), ColumnParentId), "");
 }
 
 TEST_F(ProcessInfo, CopiesPathAndRowAndShowsTheStartupRecordWithTheEnvironment)

@@ -8,6 +8,7 @@
 #include "core/appstate.h"
 #include "core/columns.h"
 #include "core/processtable.h"
+#include "core/rowfilter.h"
 #include "fixtures.h"
 
 namespace {
@@ -32,6 +33,14 @@ std::vector<DWORD> RowIds()
     return ids;
 }
 
+std::vector<int> RowDepths()
+{
+    std::vector<int> depths;
+    for (int row = 0; row < RowCount(); ++row)
+        depths.push_back(RecordAt(row) ? RecordAt(row)->depth : -1);
+    return depths;
+}
+
 class ProcessTable : public testing::Test {
 protected:
     void SetUp() override
@@ -44,6 +53,8 @@ protected:
     }
     void TearDown() override
     {
+        SetTreeMode(false);
+        SetRowFilter(nullptr);
         ForgetAllRecords();
         KeepEndedProcesses(false);
     }
@@ -216,6 +227,68 @@ TEST_F(ProcessTable, ParentStartedNoLaterThanItsChildOrOlderInTheChain)
     EXPECT_FALSE(HasAncestor(x, FindProcessRecord(10, KindProcess)));
     EXPECT_FALSE(HasAncestor(x, nullptr));
     EXPECT_EQ(3u, ProcessTreeOf({const_cast<ProcessRecord *>(x)}).size());
+
+    // As rows of the tree, the circle hangs below the one of it met first, each process once.
+    SetTreeMode(true);
+    ArrangeRows();
+    EXPECT_EQ((std::vector<DWORD>{62, 61, 60}), RowIds());
+    EXPECT_EQ((std::vector<int>{0, 1, 2}), RowDepths());
+}
+
+TEST_F(ProcessTable, TreeRowsStandBelowTheirParentsSortedClosedAndFiltered)
+{
+    const auto show = [] {
+        ArrangeRows();
+        return std::make_pair(RowIds(), RowDepths());
+    };
+    using Rows = std::pair<std::vector<DWORD>, std::vector<int>>;
+    SetTreeMode(true);
+    MergeProcesses({Reading(1, "a", 10), Reading(2, "c", 20, 1), Reading(3, "b", 30, 1),
+                    Reading(4, "d", 40, 3), Reading(5, "e", 50), Reading(6, "f", 60, 5),
+                    Reading(7, "g", 70, 7)}); // names itself as parent: a root
+    EXPECT_EQ(Rows({1, 3, 4, 2, 5, 6, 7}, {0, 1, 2, 1, 0, 1, 0}), show());
+    g_sortDirection = -1;
+    RequestSort();
+    EXPECT_EQ(Rows({7, 5, 6, 1, 2, 3, 4}, {0, 0, 1, 0, 1, 1, 2}), show());
+    g_sortDirection = 1;
+    RequestSort();
+
+    // A closed branch stays closed at the next pass, and takes its new child in with it.
+    SetCollapsed(FindProcessRecord(3, KindProcess), true);
+    EXPECT_EQ(Rows({1, 3, 2, 5, 6, 7}, {0, 1, 1, 0, 1, 0}), show());
+    MergeProcesses({Reading(1, "a", 10), Reading(2, "c", 20, 1), Reading(3, "b", 30, 1),
+                    Reading(4, "d", 40, 3), Reading(5, "e", 50), Reading(6, "f", 60, 5),
+                    Reading(7, "g", 70, 7), Reading(8, "h", 80, 3)});
+    EXPECT_EQ(Rows({1, 3, 2, 5, 6, 7}, {0, 1, 1, 0, 1, 0}), show());
+    EXPECT_TRUE(FindProcessRecord(3, KindProcess)->flags & RecordHasChildren);
+
+    // A match shows with the processes above it, in grey; opened, the rest of its branch hides.
+    SetRowFilter("h");
+    RequestFilter();
+    EXPECT_EQ(Rows({1, 3}, {0, 1}), show());
+    ExpandAbove(FindProcessRecord(8, KindProcess));
+    EXPECT_EQ(Rows({1, 3, 8}, {0, 1, 2}), show());
+    EXPECT_TRUE(FindProcessRecord(1, KindProcess)->flags & RecordTreeContext);
+    EXPECT_FALSE(FindProcessRecord(8, KindProcess)->flags & RecordTreeContext);
+
+    // Flat again: only the match, and no row is marked for the tree.
+    SetTreeMode(false);
+    ArrangeRows();
+    EXPECT_EQ((std::vector<DWORD>{8}), RowIds());
+    EXPECT_FALSE(FindProcessRecord(1, KindProcess)->flags & (RecordTreeContext | RecordHasChildren));
+    SetRowFilter(nullptr);
+    RequestFilter();
+
+    // A chain as long as there are processes: every one of them, one level below the last.
+    std::vector<ProcessRecord> chain;
+    for (DWORD i = 1; i <= 10000; ++i)
+        chain.push_back(Reading(i * 4, "p", i, (i - 1) * 4));
+    MergeProcesses(chain);
+    SetTreeMode(true);
+    ArrangeRows();
+    ASSERT_EQ(10000, RowCount());
+    EXPECT_EQ(40000u, RecordAt(9999)->id);
+    EXPECT_EQ(9999, RecordAt(9999)->depth);
 }
 
 } // namespace

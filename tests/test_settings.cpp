@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <array>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -92,6 +93,13 @@ TEST(SettingsNumberList, ColumnWidths)
 
 namespace {
 
+std::array<WORD, kExtraColumnCount> SavedExtraWidths()
+{
+    std::array<WORD, kExtraColumnCount> widths;
+    memcpy(widths.data(), g_extraColumnWidths, sizeof g_extraColumnWidths);
+    return widths;
+}
+
 const char kTestKey[] = "Software\\KelvaneTest\\settings";
 
 V Fields(const Settings &s)
@@ -157,7 +165,7 @@ protected:
         RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\KelvaneTest"); // fails unless empty
         memcpy(g_columnsNt, savedNt_, sizeof savedNt_);
         memcpy(g_columns9x, saved9x_, sizeof saved9x_);
-        memcpy(g_extraColumnWidths, savedExtra_, sizeof savedExtra_);
+        memcpy(g_extraColumnWidths, savedExtra_.data(), sizeof g_extraColumnWidths);
         SelectColumnSet(activeNt_);
         SetExtraColumns(0);
         IsNt = isNt_;
@@ -178,11 +186,7 @@ private:
     int sortDirection_ = g_sortDirection;
     ColumnEntry savedNt_[5] = {g_columnsNt[0], g_columnsNt[1], g_columnsNt[2], g_columnsNt[3],
                                g_columnsNt[4]};
-    WORD savedExtra_[kExtraColumnCount] = {g_extraColumnWidths[0], g_extraColumnWidths[1],
-                                           g_extraColumnWidths[2], g_extraColumnWidths[3],
-                                           g_extraColumnWidths[4], g_extraColumnWidths[5],
-                                           g_extraColumnWidths[6], g_extraColumnWidths[7],
-                                           g_extraColumnWidths[8], g_extraColumnWidths[9]};
+    std::array<WORD, kExtraColumnCount> savedExtra_ = SavedExtraWidths();
     ColumnEntry saved9x_[7] = {g_columns9x[0], g_columns9x[1], g_columns9x[2], g_columns9x[3],
                                g_columns9x[4], g_columns9x[5], g_columns9x[6]};
 };
@@ -341,7 +345,7 @@ TEST_F(SettingsStore, ExtraColumnsGoBeforeFullPathAndKeepTheirOwnWidths)
     EXPECT_EQ(ReadRaw("ExtraColumnSize"), " 55 90 60\0"s);
 
     // A number out of range or given twice, or Windows 9x: no extra column.
-    for (const char *bad : {" 1 11", " 3 3", " 0"}) {
+    for (const char *bad : {" 1 15", " 3 3", " 0"}) {
         WriteRaw("ExtraColumns", REG_SZ, bad);
         LoadSettings();
         EXPECT_EQ(4, g_columnCount) << bad;

@@ -13,7 +13,9 @@
 #include "resource.h"
 #include "version.h"
 #include "views/version.h"
+#include "core/textcells.h"
 #include "providers/versionkeys.h"
+#include "providers/versionrecord.h"
 
 namespace {
 
@@ -97,28 +99,44 @@ TEST_F(VersionView, ShowsTheFirstTranslationsValuesAndLeavesTheRestAtDashes)
     EXPECT_FALSE(Run([](HWND) {}));
 }
 
+// The status line's summary, and the main list's Description and Company cells: whole values of
+// the first translation.
 TEST(StatusSummary, DescriptionOrItsFallbacksThenVersionAndCopyrightWhileTheyFit)
 {
+    const std::string longDescription = [] {
+        std::string digits;
+        for (int i = 0; i < 30; ++i)
+            digits += "0123456789";
+        return digits;
+    }();
     const struct {
         const char *file;
         int limit;
-        std::string expected;
+        std::string expected, description, company;
     } cases[] = {
-        {"vt_full.exe", MAX_PATH, "Beschreibung 2.0.  (c) Test"}, // product name not needed
-        {"vt_full.exe", 20, "Beschreibung 2.0.  "},
-        {"vt_full.exe", 19, "Beschreibung "}, // once a piece does not fit, no later one does
-        {"vt_sparse.exe", MAX_PATH, "vt_sparse.exe 3.1.  (c) Sparse"},
-        {"vt_long.exe", MAX_PATH, std::string(249, 'P') + "Q 1.0.  "},
-        {"vt_notrans.exe", MAX_PATH, ""},
-        {"kelvane.exe", MAX_PATH, "Kelvane " KELVANE_VERSION_TEXT ".  Copyright (C) 2026 Orvik"},
-        {"kvchild.exe", MAX_PATH, ""}, // no version record
-        {"no such file.exe", MAX_PATH, ""},
+        {"vt_full.exe", MAX_PATH, "Beschreibung 2.0.  (c) Test", "Beschreibung", "Test & Partner"},
+        {"vt_full.exe", 20, "Beschreibung 2.0.  ", "Beschreibung", "Test & Partner"},
+        {"vt_full.exe", 19, "Beschreibung ", "Beschreibung", "Test & Partner"},
+        {"vt_sparse.exe", MAX_PATH, "vt_sparse.exe 3.1.  (c) Sparse", "", ""}, // empty company
+        {"vt_long.exe", MAX_PATH, std::string(249, 'P') + "Q 1.0.  ", longDescription, ""},
+        {"vt_notrans.exe", MAX_PATH, "", "", ""}, // no translation: no table to read
+        {"kelvane.exe", MAX_PATH, "Kelvane " KELVANE_VERSION_TEXT ".  Copyright (C) 2026 Orvik",
+         "Kelvane", "Orvik"},
+        {"kvchild.exe", MAX_PATH, "", "", ""}, // no version record
+        {"no such file.exe", MAX_PATH, "", "", ""},
     };
     for (const auto &c : cases) {
         char text[MAX_PATH];
         std::memset(text, '#', sizeof text);
         FormatVersionSummary(BesideTests(c.file).c_str(), text, c.limit);
         EXPECT_EQ(c.expected, text) << c.file << " " << c.limit;
+
+        ProcessRecord record = {};
+        lstrcpynA(record.path, BesideTests(c.file).c_str(), MAX_PATH);
+        ReadRecordVersionTexts(&record);
+        EXPECT_EQ(c.description, record.texts.description ? record.texts.description : "") << c.file;
+        EXPECT_EQ(c.company, record.texts.company ? record.texts.company : "") << c.file;
+        FreeRecordTexts(&record);
     }
 }
 

@@ -64,6 +64,7 @@ bool ToggleAt(HWND list, LPARAM point)
     RECT cell;
     if (!Branches(record) || !TreeGlyphCell(list, hit.iItem, &cell) || !PtInRect(&cell, hit.pt))
         return false;
+    SetFocus(list); // as a click anywhere else on the list would
     SetCollapsed(record, Open(record));
     Rearrange(list, record);
     return true;

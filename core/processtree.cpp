@@ -1,7 +1,6 @@
 #include "core/processtree.h"
 
-#include <algorithm>
-#include <unordered_map>
+#include <cstdlib>
 
 #include "core/processrecord.h"
 
@@ -9,20 +8,45 @@ namespace {
 
 const long kNone = -1;
 
-// Each record's parent as an index into the pool, kNone where the parent is outside it.
+// Each record's parent as an index into the pool, kNone where the parent is outside it. A
+// record's depth holds its place in the pool meanwhile, checked against the pool, since a
+// record outside it keeps an old depth.
 std::vector<long> ParentIndexes(const std::vector<ProcessRecord *> &pool, TreeParentFn parentOf)
 {
-    std::unordered_map<const ProcessRecord *, long> index;
-    index.reserve(pool.size());
     for (size_t i = 0; i < pool.size(); ++i)
-        index[pool[i]] = static_cast<long>(i);
+        pool[i]->depth = static_cast<int>(i);
     std::vector<long> parents(pool.size(), kNone);
     for (size_t i = 0; i < pool.size(); ++i) {
-        auto found = index.find(parentOf(pool[i]));
-        if (found != index.end() && found->second != static_cast<long>(i))
-            parents[i] = found->second;
+        const ProcessRecord *parent = parentOf(pool[i]);
+        const long place = parent ? parent->depth : kNone;
+        if (place >= 0 && static_cast<size_t>(place) < pool.size() && pool[place] == parent &&
+            place != static_cast<long>(i))
+            parents[i] = place;
     }
     return parents;
+}
+
+// The order qsort sorts pool places in: the caller's order, then the pool's, so that equal
+// records keep their order. The program runs on one thread; the sort's context is set just
+// before each sort.
+const std::vector<ProcessRecord *> *g_sortPool;
+TreeOrderFn g_sortBefore;
+
+int ComparePlaces(const void *first, const void *second)
+{
+    const long a = *static_cast<const long *>(first), b = *static_cast<const long *>(second);
+    const std::vector<ProcessRecord *> &pool = *g_sortPool;
+    if (g_sortBefore(pool[a], pool[b]))
+        return -1;
+    if (g_sortBefore(pool[b], pool[a]))
+        return 1;
+    return a < b ? -1 : (a > b ? 1 : 0);
+}
+
+void SortPlaces(std::vector<long> *places)
+{
+    if (places->size() > 1)
+        std::qsort(places->data(), places->size(), sizeof(long), ComparePlaces);
 }
 
 // Marks every record that wants a row and every record above one. The walk up stops at a record
@@ -104,10 +128,11 @@ std::vector<ProcessRecord *> TreeRows(const std::vector<ProcessRecord *> &pool,
         else
             roots.push_back(static_cast<long>(i));
     }
-    const auto order = [&pool, before](long a, long b) { return before(pool[a], pool[b]); };
-    std::stable_sort(roots.begin(), roots.end(), order);
+    g_sortPool = &pool;
+    g_sortBefore = before;
+    SortPlaces(&roots);
     for (std::vector<long> &below : walk.children)
-        std::stable_sort(below.begin(), below.end(), order);
+        SortPlaces(&below);
 
     for (long root : roots)
         walk.Walk(root);

@@ -1,6 +1,5 @@
 #include "providers/services.h"
 
-#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -63,23 +62,38 @@ char *Joined(char *text, const char *name)
 // The enumeration buffer grows to what the manager asks for, up to this.
 const DWORD kMostBytes = 4 * 1024 * 1024;
 
+// A row of the enumeration by its process, then by its place.
+struct RowPlace {
+    DWORD processId;
+    size_t row;
+};
+
+int CompareRowPlaces(const void *first, const void *second)
+{
+    const RowPlace &a = *static_cast<const RowPlace *>(first);
+    const RowPlace &b = *static_cast<const RowPlace *>(second);
+    if (a.processId != b.processId)
+        return a.processId < b.processId ? -1 : 1;
+    return a.row < b.row ? -1 : (a.row > b.row ? 1 : 0);
+}
+
 } // namespace
 
 void JoinServiceNames(const ServiceRow *rows, size_t count, std::vector<ServiceText> *texts)
 {
     texts->clear();
     // The rows by process, keeping the enumeration's order within each process.
-    std::vector<size_t> order;
+    std::vector<RowPlace> order;
     for (size_t i = 0; i < count; ++i)
         if (rows[i].processId && rows[i].name && *rows[i].name)
-            order.push_back(i);
-    std::stable_sort(order.begin(), order.end(), [rows](size_t a, size_t b) {
-        return rows[a].processId < rows[b].processId;
-    });
-    for (size_t i : order) {
-        if (texts->empty() || texts->back().processId != rows[i].processId)
-            texts->push_back(ServiceText{rows[i].processId, nullptr});
-        texts->back().names = Joined(texts->back().names, rows[i].name);
+            order.push_back(RowPlace{rows[i].processId, i});
+    if (!order.empty())
+        std::qsort(order.data(), order.size(), sizeof order[0], CompareRowPlaces);
+    for (const RowPlace &place : order) {
+        const ServiceRow &row = rows[place.row];
+        if (texts->empty() || texts->back().processId != row.processId)
+            texts->push_back(ServiceText{row.processId, nullptr});
+        texts->back().names = Joined(texts->back().names, row.name);
     }
 }
 

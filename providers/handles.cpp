@@ -1,0 +1,310 @@
+#include "providers/handles.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "core/exports.h"
+#include "providers/devicepath.h"
+
+namespace {
+
+typedef LONG(WINAPI *NtQueryObjectFn)(HANDLE handle, int infoClass, PVOID info, ULONG size,
+                                      PULONG returned);
+typedef LONG(WINAPI *NtQuerySystemInformationFn)(int infoClass, PVOID info, ULONG size,
+                                                 PULONG returned);
+typedef DWORD(WINAPI *QueryDosDeviceAFn)(LPCSTR device, LPSTR target, DWORD size);
+
+struct HandleApi {
+    NtQueryObjectFn NtQueryObject;
+    NtQuerySystemInformationFn NtQuerySystemInformation;
+    QueryDosDeviceAFn QueryDosDeviceA;
+};
+HandleApi g_handleApi;
+
+const ExportSlot kNtdll[] = {
+    {"NtQueryObject", &g_handleApi.NtQueryObject},
+    {"NtQuerySystemInformation", &g_handleApi.NtQuerySystemInformation},
+};
+const ExportSlot kKernel[] = {{"QueryDosDeviceA", &g_handleApi.QueryDosDeviceA}};
+const ExportLibrary kLibraries[] = {
+    Library("NTDLL.DLL", kLoadedOnly, kOptional, kNtdll),
+    Library("KERNEL32.DLL", kLoadedOnly, kOptional, kKernel),
+};
+
+const HandleApi &Api()
+{
+    static bool bound = false;
+    if (!bound) {
+        BindLibraries(g_systemExports, kLibraries);
+        bound = true;
+    }
+    return g_handleApi;
+}
+
+const int kSystemHandleInformation = 16;
+const int kSystemExtendedHandleInformation = 64;
+const int kObjectNameInformation = 1;
+const int kObjectTypeInformation = 2;
+const LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
+const ULONG kFirstTableBytes = 256 * 1024;
+const ULONG kMostTableBytes = 128 * 1024 * 1024; // several million handles
+const ULONG kNameBytes = 4096;                   // UNICODE_STRING head and up to 2000 characters
+
+struct CountedText { // UNICODE_STRING
+    USHORT length, maximumLength;
+    PWSTR buffer;
+};
+
+// The table of one class in a buffer grown until it fits; empty when the class is unknown or the
+// table will not fit in kMostTableBytes.
+std::vector<unsigned char> QueryTable(int infoClass)
+{
+    std::vector<unsigned char> table;
+    ULONG size = kFirstTableBytes;
+    while (size <= kMostTableBytes) {
+        table.resize(size);
+        ULONG returned = 0;
+        const LONG status = Api().NtQuerySystemInformation(infoClass, table.data(), size, &returned);
+        if (status >= 0) {
+            table.resize(returned && returned < size ? returned : size);
+            return table;
+        }
+        if (status != kInfoLengthMismatch)
+            break;
+        // The table grows while it is read: ask for more than it said it needed.
+        size = returned > size ? returned + returned / 4 : size * 2;
+    }
+    table.clear();
+    return table;
+}
+
+void AddEntry(void *context, const HandleEntry &entry)
+{
+    static_cast<std::vector<HandleEntry> *>(context)->push_back(entry);
+}
+
+bool ByProcess(const HandleEntry &a, const HandleEntry &b)
+{
+    return a.processId < b.processId;
+}
+
+void ReadDriveDevices(HandleSnapshot *snapshot)
+{
+    std::memset(snapshot->driveDevices, 0, sizeof snapshot->driveDevices);
+    const DWORD drives = GetLogicalDrives();
+    for (int i = 0; i < 26 && Api().QueryDosDeviceA; ++i) {
+        const char drive[3] = {static_cast<char>('A' + i), ':', '\0'};
+        if ((drives & (1u << i)) &&
+            !Api().QueryDosDeviceA(drive, snapshot->driveDevices[i], MAX_PATH))
+            snapshot->driveDevices[i][0] = '\0';
+        snapshot->driveDevices[i][MAX_PATH - 1] = '\0';
+    }
+}
+
+// The text of a counted string the system wrote into `buffer` (`size` bytes), as ANSI; empty when
+// the string does not lie inside the buffer.
+void CountedToAnsi(const unsigned char *buffer, ULONG size, char *out, int outSize)
+{
+    out[0] = '\0';
+    CountedText text;
+    if (size < sizeof text)
+        return;
+    std::memcpy(&text, buffer, sizeof text);
+    const unsigned char *start = reinterpret_cast<const unsigned char *>(text.buffer);
+    if (!text.buffer || text.length == 0 || start < buffer + sizeof text ||
+        start > buffer + size || text.length > buffer + size - start)
+        return;
+    const int chars = WideCharToMultiByte(CP_ACP, 0, text.buffer, text.length / 2, out,
+                                          outSize - 1, nullptr, nullptr);
+    out[chars > 0 ? chars : 0] = '\0';
+}
+
+// Object types do not change while the system runs: each type's name is asked once, by the
+// number the table gives it (0 is no number and is always asked).
+char g_typeNames[256][32];
+
+void ObjectTypeName(HANDLE copy, uint16_t typeIndex, char *out, int size)
+{
+    if (typeIndex != 0 && typeIndex < 256 && g_typeNames[typeIndex][0]) {
+        lstrcpynA(out, g_typeNames[typeIndex], size);
+        return;
+    }
+    unsigned char buffer[1024];
+    ULONG returned = 0;
+    out[0] = '\0';
+    if (!copy || Api().NtQueryObject(copy, kObjectTypeInformation, buffer, sizeof buffer,
+                                     &returned) < 0)
+        return;
+    CountedToAnsi(buffer, sizeof buffer, out, size);
+    if (typeIndex != 0 && typeIndex < 256)
+        lstrcpynA(g_typeNames[typeIndex], out, sizeof g_typeNames[typeIndex]);
+}
+
+// A name query handed to a worker. The worker owns the copied handle and closes it; the block is
+// freed by whichever of the two lets go of it last, so the asker may give up on a worker that
+// blocks and leave it to finish on its own.
+struct NameQuery {
+    LONG holders;
+    HANDLE copy;
+    NtQueryObjectFn query;
+    char name[MAX_PATH * 2];
+    unsigned char buffer[kNameBytes];
+};
+
+void ReleaseQuery(NameQuery *query)
+{
+    if (InterlockedDecrement(&query->holders) == 0)
+        HeapFree(GetProcessHeap(), 0, query);
+}
+
+void QueryName(NtQueryObjectFn query, HANDLE copy, unsigned char *buffer, char *name, int size)
+{
+    ULONG returned = 0;
+    name[0] = '\0';
+    if (query(copy, kObjectNameInformation, buffer, kNameBytes, &returned) >= 0)
+        CountedToAnsi(buffer, kNameBytes, name, size);
+}
+
+DWORD WINAPI NameWorker(LPVOID parameter)
+{
+    NameQuery *query = static_cast<NameQuery *>(parameter);
+    QueryName(query->query, query->copy, query->buffer, query->name, sizeof query->name);
+    CloseHandle(query->copy);
+    ReleaseQuery(query);
+    return 0;
+}
+
+// Handles whose name query overran its limit: asked again, each would hold up every read for the
+// whole limit and leave one more thread waiting. Kept by process, handle and object; a few only.
+struct Blocker {
+    DWORD process;
+    uint64_t handle, object;
+};
+std::vector<Blocker> g_blockers;
+const size_t kMostBlockers = 256;
+
+bool KnownBlocker(DWORD process, const HandleEntry &entry)
+{
+    for (const Blocker &blocker : g_blockers)
+        if (blocker.process == process && blocker.handle == entry.handle &&
+            blocker.object == entry.object)
+            return true;
+    return false;
+}
+
+void RememberBlocker(DWORD process, const HandleEntry &entry)
+{
+    if (g_blockers.size() >= kMostBlockers)
+        g_blockers.erase(g_blockers.begin());
+    g_blockers.push_back({process, entry.handle, entry.object});
+}
+
+// A file's name, read on a worker within kFileNameLimitMs. Takes over `copy` in every case.
+void FileName(HANDLE copy, DWORD process, const HandleEntry &entry, char *name, int size)
+{
+    name[0] = '\0';
+    NameQuery *query = static_cast<NameQuery *>(HeapAlloc(GetProcessHeap(), 0, sizeof(NameQuery)));
+    if (!query) {
+        CloseHandle(copy);
+        return;
+    }
+    query->holders = 2;
+    query->copy = copy;
+    query->query = Api().NtQueryObject;
+    DWORD threadId;
+    HANDLE thread = CreateThread(nullptr, 64 * 1024, NameWorker, query,
+                                 STACK_SIZE_PARAM_IS_A_RESERVATION, &threadId);
+    if (!thread) {
+        CloseHandle(copy);
+        HeapFree(GetProcessHeap(), 0, query);
+        return;
+    }
+    if (WaitForSingleObject(thread, kFileNameLimitMs) == WAIT_OBJECT_0)
+        lstrcpynA(name, query->name, size);
+    else
+        RememberBlocker(process, entry);
+    CloseHandle(thread);
+    ReleaseQuery(query);
+}
+
+void MapName(const HandleSnapshot &snapshot, const char *name, char *out, size_t size)
+{
+    DriveDevice drives[26];
+    size_t count = 0;
+    for (int i = 0; i < 26; ++i)
+        if (snapshot.driveDevices[i][0])
+            drives[count++] = {static_cast<char>('A' + i), snapshot.driveDevices[i]};
+    MapDevicePath(name, drives, count, out, size);
+}
+
+// Tells one handle of `source` (whose identifier is `id`) to the callback.
+void ReadOneHandle(const HandleSnapshot &snapshot, HANDLE source, DWORD id,
+                   const HandleEntry &entry, HandleCallback callback, void *user)
+{
+    HANDLE copy = nullptr;
+    const HANDLE original = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(entry.handle));
+    if (!DuplicateHandle(source, original, GetCurrentProcess(), &copy, 0, FALSE, 0))
+        copy = nullptr;
+    char type[32], raw[MAX_PATH * 2] = "", name[MAX_PATH * 2];
+    ObjectTypeName(copy, entry.typeIndex, type, sizeof type);
+    static unsigned char buffer[kNameBytes];
+    if (copy && std::strcmp(type, "File") == 0) {
+        if (!KnownBlocker(id, entry))
+            FileName(copy, id, entry, raw, sizeof raw);
+        else
+            CloseHandle(copy);
+        copy = nullptr;
+    } else if (copy) {
+        QueryName(Api().NtQueryObject, copy, buffer, raw, sizeof raw);
+    }
+    if (copy)
+        CloseHandle(copy);
+    MapName(snapshot, raw, name, sizeof name);
+    HandleInfo info = {type, name, static_cast<ULONG_PTR>(entry.handle), entry.access};
+    callback(user, info);
+}
+
+} // namespace
+
+bool TakeHandleSnapshot(HandleSnapshot *snapshot)
+{
+    snapshot->entries.clear();
+    snapshot->shortIds = false;
+    if (!Api().NtQuerySystemInformation || !Api().NtQueryObject)
+        return false;
+    const struct {
+        int infoClass;
+        HandleTableKind kind;
+    } kClasses[] = {{kSystemExtendedHandleInformation, HandleTableExtended},
+                    {kSystemHandleInformation, HandleTableLegacy}};
+    for (const auto &table : kClasses) {
+        const std::vector<unsigned char> bytes = QueryTable(table.infoClass);
+        if (bytes.empty())
+            continue;
+        WalkHandleTable(bytes.data(), bytes.size(),
+                        *HandleTableLayoutFor(table.kind, sizeof(void *)), AddEntry,
+                        &snapshot->entries);
+        snapshot->shortIds = table.kind == HandleTableLegacy;
+        std::stable_sort(snapshot->entries.begin(), snapshot->entries.end(), ByProcess);
+        ReadDriveDevices(snapshot);
+        return true;
+    }
+    return false;
+}
+
+HandleReadResult ReadProcessHandles(const HandleSnapshot &snapshot, DWORD id,
+                                    HandleCallback callback, void *user)
+{
+    if (!Api().NtQueryObject)
+        return HandlesUnavailable;
+    HANDLE process = OpenProcess(PROCESS_DUP_HANDLE, FALSE, id);
+    if (!process)
+        return HandlesDenied;
+    HandleEntry key = {};
+    key.processId = snapshot.shortIds ? id & 0xFFFF : id;
+    auto range = std::equal_range(snapshot.entries.begin(), snapshot.entries.end(), key, ByProcess);
+    for (auto entry = range.first; entry != range.second; ++entry)
+        ReadOneHandle(snapshot, process, id, *entry, callback, user);
+    CloseHandle(process);
+    return HandlesRead;
+}

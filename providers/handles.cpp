@@ -140,23 +140,6 @@ void ObjectTypeName(HANDLE copy, uint16_t typeIndex, char *out, int size)
         lstrcpynA(g_typeNames[typeIndex], out, sizeof g_typeNames[typeIndex]);
 }
 
-// A name query handed to a worker. The worker owns the copied handle and closes it; the block is
-// freed by whichever of the two lets go of it last, so the asker may give up on a worker that
-// blocks and leave it to finish on its own.
-struct NameQuery {
-    LONG holders;
-    HANDLE copy;
-    NtQueryObjectFn query;
-    char name[MAX_PATH * 2];
-    unsigned char buffer[kNameBytes];
-};
-
-void ReleaseQuery(NameQuery *query)
-{
-    if (InterlockedDecrement(&query->holders) == 0)
-        HeapFree(GetProcessHeap(), 0, query);
-}
-
 void QueryName(NtQueryObjectFn query, HANDLE copy, unsigned char *buffer, char *name, int size)
 {
     ULONG returned = 0;
@@ -165,13 +148,73 @@ void QueryName(NtQueryObjectFn query, HANDLE copy, unsigned char *buffer, char *
         CountedToAnsi(buffer, kNameBytes, name, size);
 }
 
-DWORD WINAPI NameWorker(LPVOID parameter)
+// The worker that reads files' names, kept between queries: a thread costs more to start than a
+// query. Asker and worker share this block, which the worker owns; it frees the block when it
+// ends. The asker hands it one copied handle at a time (the worker closes it) and waits for the
+// name within the limit. A worker that overruns the limit is abandoned: told to end once its
+// query returns, left to finish on its own, and a new one serves the next query.
+struct NameWorker {
+    HANDLE request, done; // auto-reset events
+    volatile LONG quit;
+    HANDLE copy;
+    NtQueryObjectFn query;
+    char name[MAX_PATH * 2];
+    unsigned char buffer[kNameBytes];
+};
+
+void FreeWorker(NameWorker *worker)
 {
-    NameQuery *query = static_cast<NameQuery *>(parameter);
-    QueryName(query->query, query->copy, query->buffer, query->name, sizeof query->name);
-    CloseHandle(query->copy);
-    ReleaseQuery(query);
+    if (worker->request)
+        CloseHandle(worker->request);
+    if (worker->done)
+        CloseHandle(worker->done);
+    HeapFree(GetProcessHeap(), 0, worker);
+}
+
+DWORD WINAPI RunNameWorker(LPVOID parameter)
+{
+    NameWorker *worker = static_cast<NameWorker *>(parameter);
+    for (;;) {
+        WaitForSingleObject(worker->request, INFINITE);
+        if (worker->quit)
+            break;
+        QueryName(worker->query, worker->copy, worker->buffer, worker->name, sizeof worker->name);
+        CloseHandle(worker->copy);
+        SetEvent(worker->done);
+    }
+    FreeWorker(worker);
     return 0;
+}
+
+NameWorker *g_nameWorker; // the worker serving now; null until the first file
+
+NameWorker *StartNameWorker()
+{
+    NameWorker *worker =
+        static_cast<NameWorker *>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(NameWorker)));
+    if (!worker)
+        return nullptr;
+    worker->request = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    worker->done = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    worker->query = Api().NtQueryObject;
+    DWORD threadId;
+    HANDLE thread = worker->request && worker->done
+                        ? CreateThread(nullptr, 64 * 1024, RunNameWorker, worker,
+                                       STACK_SIZE_PARAM_IS_A_RESERVATION, &threadId)
+                        : nullptr;
+    if (!thread) {
+        FreeWorker(worker);
+        return nullptr;
+    }
+    CloseHandle(thread);
+    return worker;
+}
+
+void AbandonNameWorker()
+{
+    g_nameWorker->quit = 1;
+    SetEvent(g_nameWorker->request); // wakes it should it be waiting already
+    g_nameWorker = nullptr;
 }
 
 // Handles whose name query overran its limit: asked again, each would hold up every read for the
@@ -199,32 +242,25 @@ void RememberBlocker(DWORD process, const HandleEntry &entry)
     g_blockers.push_back({process, entry.handle, entry.object});
 }
 
-// A file's name, read on a worker within kFileNameLimitMs. Takes over `copy` in every case.
+// A file's name, read by the worker within kFileNameLimitMs. Takes over `copy` in every case.
 void FileName(HANDLE copy, DWORD process, const HandleEntry &entry, char *name, int size)
 {
     name[0] = '\0';
-    NameQuery *query = static_cast<NameQuery *>(HeapAlloc(GetProcessHeap(), 0, sizeof(NameQuery)));
-    if (!query) {
+    if (!g_nameWorker)
+        g_nameWorker = StartNameWorker();
+    if (!g_nameWorker) {
         CloseHandle(copy);
         return;
     }
-    query->holders = 2;
-    query->copy = copy;
-    query->query = Api().NtQueryObject;
-    DWORD threadId;
-    HANDLE thread = CreateThread(nullptr, 64 * 1024, NameWorker, query,
-                                 STACK_SIZE_PARAM_IS_A_RESERVATION, &threadId);
-    if (!thread) {
-        CloseHandle(copy);
-        HeapFree(GetProcessHeap(), 0, query);
+    g_nameWorker->copy = copy;
+    g_nameWorker->name[0] = '\0';
+    SetEvent(g_nameWorker->request);
+    if (WaitForSingleObject(g_nameWorker->done, kFileNameLimitMs) == WAIT_OBJECT_0) {
+        lstrcpynA(name, g_nameWorker->name, size);
         return;
     }
-    if (WaitForSingleObject(thread, kFileNameLimitMs) == WAIT_OBJECT_0)
-        lstrcpynA(name, query->name, size);
-    else
-        RememberBlocker(process, entry);
-    CloseHandle(thread);
-    ReleaseQuery(query);
+    RememberBlocker(process, entry);
+    AbandonNameWorker();
 }
 
 void MapName(const HandleSnapshot &snapshot, const char *name, char *out, size_t size)

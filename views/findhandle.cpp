@@ -20,7 +20,7 @@ const int kFindWidths[] = {70, 30, 60, 230};
 const ReportColumns kFindColumns = {IDS_HDR_FIND, kFindWidths, 4, 1u << 1};
 
 const UINT kStepMs = 10;       // the timer between steps
-const DWORD kStepBudgetMs = 30; // the most one step works before it lets the windows answer
+const DWORD kStepBudgetMs = 45; // the most one step works before it lets the windows answer
 
 struct FindState {
     ReportList report;
@@ -170,9 +170,19 @@ void ShowSearchTarget(DialogHost *host)
     SetForegroundWindow(g_mainWindow);
 }
 
+// Beside the main window's right edge, level with its top; the host then fits it to the screen.
+void PlaceBesideMainWindow(HWND dialog)
+{
+    RECT main;
+    if (GetWindowRect(g_mainWindow, &main))
+        SetWindowPos(dialog, nullptr, main.right, main.top, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void InitFindView(DialogHost *host)
 {
     host->state = new FindState();
+    PlaceBesideMainWindow(host->dialog);
     InitReportList(&HostState<FindState>(host)->report, host->list, &kFindColumns);
     SendDlgItemMessageA(host->dialog, IDC_FIND_TEXT, EM_LIMITTEXT, 0, 0);
     SetFocus(GetDlgItem(host->dialog, IDC_FIND_TEXT));

@@ -14,7 +14,7 @@
 
 namespace {
 
-const int kHandleWidths[] = {60, 200, 40, 50};
+const int kHandleWidths[] = {56, 180, 36, 48};
 const ReportColumns kHandleColumns = {IDS_HDR_HANDLES, kHandleWidths, 4, 1u << 2 | 1u << 3};
 
 struct HandlesState {

@@ -214,9 +214,6 @@ int main(int argc, char **argv)
 
     if (getenv("KV_PROFILE")) {
         StartSearch();
-        int zero = 0;
-        for (const HandleEntry &e : g_search.snapshot.entries) zero += e.typeIndex == 0;
-        printf("snapshot %d entries, %d with type 0\n", (int)g_search.snapshot.entries.size(), zero);
         for (const SearchTarget &t : g_search.targets) {
             int handles = 0;
             double t0 = NowMs();

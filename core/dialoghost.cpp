@@ -6,11 +6,12 @@
 #include "core/settings.h"
 #include "core/sysapi.h"
 
-#include <vector>
-
 namespace {
 
-std::vector<DialogHost *> g_modeless; // open modeless dialogs
+// The open modeless dialogs: one per DialogSpec, and the program has few.
+const size_t kMostModeless = 4;
+DialogHost *g_modeless[kMostModeless];
+size_t g_modelessCount;
 
 DialogHost *GetViewHost(HWND dialog)
 {
@@ -200,9 +201,11 @@ bool OnViewCommand(DialogHost *host, WORD id, WORD code)
 
 void ForgetModeless(DialogHost *host)
 {
-    for (size_t i = 0; i < g_modeless.size(); ++i)
-        if (g_modeless[i] == host)
-            g_modeless.erase(g_modeless.begin() + static_cast<std::ptrdiff_t>(i--));
+    for (size_t i = 0; i < g_modelessCount; ++i)
+        if (g_modeless[i] == host) {
+            g_modeless[i] = g_modeless[--g_modelessCount];
+            break;
+        }
     delete host;
 }
 
@@ -286,18 +289,18 @@ HWND OpenModelessView(HWND owner, int templateId, const DialogSpec *desc, void *
         SetForegroundWindow(open);
         return open;
     }
-    DialogHost *host = new DialogHost();
+    DialogHost *host = g_modelessCount < kMostModeless ? new DialogHost() : nullptr;
     if (!host)
         return nullptr;
     host->desc = desc;
     host->state = state;
     host->modeless = true;
-    g_modeless.push_back(host);
+    g_modeless[g_modelessCount++] = host;
     HWND dialog = CreateDialogParamA(g_instance, MAKEINTRESOURCEA(templateId), owner,
                                      ViewDialogProc, reinterpret_cast<LPARAM>(host));
     if (!dialog) {
         // A window made and destroyed on the way has forgotten its host already.
-        for (size_t i = 0; i < g_modeless.size(); ++i)
+        for (size_t i = 0; i < g_modelessCount; ++i)
             if (g_modeless[i] == host) {
                 ForgetModeless(host);
                 break;
@@ -310,15 +313,15 @@ HWND OpenModelessView(HWND owner, int templateId, const DialogSpec *desc, void *
 
 HWND FindModelessView(const DialogSpec *desc)
 {
-    for (const DialogHost *host : g_modeless)
-        if (host->desc == desc && host->dialog && !host->ended)
-            return host->dialog;
+    for (size_t i = 0; i < g_modelessCount; ++i)
+        if (g_modeless[i]->desc == desc && g_modeless[i]->dialog && !g_modeless[i]->ended)
+            return g_modeless[i]->dialog;
     return nullptr;
 }
 
 bool HandleModelessMessage(MSG *msg)
 {
-    for (size_t i = 0; i < g_modeless.size(); ++i) {
+    for (size_t i = 0; i < g_modelessCount; ++i) {
         DialogHost *host = g_modeless[i];
         HWND dialog = host->dialog;
         if (!dialog || (msg->hwnd != dialog && !IsChild(dialog, msg->hwnd)))

@@ -38,8 +38,8 @@ int CALLBACK CompareRows(LPARAM a, LPARAM b, LPARAM context)
     CellText(report.rows.Text(static_cast<size_t>(b)), report.sortColumn, right, sizeof right);
     int order;
     if (report.columns->numeric & (1u << report.sortColumn)) {
-        const unsigned long long x = std::strtoull(left, nullptr, 0);
-        const unsigned long long y = std::strtoull(right, nullptr, 0);
+        const unsigned long x = std::strtoul(left, nullptr, 0);
+        const unsigned long y = std::strtoul(right, nullptr, 0);
         order = x < y ? -1 : x > y ? 1 : 0;
     } else {
         order = CompareText(left, right);

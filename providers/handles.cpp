@@ -1,6 +1,5 @@
 #include "providers/handles.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "core/exports.h"
@@ -55,37 +54,24 @@ struct CountedText { // UNICODE_STRING
     PWSTR buffer;
 };
 
-// The table of one class in a buffer grown until it fits; empty when the class is unknown or the
-// table will not fit in kMostTableBytes.
-std::vector<unsigned char> QueryTable(int infoClass)
+// Reads the table of one class into `table`, grown until it fits; false when the class is unknown
+// or the table will not fit in kMostTableBytes.
+bool QueryTable(int infoClass, std::vector<unsigned char> *table)
 {
-    std::vector<unsigned char> table;
     ULONG size = kFirstTableBytes;
     while (size <= kMostTableBytes) {
-        table.resize(size);
+        std::vector<unsigned char>(size).swap(*table);
         ULONG returned = 0;
-        const LONG status = Api().NtQuerySystemInformation(infoClass, table.data(), size, &returned);
-        if (status >= 0) {
-            table.resize(returned && returned < size ? returned : size);
-            return table;
-        }
+        const LONG status = Api().NtQuerySystemInformation(infoClass, table->data(), size, &returned);
+        if (status >= 0)
+            return true; // the walker believes the count only as far as the bytes hold entries
         if (status != kInfoLengthMismatch)
             break;
         // The table grows while it is read: ask for more than it said it needed.
         size = returned > size ? returned + returned / 4 : size * 2;
     }
-    table.clear();
-    return table;
-}
-
-void AddEntry(void *context, const HandleEntry &entry)
-{
-    static_cast<std::vector<HandleEntry> *>(context)->push_back(entry);
-}
-
-bool ByProcess(const HandleEntry &a, const HandleEntry &b)
-{
-    return a.processId < b.processId;
+    std::vector<unsigned char>().swap(*table);
+    return false;
 }
 
 void ReadDriveDevices(HandleSnapshot *snapshot)
@@ -304,8 +290,7 @@ void ReadOneHandle(const HandleSnapshot &snapshot, HANDLE source, DWORD id,
 
 bool TakeHandleSnapshot(HandleSnapshot *snapshot)
 {
-    snapshot->entries.clear();
-    snapshot->shortIds = false;
+    snapshot->layout = nullptr;
     if (!Api().NtQuerySystemInformation || !Api().NtQueryObject)
         return false;
     const struct {
@@ -314,33 +299,54 @@ bool TakeHandleSnapshot(HandleSnapshot *snapshot)
     } kClasses[] = {{kSystemExtendedHandleInformation, HandleTableExtended},
                     {kSystemHandleInformation, HandleTableLegacy}};
     for (const auto &table : kClasses) {
-        const std::vector<unsigned char> bytes = QueryTable(table.infoClass);
-        if (bytes.empty())
+        if (!QueryTable(table.infoClass, &snapshot->table))
             continue;
-        WalkHandleTable(bytes.data(), bytes.size(),
-                        *HandleTableLayoutFor(table.kind, sizeof(void *)), AddEntry,
-                        &snapshot->entries);
-        snapshot->shortIds = table.kind == HandleTableLegacy;
-        std::stable_sort(snapshot->entries.begin(), snapshot->entries.end(), ByProcess);
+        snapshot->layout = HandleTableLayoutFor(table.kind, sizeof(void *));
         ReadDriveDevices(snapshot);
         return true;
     }
     return false;
 }
 
+void DropHandleSnapshot(HandleSnapshot *snapshot)
+{
+    std::vector<unsigned char>().swap(snapshot->table);
+    snapshot->layout = nullptr;
+}
+
+namespace {
+
+// One process's handles, read as the walk meets them.
+struct ProcessHandles {
+    const HandleSnapshot *snapshot;
+    HANDLE process;
+    DWORD id, key;
+    HandleCallback callback;
+    void *user;
+};
+
+void ReadIfOwn(void *context, const HandleEntry &entry)
+{
+    const ProcessHandles &own = *static_cast<ProcessHandles *>(context);
+    if (entry.processId == own.key)
+        ReadOneHandle(*own.snapshot, own.process, own.id, entry, own.callback, own.user);
+}
+
+} // namespace
+
 HandleReadResult ReadProcessHandles(const HandleSnapshot &snapshot, DWORD id,
                                     HandleCallback callback, void *user)
 {
-    if (!Api().NtQueryObject)
+    if (!Api().NtQueryObject || !snapshot.layout)
         return HandlesUnavailable;
     HANDLE process = OpenProcess(PROCESS_DUP_HANDLE, FALSE, id);
     if (!process)
         return HandlesDenied;
-    HandleEntry key = {};
-    key.processId = snapshot.shortIds ? id & 0xFFFF : id;
-    auto range = std::equal_range(snapshot.entries.begin(), snapshot.entries.end(), key, ByProcess);
-    for (auto entry = range.first; entry != range.second; ++entry)
-        ReadOneHandle(snapshot, process, id, *entry, callback, user);
+    // One walk over the whole table costs less than a thousandth of the reads of one handle. The
+    // older table keeps only the low 16 bits of process identifiers.
+    const DWORD key = snapshot.layout->processIdSize == 2 ? id & 0xFFFF : id;
+    ProcessHandles own = {&snapshot, process, id, key, callback, user};
+    WalkHandleTable(snapshot.table.data(), snapshot.table.size(), *snapshot.layout, ReadIfOwn, &own);
     CloseHandle(process);
     return HandlesRead;
 }

@@ -9,16 +9,18 @@
 
 #include "providers/handlewalk.h"
 
-// The system's handle table at one moment, its entries ordered by process.
+// The system's handle table at one moment.
 struct HandleSnapshot {
-    std::vector<HandleEntry> entries;
-    bool shortIds; // the older table, which keeps only the low 16 bits of process identifiers
+    std::vector<unsigned char> table; // as the system gave it
+    const HandleTableLayout *layout;  // null: no table
     char driveDevices[26][MAX_PATH]; // what each drive letter stands for; empty for none
 };
 
 // Reads the table (the extended class where the system has it, else the older one); false when
 // there is none to read (Windows 9x, or the system refuses).
 bool TakeHandleSnapshot(HandleSnapshot *snapshot);
+// Frees the table's bytes.
+void DropHandleSnapshot(HandleSnapshot *snapshot);
 
 // What is told of one handle; texts valid during the callback only.
 struct HandleInfo {

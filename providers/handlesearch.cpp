@@ -48,14 +48,14 @@ void ListNtTargets(std::vector<DWORD> *ids)
     if (!g_ntApi.EnumProcesses)
         return;
     for (DWORD capacity = 1024; capacity <= kMostProcesses; capacity *= 2) {
-        ids->resize(capacity);
+        std::vector<DWORD>(capacity).swap(*ids);
         DWORD returned = 0;
         if (!g_ntApi.EnumProcesses(ids->data(), capacity * sizeof(DWORD), &returned)) {
             ids->clear();
             return;
         }
         if (returned < capacity * sizeof(DWORD) || capacity == kMostProcesses) {
-            ids->resize(returned / sizeof(DWORD));
+            ids->erase(ids->begin() + returned / sizeof(DWORD), ids->end());
             return;
         }
     }

@@ -83,7 +83,7 @@ void StopSearch(DialogHost *host, bool cancelled)
     else
         ShowStatus(host, IDS_FIND_DONE, state->found, static_cast<int>(state->processes.size()));
     FreeSearchText(&state->search);
-    state->snapshot.entries = std::vector<HandleEntry>();
+    DropHandleSnapshot(&state->snapshot);
     if (GetFocus() == nullptr || !IsWindowEnabled(GetFocus()))
         SetFocus(GetDlgItem(host->dialog, IDC_FIND_TEXT));
 }
@@ -152,7 +152,7 @@ void SearchStep(DialogHost *host)
 }
 
 // Double click: the process's row in the main list, and the main window forward.
-void ShowSearchTarget(DialogHost *host)
+void ShowFoundProcess(DialogHost *host)
 {
     ULONG_PTR id = 0;
     if (!SelectedReportValue(&HostState<FindState>(host)->report, &id) || id == 0)
@@ -196,7 +196,7 @@ void SaveFindView(DialogHost *host)
 bool FindNotify(DialogHost *host, const NMHDR *header)
 {
     if (header->hwndFrom == host->list && header->code == NM_DBLCLK) {
-        ShowSearchTarget(host);
+        ShowFoundProcess(host);
         return true;
     }
     return ReportListNotify(&HostState<FindState>(host)->report, header);

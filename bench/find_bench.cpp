@@ -94,7 +94,7 @@ void LookAtEveryProcess()
 // One search as the Find window runs it.
 struct Search {
     SearchText text;
-    std::vector<SearchTarget> targets;
+    std::vector<DWORD> targets;
     HandleSnapshot snapshot;
     size_t next;
     std::vector<DWORD> found; // processes with a match
@@ -114,7 +114,11 @@ void StartSearch()
     g_search.next = 0;
     g_search.longestStepMs = 0;
     const double start = NowMs();
-    ListSearchTargets(&g_search.targets);
+    static DWORD ids[16384];
+    DWORD bytes = 0;
+    if (!g_ntApi.EnumProcesses(ids, sizeof ids, &bytes))
+        bytes = 0;
+    g_search.targets.assign(ids, ids + bytes / sizeof(DWORD));
     TakeHandleSnapshot(&g_search.snapshot);
     g_search.longestStepMs = NowMs() - start;
 }
@@ -125,7 +129,7 @@ bool SearchStep()
     const double started = NowMs();
     const DWORD start = GetTickCount();
     while (g_search.next < g_search.targets.size() && GetTickCount() - start < kStepBudgetMs)
-        SearchProcess(&g_search.snapshot, g_search.targets[g_search.next++].id, g_search.text,
+        SearchProcess(&g_search.snapshot, g_search.targets[g_search.next++], g_search.text,
                       NoteHit, nullptr);
     g_search.longestStepMs = std::max(g_search.longestStepMs, NowMs() - started);
     return g_search.next < g_search.targets.size();

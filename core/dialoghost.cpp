@@ -284,7 +284,7 @@ INT_PTR OpenView(HWND owner, int templateId, const DialogSpec *desc, void *state
 HWND OpenModelessView(HWND owner, int templateId, const DialogSpec *desc, void *state)
 {
     if (HWND open = FindModelessView(desc)) {
-        if (IsIconic(open))
+        if (GetWindowLongA(open, GWL_STYLE) & WS_MINIMIZE)
             ShowWindow(open, SW_RESTORE);
         SetForegroundWindow(open);
         return open;

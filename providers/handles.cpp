@@ -154,7 +154,7 @@ void FreeWorker(NameWorker *worker)
         CloseHandle(worker->request);
     if (worker->done)
         CloseHandle(worker->done);
-    HeapFree(GetProcessHeap(), 0, worker);
+    GlobalFree(worker);
 }
 
 DWORD WINAPI RunNameWorker(LPVOID parameter)
@@ -176,8 +176,7 @@ NameWorker *g_nameWorker; // the worker serving now; null until the first file
 
 NameWorker *StartNameWorker()
 {
-    NameWorker *worker =
-        static_cast<NameWorker *>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(NameWorker)));
+    NameWorker *worker = static_cast<NameWorker *>(GlobalAlloc(GPTR, sizeof(NameWorker)));
     if (!worker)
         return nullptr;
     worker->request = CreateEventA(nullptr, FALSE, FALSE, nullptr);

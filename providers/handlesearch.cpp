@@ -5,9 +5,7 @@
 
 #include <tlhelp32.h>
 
-#include "core/appstate.h"
 #include "core/exports.h"
-#include "core/processtable.h"
 #include "providers/fill.h"
 #include "providers/provider.h"
 
@@ -39,48 +37,6 @@ void MatchModule(void *context, const char *, ULONG_PTR, SIZE_T, const char *pat
     const ProcessSearch &search = *static_cast<ProcessSearch *>(context);
     if (path && path[0] && MatchesSearch(*search.search, path))
         search.callback(search.user, {search.id, nullptr, path});
-}
-
-const DWORD kMostProcesses = 65536;
-
-void ListNtTargets(std::vector<DWORD> *ids)
-{
-    if (!g_ntApi.EnumProcesses)
-        return;
-    for (DWORD capacity = 1024; capacity <= kMostProcesses; capacity *= 2) {
-        std::vector<DWORD>(capacity).swap(*ids);
-        DWORD returned = 0;
-        if (!g_ntApi.EnumProcesses(ids->data(), capacity * sizeof(DWORD), &returned)) {
-            ids->clear();
-            return;
-        }
-        if (returned < capacity * sizeof(DWORD) || capacity == kMostProcesses) {
-            ids->erase(ids->begin() + returned / sizeof(DWORD), ids->end());
-            return;
-        }
-    }
-}
-
-// The 9x family's processes, with the names ToolHelp32 gives them.
-void List9xTargets(std::vector<SearchTarget> *targets)
-{
-    const ToolhelpApi &api = g_toolhelpApi;
-    if (!api.CreateToolhelp32Snapshot || !api.Process32First || !api.Process32Next)
-        return;
-    HANDLE snapshot = api.CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
-        return;
-    PROCESSENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = api.Process32First(snapshot, &entry); more;
-         more = api.Process32Next(snapshot, &entry)) {
-        SearchTarget target;
-        target.id = entry.th32ProcessID;
-        const char *slash = FindLastChar(entry.szExeFile, '\\');
-        lstrcpynA(target.name, slash ? slash + 1 : entry.szExeFile, MAX_PATH);
-        targets->push_back(target);
-    }
-    CloseHandle(snapshot);
 }
 
 // The module walk of ToolHelp32 gives every path of a process in one snapshot, far cheaper than
@@ -139,26 +95,6 @@ bool MatchModuleSnapshot(DWORD id, ProcessSearch *context)
 }
 
 } // namespace
-
-void ListSearchTargets(std::vector<SearchTarget> *targets)
-{
-    targets->clear();
-    if (IsNt) {
-        std::vector<DWORD> ids;
-        ListNtTargets(&ids);
-        for (DWORD id : ids) {
-            SearchTarget target = {id, ""};
-            targets->push_back(target);
-        }
-    } else {
-        List9xTargets(targets);
-    }
-    for (SearchTarget &target : *targets) {
-        const ProcessRecord *known = FindKnownProcess(target.id, KindProcess);
-        if (known && known->name[0])
-            lstrcpynA(target.name, known->name, MAX_PATH);
-    }
-}
 
 bool PrepareSearchText(const char *text, SearchText *search)
 {

@@ -3,8 +3,6 @@
 #pragma once
 #include <windows.h>
 
-#include <vector>
-
 #include "providers/handles.h"
 
 // A text prepared for matching: folded to one case once, so that each name costs one fold.
@@ -36,11 +34,3 @@ enum SearchNote : unsigned {
 unsigned SearchProcess(const HandleSnapshot *snapshot, DWORD id, const SearchText &search,
                        SearchHitCallback callback, void *user);
 
-// A process to search: its identifier and name (the process table's, else the system's; empty
-// when neither knows it).
-struct SearchTarget {
-    DWORD id;
-    char name[MAX_PATH];
-};
-// Every process running now.
-void ListSearchTargets(std::vector<SearchTarget> *targets);

@@ -9,6 +9,7 @@
 #include "core/appstate.h"
 #include "core/dialoghost.h"
 #include "core/mainwindow.h"
+#include "core/processtable.h"
 #include "core/reportlist.h"
 #include "core/settings.h"
 #include "providers/handlesearch.h"
@@ -22,10 +23,15 @@ const ReportColumns kFindColumns = {IDS_HDR_FIND, kFindWidths, 4, 1u << 1};
 const UINT kStepMs = 10;       // the timer between steps
 const DWORD kStepBudgetMs = 45; // the most one step works before it lets the windows answer
 
+struct FoundProcess {
+    DWORD id;
+    char name[MAX_PATH];
+};
+
 struct FindState {
     ReportList report;
     SearchText search;
-    std::vector<SearchTarget> processes;
+    std::vector<FoundProcess> processes;
     HandleSnapshot snapshot;
     bool haveSnapshot;
     bool running;
@@ -36,7 +42,7 @@ struct FindState {
 
 struct HitContext {
     FindState *state;
-    const SearchTarget *process;
+    const FoundProcess *process;
 };
 
 void ShowStatus(DialogHost *host, UINT format, int first, int second)
@@ -75,6 +81,8 @@ void ShowRunning(DialogHost *host, bool running)
 void StopSearch(DialogHost *host, bool cancelled)
 {
     FindState *state = HostState<FindState>(host);
+    if (GetFocus() == GetDlgItem(host->dialog, IDC_FIND_CANCEL)) // about to be disabled
+        SetFocus(GetDlgItem(host->dialog, IDC_FIND_TEXT));
     ShowRunning(host, false);
     if ((state->notes & SearchModulesTooWide) && !cancelled)
         AddReportRow(&state->report, ResText(IDS_FIND_NEED_X64), 0);
@@ -84,8 +92,6 @@ void StopSearch(DialogHost *host, bool cancelled)
         ShowStatus(host, IDS_FIND_DONE, state->found, static_cast<int>(state->processes.size()));
     FreeSearchText(&state->search);
     DropHandleSnapshot(&state->snapshot);
-    if (GetFocus() == nullptr || !IsWindowEnabled(GetFocus()))
-        SetFocus(GetDlgItem(host->dialog, IDC_FIND_TEXT));
 }
 
 // The search text as typed, on the heap (any length); null when empty.
@@ -103,13 +109,23 @@ char *ReadSearchText(HWND dialog)
     return text;
 }
 
-// Every process of the system now, each with a name.
+// Every running process the process table knows, with the name its row shows (a process that
+// started after the last refresh pass is searched next time).
 void ListProcesses(FindState *state)
 {
-    ListSearchTargets(&state->processes);
-    for (SearchTarget &process : state->processes)
-        if (!process.name[0])
-            lstrcpynA(process.name, ResText(IDS_NAME_UNKNOWN), MAX_PATH);
+    size_t count = 0;
+    for (const ProcessRecord *record = g_recordHead; record; record = record->next)
+        count += record->kind == KindProcess && !(record->flags & RecordEnded);
+    std::vector<FoundProcess>(count).swap(state->processes);
+    FoundProcess *process = state->processes.data();
+    for (const ProcessRecord *record = g_recordHead; record && count; record = record->next) {
+        if (record->kind != KindProcess || (record->flags & RecordEnded))
+            continue;
+        process->id = record->id;
+        lstrcpynA(process->name, record->name, MAX_PATH);
+        ++process;
+        --count;
+    }
 }
 
 void StartSearch(DialogHost *host)
@@ -138,7 +154,7 @@ void SearchStep(DialogHost *host)
         return;
     const DWORD start = GetTickCount();
     while (state->next < state->processes.size() && GetTickCount() - start < kStepBudgetMs) {
-        const SearchTarget &process = state->processes[state->next++];
+        const FoundProcess &process = state->processes[state->next++];
         HitContext context = {state, &process};
         state->notes |= SearchProcess(state->haveSnapshot ? &state->snapshot : nullptr,
                                       process.id, state->search, AddHit, &context);
@@ -165,7 +181,7 @@ void ShowFoundProcess(DialogHost *host)
         MessageBoxA(host->dialog, text, ResText(IDS_APPTITLE), MB_OK | MB_ICONINFORMATION);
         return;
     }
-    if (IsIconic(g_mainWindow))
+    if (GetWindowLongA(g_mainWindow, GWL_STYLE) & WS_MINIMIZE)
         ShowWindow(g_mainWindow, SW_RESTORE);
     SetForegroundWindow(g_mainWindow);
 }

@@ -62,7 +62,8 @@ bool QueryTable(int infoClass, std::vector<unsigned char> *table)
     while (size <= kMostTableBytes) {
         std::vector<unsigned char>(size).swap(*table);
         ULONG returned = 0;
-        const LONG status = Api().NtQuerySystemInformation(infoClass, table->data(), size, &returned);
+        const LONG status =
+            Api().NtQuerySystemInformation(infoClass, table->data(), size, &returned);
         if (status >= 0)
             return true; // the walker believes the count only as far as the bytes hold entries
         if (status != kInfoLengthMismatch)
@@ -345,7 +346,8 @@ HandleReadResult ReadProcessHandles(const HandleSnapshot &snapshot, DWORD id,
     // older table keeps only the low 16 bits of process identifiers.
     const DWORD key = snapshot.layout->processIdSize == 2 ? id & 0xFFFF : id;
     ProcessHandles own = {&snapshot, process, id, key, callback, user};
-    WalkHandleTable(snapshot.table.data(), snapshot.table.size(), *snapshot.layout, ReadIfOwn, &own);
+    WalkHandleTable(snapshot.table.data(), snapshot.table.size(), *snapshot.layout, ReadIfOwn,
+                    &own);
     CloseHandle(process);
     return HandlesRead;
 }

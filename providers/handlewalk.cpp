@@ -25,11 +25,13 @@ uint64_t ReadField(const unsigned char *at, uint32_t bytes)
 HandleEntry ReadEntry(const unsigned char *entry, const HandleTableLayout &layout)
 {
     HandleEntry read;
-    read.processId = static_cast<uint32_t>(ReadField(entry + layout.processId, layout.processIdSize));
+    read.processId =
+        static_cast<uint32_t>(ReadField(entry + layout.processId, layout.processIdSize));
     read.handle = ReadField(entry + layout.handle, layout.handleSize);
     read.object = ReadField(entry + layout.object, layout.pointerSize);
     read.access = static_cast<uint32_t>(ReadField(entry + layout.access, 4));
-    read.typeIndex = static_cast<uint16_t>(ReadField(entry + layout.typeIndex, layout.typeIndexSize));
+    read.typeIndex =
+        static_cast<uint16_t>(ReadField(entry + layout.typeIndex, layout.typeIndexSize));
     return read;
 }
 

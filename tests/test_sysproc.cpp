@@ -275,12 +275,13 @@ TEST(HandleTable, AChildsOpenFileIsReadAndFound)
         std::vector<std::string> files;
         std::vector<std::string> types;
     } seen;
-    ASSERT_EQ(HandlesRead, ReadProcessHandles(snapshot, child.Id(), [](void *user, const HandleInfo &info) {
+    const HandleCallback collect = [](void *user, const HandleInfo &info) {
         Seen &seen = *static_cast<Seen *>(user);
         seen.types.push_back(info.type);
         if (!std::strcmp(info.type, "File"))
             seen.files.push_back(info.name);
-    }, &seen));
+    };
+    ASSERT_EQ(HandlesRead, ReadProcessHandles(snapshot, child.Id(), collect, &seen));
     EXPECT_NE(seen.files.end(), std::find_if(seen.files.begin(), seen.files.end(),
                                              [&](const std::string &name) {
                                                  return !lstrcmpiA(name.c_str(), path);
@@ -312,7 +313,7 @@ TEST(HandleTable, AChildsOpenFileIsReadAndFound)
     FreeSearchText(&search);
     EXPECT_FALSE(PrepareSearchText("", &search));
     EXPECT_FALSE(MatchesSearch(search, "anything"));
-    EXPECT_EQ(HandlesDenied, ReadProcessHandles(snapshot, 0xFFFFFFF0u, [](void *, const HandleInfo &) {}, nullptr));
+    EXPECT_EQ(HandlesDenied, ReadProcessHandles(snapshot, 0xFFFFFFF0u, collect, &seen));
 }
 
 } // namespace

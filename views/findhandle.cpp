@@ -60,8 +60,8 @@ void AddHit(void *user, const SearchHit &hit)
         std::snprintf(type, sizeof type, ResText(IDS_FIND_HANDLE), hit.type);
     else
         lstrcpynA(type, ResText(IDS_FIND_DLL), sizeof type);
-    std::snprintf(line, sizeof line, g_settings.hexProcessId ? "%s\t0x%lX\t%s\t%s" : "%s\t%lu\t%s\t%s",
-                  context.process->name, static_cast<unsigned long>(hit.processId), type, hit.name);
+    const char *format = g_settings.hexProcessId ? "%s\t0x%lX\t%s\t%s" : "%s\t%lu\t%s\t%s";
+    std::snprintf(line, sizeof line, format, context.process->name, static_cast<unsigned long>(hit.processId), type, hit.name);
     AddReportRow(&context.state->report, line, hit.processId);
     ++context.state->found;
 }

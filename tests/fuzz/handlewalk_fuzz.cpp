@@ -23,7 +23,8 @@ std::vector<uint64_t> Walk(const uint8_t *data, size_t size, const HandleTableLa
 {
     const FuzzCopy table(data, size);
     std::vector<uint64_t> seen;
-    const size_t visited = WalkHandleTable(table.data(), table.size(), layout, CollectHandle, &seen);
+    const size_t visited =
+        WalkHandleTable(table.data(), table.size(), layout, CollectHandle, &seen);
     FuzzCheck(visited == seen.size(), "the count matches the visits");
     FuzzCheck(visited == HandleTableCount(table.data(), table.size(), layout),
               "the walk visits the count");

@@ -80,6 +80,7 @@ bool HandlesMessage(DialogHost *host, UINT message, WPARAM wParam, LPARAM)
     HostState<HandlesState>(host)->showUnnamed =
         IsDlgButtonChecked(host->dialog, IDC_HANDLES_UNNAMED) == BST_CHECKED;
     FillHandlesView(host);
+    SetFocus(host->list); // where the view's keys work
     return true;
 }
 

@@ -35,6 +35,8 @@
 #include "settings/columnsdlg.h"
 #include "settings/options.h"
 #include "views/apps.h"
+#include "views/findhandle.h"
+#include "views/handles.h"
 #include "views/heap.h"
 #include "views/memory.h"
 #include "views/modules.h"
@@ -113,6 +115,9 @@ const MainCommand kCommands[] = {
     // Live figures are read on NT only.
     {IDM_SELECTCOLUMNS, OnSelectColumns, NeedNothing, NtOnly, true, kNoButton, 0, 0, nullptr},
     {IDM_SYSTEMINFO, OnSystemInfoCommand, NeedNothing, Everywhere, true, kNoButton, 0, 0, nullptr},
+    // Windows 9x has no handle table: Find then searches the modules only.
+    {IDM_HANDLES, OnHandlesCommand, NeedProcess, NtOnly, true, kNoButton, 0, 0, nullptr},
+    {IDM_FINDHANDLE, OnFindHandleCommand, NeedNothing, Everywhere, true, kNoButton, 0, 0, nullptr},
     {IDM_INFO, OnInfoCommand, NeedSelection, Everywhere, true, kNoButton, 0, 0, nullptr},
     // Windows 9x has no startup record to read and no registered debugger to start.
     {IDM_STARTUPINFO, OnStartupInfoCommand, NeedProcess, NtOnly, true, kNoButton, 0, 0, nullptr},

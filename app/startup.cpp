@@ -6,6 +6,7 @@
 #include "app/statusgraphs.h"
 #include "app/tray.h"
 #include "core/appstate.h"
+#include "core/dialoghost.h"
 #include "core/dpi.h"
 #include "core/sysapi.h"
 #include "core/settings.h"
@@ -182,8 +183,13 @@ int RunMessageLoop(HACCEL accelerators)
 {
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        // Against the main window, not msg.hwnd: keys typed into the list must reach it too.
-        if (FilterBoxKeepsKey(msg) || !TranslateAcceleratorA(g_mainWindow, accelerators, &msg)) {
+        // A window that stays open beside the main one (Find Handle or DLL) handles its own keys.
+        if (HandleModelessMessage(&msg))
+            continue;
+        // Against the main window, not msg.hwnd: keys typed into the list must reach it too. The
+        // main window's keys act only while it is the active window.
+        if (FilterBoxKeepsKey(msg) || GetActiveWindow() != g_mainWindow ||
+            !TranslateAcceleratorA(g_mainWindow, accelerators, &msg)) {
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         }

@@ -13,7 +13,8 @@
 // pointer, and looks it up again after anything modal.
 //
 // How a message travels: WinMain runs start-up (app/startup.cpp) and the message loop, which
-// applies the main accelerators and dispatches to MainWndProc. MainWndProc is one lookup in the
+// first hands an open modeless view (Find Handle or DLL) its own keys, applies the main window's
+// accelerators while it is active and dispatches to MainWndProc. MainWndProc is one lookup in the
 // main message table (app/mainwnd.cpp, core/msgmap.cpp); WM_COMMAND goes on to the command table,
 // whose handlers open dialogs (views and small dialogs alike, each a constant DialogSpec run by
 // the one dialog host, core/dialoghost.cpp), run actions (actions/) or refresh the list. A

@@ -8,6 +8,11 @@
 
 namespace {
 
+// The open modeless dialogs: one per DialogSpec, and the program has few.
+const size_t kMostModeless = 4;
+DialogHost *g_modeless[kMostModeless];
+size_t g_modelessCount;
+
 DialogHost *GetViewHost(HWND dialog)
 {
     return reinterpret_cast<DialogHost *>(GetWindowLongPtrA(dialog, DWLP_USER));
@@ -182,6 +187,8 @@ bool IsEnding(const DialogSpec &desc, WORD id)
 // command.
 bool OnViewCommand(DialogHost *host, WORD id, WORD code)
 {
+    if (id == IDCANCEL && host->desc->cancel && host->desc->cancel(host))
+        return true;
     if (id == IDCANCEL || IsEnding(*host->desc, id)) {
         EndHostedDialog(host, id);
         return true;
@@ -190,6 +197,16 @@ bool OnViewCommand(DialogHost *host, WORD id, WORD code)
         return false;
     host->desc->open(host);
     return true;
+}
+
+void ForgetModeless(DialogHost *host)
+{
+    for (size_t i = 0; i < g_modelessCount; ++i)
+        if (g_modeless[i] == host) {
+            g_modeless[i] = g_modeless[--g_modelessCount];
+            break;
+        }
+    delete host;
 }
 
 // The shared handling of every message but WM_INITDIALOG; false leaves it to the view.
@@ -227,6 +244,8 @@ bool HandleViewMessage(DialogHost *host, UINT message, WPARAM wParam, LPARAM lPa
         return true;
     case WM_NCDESTROY:
         SetWindowLongPtrA(host->dialog, DWLP_USER, 0);
+        if (host->modeless)
+            ForgetModeless(host);
         *result = FALSE;
         return true;
     }
@@ -260,6 +279,59 @@ INT_PTR OpenView(HWND owner, int templateId, const DialogSpec *desc, void *state
         host.subject = *subject;
     return DialogBoxParamA(g_instance, MAKEINTRESOURCEA(templateId), owner, ViewDialogProc,
                            reinterpret_cast<LPARAM>(&host));
+}
+
+HWND OpenModelessView(HWND owner, int templateId, const DialogSpec *desc, void *state)
+{
+    if (HWND open = FindModelessView(desc)) {
+        if (GetWindowLongA(open, GWL_STYLE) & WS_MINIMIZE)
+            ShowWindow(open, SW_RESTORE);
+        SetForegroundWindow(open);
+        return open;
+    }
+    DialogHost *host = g_modelessCount < kMostModeless ? new DialogHost() : nullptr;
+    if (!host)
+        return nullptr;
+    host->desc = desc;
+    host->state = state;
+    host->modeless = true;
+    g_modeless[g_modelessCount++] = host;
+    HWND dialog = CreateDialogParamA(g_instance, MAKEINTRESOURCEA(templateId), owner,
+                                     ViewDialogProc, reinterpret_cast<LPARAM>(host));
+    if (!dialog) {
+        // A window made and destroyed on the way has forgotten its host already.
+        for (size_t i = 0; i < g_modelessCount; ++i)
+            if (g_modeless[i] == host) {
+                ForgetModeless(host);
+                break;
+            }
+        return nullptr;
+    }
+    ShowWindow(dialog, SW_SHOW);
+    return dialog;
+}
+
+HWND FindModelessView(const DialogSpec *desc)
+{
+    for (size_t i = 0; i < g_modelessCount; ++i)
+        if (g_modeless[i]->desc == desc && g_modeless[i]->dialog && !g_modeless[i]->ended)
+            return g_modeless[i]->dialog;
+    return nullptr;
+}
+
+bool HandleModelessMessage(MSG *msg)
+{
+    for (size_t i = 0; i < g_modelessCount; ++i) {
+        DialogHost *host = g_modeless[i];
+        HWND dialog = host->dialog;
+        if (!dialog || (msg->hwnd != dialog && !IsChild(dialog, msg->hwnd)))
+            continue;
+        // The host may be gone once either call returns (Escape closes the dialog).
+        if (msg->message == WM_KEYDOWN && HandleViewKey(host, static_cast<UINT>(msg->wParam)))
+            return true;
+        return IsDialogMessageA(dialog, msg) != FALSE;
+    }
+    return false;
 }
 
 INT_PTR OpenProcessView(int templateId, const char *titlePrefix, const DialogSpec *desc,
@@ -297,7 +369,10 @@ void EndHostedDialog(DialogHost *host, INT_PTR result)
     if (host->ended)
         return;
     host->ended = true;
-    EndDialog(host->dialog, result);
+    if (host->modeless)
+        DestroyWindow(host->dialog);
+    else
+        EndDialog(host->dialog, result);
 }
 
 bool HandleViewKey(DialogHost *host, UINT key)

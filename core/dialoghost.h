@@ -14,7 +14,8 @@ const UINT_PTR ViewRefreshTimer = 100;
 
 struct DialogSpec;
 
-// One open dialog. It lives on the stack of OpenView for as long as the dialog does.
+// One open dialog. It lives on the stack of OpenView for as long as the dialog does; a modeless
+// one's on the heap, until its window is gone.
 struct DialogHost {
     const DialogSpec *desc; // what the dialog is and does
     void *state;       // the dialog's own state, handed to OpenView; may be null
@@ -24,6 +25,7 @@ struct DialogHost {
     RECT savedClient;  // client area at the last resize
     bool timerStarted;
     bool ended;        // EndDialog was called; a second close asks nothing more
+    bool modeless;     // opened by OpenModelessView: ending destroys the window
 };
 
 template <class T> T *HostState(const DialogHost *host)
@@ -67,6 +69,8 @@ struct DialogSpec {
     // Any other message the host leaves alone (control commands, posted events); true when the
     // dialog handled it.
     bool (*message)(DialogHost *host, UINT message, WPARAM wParam, LPARAM lParam) = nullptr;
+    // Escape (IDCANCEL); true when the dialog handled it and stays open. Null: Escape ends it.
+    bool (*cancel)(DialogHost *host) = nullptr;
     // WM_DESTROY, while the controls still exist.
     void (*destroy)(DialogHost *host) = nullptr;
 };
@@ -76,6 +80,15 @@ struct DialogSpec {
 // result it was ended with).
 INT_PTR OpenView(HWND owner, int templateId, const DialogSpec *desc, void *state = nullptr,
                  const ViewSubject *subject = nullptr);
+// Opens the dialog without a loop of its own, beside `owner`, and returns its window (null when
+// it could not be made). Only one dialog of each DialogSpec is open at a time: when one is open
+// already, it is brought forward instead.
+HWND OpenModelessView(HWND owner, int templateId, const DialogSpec *desc, void *state = nullptr);
+// The open modeless dialog of `desc`; null when none is.
+HWND FindModelessView(const DialogSpec *desc);
+// For the program's message loop: true when `msg` was for an open modeless dialog and was handled
+// by it as a dialog handles its keys (Tab, Enter, Escape, F5, F2 and Ctrl+S).
+bool HandleModelessMessage(MSG *msg);
 // Opens a per-process view over the main window for the selected process, captioned prefix + its
 // name; nothing opens without one.
 INT_PTR OpenProcessView(int templateId, const char *titlePrefix, const DialogSpec *desc,

@@ -287,6 +287,7 @@
 #include "dialogs/about.h"
 #include "dialogs/apps.h"
 #include "dialogs/columns.h"
+#include "dialogs/handles.h"
 #include "dialogs/heap.h"
 #include "dialogs/kill.h"
 #include "dialogs/options.h"

@@ -1,12 +1,20 @@
 // The figures of every process from the system's process query: the real query against a child
-// of known shape, and the walk over damaged blocks in both layouts.
+// of known shape, and the walk over damaged blocks in both layouts. The handle table likewise:
+// its walker over both classes and widths, the names of a real child's handles, and the search.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <string>
+#include <type_traits>
 #include <vector>
 
 #include "fixtures.h"
+#include "providers/devicepath.h"
+#include "providers/handlesearch.h"
+#include "providers/handlewalk.h"
 #include "providers/sysinfo.h"
 
 namespace {
@@ -130,6 +138,182 @@ TEST(ProcessSnapshot, ThreadRecordsTellASuspendedProcess)
         WalkSysProcesses(block.data(), block.size() - 1, layout, CollectSuspended, &suspended);
         EXPECT_EQ((std::vector<bool>{true, false, false, false}), suspended);
     }
+}
+
+} // namespace
+
+// ---- The handle table ---------------------------------------------------------------------
+
+namespace {
+
+// The tables as the system's headers lay them out, in either pointer width.
+template <class Pointer> struct ExtendedHandle {
+    Pointer object, processId, handle;
+    uint32_t access;
+    uint16_t creatorBackTrace, typeIndex;
+    uint32_t attributes, reserved;
+};
+template <class Pointer> struct OlderHandle {
+    uint16_t processId, creatorBackTrace;
+    uint8_t typeIndex, attributes;
+    uint16_t handle;
+    Pointer object;
+    uint32_t access;
+};
+
+// A table of `count` handles of processes 100, 101, ... whose head claims `claimed` entries.
+template <class Pointer, template <class> class Entry>
+std::vector<unsigned char> MakeHandleTable(uint32_t count, uint64_t claimed)
+{
+    const size_t head = std::is_same<Entry<Pointer>, ExtendedHandle<Pointer>>::value
+                            ? 2 * sizeof(Pointer)
+                            : alignof(Entry<Pointer>) > 4 ? alignof(Entry<Pointer>) : 4;
+    std::vector<unsigned char> table(head + count * sizeof(Entry<Pointer>));
+    std::memcpy(table.data(), &claimed, head < 8 ? 4 : sizeof(Pointer) < 8 ? 4 : 8);
+    for (uint32_t i = 0; i < count; ++i) {
+        Entry<Pointer> entry = {};
+        entry.processId = static_cast<decltype(entry.processId)>(100 + i);
+        entry.handle = static_cast<decltype(entry.handle)>(0x40 + 4 * i);
+        entry.object = static_cast<Pointer>(0x7F001000u + i);
+        entry.access = 0x1F0003;
+        entry.typeIndex = static_cast<decltype(entry.typeIndex)>(30 + i);
+        std::memcpy(&table[head + i * sizeof entry], &entry, sizeof entry);
+    }
+    return table;
+}
+
+void CollectHandle(void *context, const HandleEntry &entry)
+{
+    static_cast<std::vector<HandleEntry> *>(context)->push_back(entry);
+}
+
+template <class Pointer, template <class> class Entry>
+void CheckHandleWalk(HandleTableKind kind)
+{
+    SCOPED_TRACE(testing::Message() << "kind " << kind << ", width " << sizeof(Pointer));
+    const HandleTableLayout &layout = *HandleTableLayoutFor(kind, sizeof(Pointer));
+    ASSERT_EQ(sizeof(Entry<Pointer>), layout.entrySize);
+    const std::vector<unsigned char> table = MakeHandleTable<Pointer, Entry>(3, 3);
+    std::vector<HandleEntry> seen;
+    EXPECT_EQ(3u, WalkHandleTable(table.data(), table.size(), layout, CollectHandle, &seen));
+    ASSERT_EQ(3u, seen.size());
+    for (uint32_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(100 + i, seen[i].processId);
+        EXPECT_EQ(0x40u + 4 * i, seen[i].handle);
+        EXPECT_EQ(0x7F001000u + i, seen[i].object);
+        EXPECT_EQ(0x1F0003u, seen[i].access);
+        EXPECT_EQ(30 + i, seen[i].typeIndex);
+    }
+    // A count that claims more than the bytes hold, or bytes cut inside an entry: whole entries
+    // only. No bytes, or fewer than the head: nothing.
+    const std::vector<unsigned char> boastful = MakeHandleTable<Pointer, Entry>(3, 100000);
+    EXPECT_EQ(3u, HandleTableCount(boastful.data(), boastful.size(), layout));
+    EXPECT_EQ(2u, HandleTableCount(table.data(), table.size() - 1, layout));
+    EXPECT_EQ(0u, HandleTableCount(table.data(), layout.headSize - 1, layout));
+    EXPECT_EQ(0u, WalkHandleTable(nullptr, 100, layout, CollectHandle, &seen));
+}
+
+TEST(HandleTable, WalkReadsBothClassesInBothWidthsAndOnlyWholeEntries)
+{
+    CheckHandleWalk<uint32_t, ExtendedHandle>(HandleTableExtended);
+    CheckHandleWalk<uint64_t, ExtendedHandle>(HandleTableExtended);
+    CheckHandleWalk<uint32_t, OlderHandle>(HandleTableLegacy);
+    CheckHandleWalk<uint64_t, OlderHandle>(HandleTableLegacy);
+    EXPECT_EQ(nullptr, HandleTableLayoutFor(HandleTableExtended, 2));
+}
+
+TEST(HandleTable, DevicePathsBecomeDriveLetters)
+{
+    const DriveDevice drives[] = {
+        {'C', "\\Device\\HarddiskVolume1"},
+        {'D', "\\Device\\HarddiskVolume10"},
+        {'Z', "\\??\\unix"},
+    };
+    const struct {
+        const char *path;
+        size_t size;
+        const char *expected;
+    } cases[] = {
+        {"\\??\\C:\\windows\\win.ini", 260, "C:\\windows\\win.ini"}, // Wine
+        {"\\Device\\HarddiskVolume1\\dir\\a.txt", 260, "C:\\dir\\a.txt"},
+        {"\\Device\\HarddiskVolume10\\a.txt", 260, "D:\\a.txt"}, // not volume 1's
+        {"\\Device\\HarddiskVolume1", 260, "C:"},
+        {"\\Device\\HarddiskVolume11\\a.txt", 260, "\\Device\\HarddiskVolume11\\a.txt"},
+        {"\\Device\\NamedPipe\\x", 260, "\\Device\\NamedPipe\\x"},
+        {"\\??\\unix\\tmp", 260, "Z:\\tmp"},
+        {"\\??\\pipe", 260, "\\??\\pipe"},
+        {"\\\\?\\e:\\x", 260, "e:\\x"},
+        {"", 260, ""},
+        {"\\Device\\HarddiskVolume1\\dir\\a.txt", 6, "C:\\di"}, // cut to fit
+        {"\\??\\C:\\windows", 1, ""},
+    };
+    for (const auto &c : cases) {
+        char out[260];
+        MapDevicePath(c.path, drives, 3, out, c.size);
+        EXPECT_STREQ(c.expected, out) << c.path << " in " << c.size;
+    }
+}
+
+// A child that holds a file open: the reader names the file with its drive letter, the search
+// core finds it by part of its name in any case, and a process it cannot open says so.
+TEST(HandleTable, AChildsOpenFileIsReadAndFound)
+{
+    ASSERT_TRUE(kvtest::PrepareViews());
+    char folder[MAX_PATH], path[MAX_PATH];
+    ASSERT_TRUE(GetTempPathA(MAX_PATH, folder));
+    std::snprintf(path, sizeof path, "%skv-held-%lu.txt", folder, GetCurrentProcessId());
+    const std::string arguments = std::string("--hold \"") + path + "\"";
+    kvtest::ChildProcess child;
+    ASSERT_TRUE(child.Start("kvholder.exe", arguments.c_str(), true));
+    std::string line;
+    ASSERT_TRUE(child.ReadLine(&line));
+    ASSERT_EQ("held yes", line);
+
+    HandleSnapshot snapshot;
+    ASSERT_TRUE(TakeHandleSnapshot(&snapshot));
+    struct Seen {
+        std::vector<std::string> files;
+        std::vector<std::string> types;
+    } seen;
+    const HandleCallback collect = [](void *user, const HandleInfo &info) {
+        Seen &seen = *static_cast<Seen *>(user);
+        seen.types.push_back(info.type);
+        if (!std::strcmp(info.type, "File"))
+            seen.files.push_back(info.name);
+    };
+    ASSERT_EQ(HandlesRead, ReadProcessHandles(snapshot, child.Id(), collect, &seen));
+    EXPECT_NE(seen.files.end(), std::find_if(seen.files.begin(), seen.files.end(),
+                                             [&](const std::string &name) {
+                                                 return !lstrcmpiA(name.c_str(), path);
+                                             }));
+
+    char part[64];
+    std::snprintf(part, sizeof part, "KV-HELD-%lu", GetCurrentProcessId());
+    SearchText search;
+    ASSERT_TRUE(PrepareSearchText(part, &search));
+    struct Found {
+        std::vector<DWORD> ids;
+        std::vector<std::string> types;
+    } found;
+    SearchProcess(&snapshot, child.Id(), search, [](void *user, const SearchHit &hit) {
+        Found &found = *static_cast<Found *>(user);
+        found.ids.push_back(hit.processId);
+        found.types.push_back(hit.type ? hit.type : "DLL");
+    }, &found);
+    EXPECT_EQ(std::vector<DWORD>{child.Id()}, found.ids);
+    EXPECT_EQ(std::vector<std::string>{"File"}, found.types);
+
+    // Its modules are searched too; an empty text matches nothing.
+    PrepareSearchText("NTDLL.dll", &search);
+    found = Found();
+    SearchProcess(&snapshot, child.Id(), search, [](void *user, const SearchHit &hit) {
+        static_cast<Found *>(user)->types.push_back(hit.type ? hit.type : "DLL");
+    }, &found);
+    EXPECT_NE(found.types.end(), std::find(found.types.begin(), found.types.end(), "DLL"));
+    FreeSearchText(&search);
+    EXPECT_FALSE(PrepareSearchText("", &search));
+    EXPECT_FALSE(MatchesSearch(search, "anything"));
+    EXPECT_EQ(HandlesDenied, ReadProcessHandles(snapshot, 0xFFFFFFF0u, collect, &seen));
 }
 
 } // namespace

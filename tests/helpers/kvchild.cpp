@@ -1,12 +1,14 @@
 // A small program the tests start under known names so that they can look at real processes.
 //   kvchild [--lifetime MS] [--threads P1,P2,...] [--window TITLE] [--busy MS] [--record FILE]
-//           [-e HANDLE] [--tree DEPTH]
+//           [-e HANDLE] [--tree DEPTH] [--hold FILE]
 // It idles until killed (or until the lifetime ends); --threads starts one sleeping thread per
 // listed priority (e.g. -2,0,2,15) and prints "thread ID PRIORITY" lines on standard output;
 // --window creates a visible top-level window with the given title; --busy keeps one processor
 // busy for the given time first. As a stand-in debugger, --record FILE writes its command line
 // to FILE and -e HANDLE signals the inherited event. --tree DEPTH starts two copies of itself
-// with --tree DEPTH-1 (none at 0), so that it heads a tree of processes.
+// with --tree DEPTH-1 (none at 0), so that it heads a tree of processes. --hold FILE creates FILE
+// and keeps it open (deleted when the child ends), so that its handle table names it; it prints
+// "held yes" once the file is open ("held no" when it could not be made).
 #include <windows.h>
 
 #include <cstdio>
@@ -69,6 +71,14 @@ static void StartSubtree(int depth)
     }
 }
 
+static void HoldFile(const char *path)
+{
+    HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                              nullptr, CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    std::printf("held %s\n", file != INVALID_HANDLE_VALUE ? "yes" : "no");
+    std::fflush(stdout);
+}
+
 static void Spin(DWORD milliseconds)
 {
     volatile unsigned long counter = 0;
@@ -97,6 +107,8 @@ int main(int argc, char **argv)
                 std::strtoull(argv[i + 1], nullptr, 10))));
         else if (!std::strcmp(argv[i], "--tree"))
             StartSubtree(std::atoi(argv[i + 1]));
+        else if (!std::strcmp(argv[i], "--hold"))
+            HoldFile(argv[i + 1]);
         else if (!std::strcmp(argv[i], "--busy"))
             Spin(static_cast<DWORD>(std::strtoul(argv[i + 1], nullptr, 10)));
         else if (!std::strcmp(argv[i], "--window")) {

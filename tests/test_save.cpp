@@ -343,5 +343,18 @@ TEST_F(DumpTest, WritesAMinidumpOfTheProcessAndRefusesAReadOnlyTarget)
                    ERROR_ACCESS_DENIED, 0, denied, sizeof denied, nullptr);
     EXPECT_NE(std::string::npos, run.message.find(denied)) << run.message;
     EXPECT_EQ("earlier", ReadBytes(file_));
+
+    // A path longer than the system allows is refused before any dump starts.
+    const std::string tooLong = TempFile("") + std::string(300, 'd') + ".dmp";
+    std::string refusal;
+    kvtest::WhileShown(
+        "#32770", IDOK,
+        [&] { EXPECT_FALSE(StartDump(window_, child_.Id(), "kvtest_dump.exe", tooLong.c_str())); },
+        [&](HWND box) {
+            refusal = kvtest::WindowText(GetDlgItem(box, 0xFFFF));
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+        });
+    EXPECT_EQ(0u, refusal.find("Kelvane could not save " + TempFile("ddd"))) << refusal;
+    EXPECT_FALSE(DumpRunning());
     EXPECT_EQ(leftovers, CountSaveLeftovers());
 }

@@ -1,6 +1,6 @@
 #include "app/scriptlist.h"
 
-#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "app/allusers.h"
@@ -51,16 +51,20 @@ void EndLine(std::vector<char> *text)
     text->push_back('\n');
 }
 
-bool NameOrder(const ProcessRecord *a, const ProcessRecord *b)
+// By name, then by identifier (qsort's form: the runtime's sort keeps the program small).
+int NameOrder(const void *left, const void *right)
 {
+    const ProcessRecord *a = *static_cast<ProcessRecord *const *>(left);
+    const ProcessRecord *b = *static_cast<ProcessRecord *const *>(right);
     const int order = CompareText(a->name, b->name);
-    return order != 0 ? order < 0 : a->id < b->id;
+    return order != 0 ? order : (a->id > b->id) - (a->id < b->id);
 }
 
 bool WriteAll(HANDLE out, const std::vector<char> &text)
 {
     for (size_t done = 0; done < text.size();) {
-        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(text.size() - done, kWriteChunk));
+        const size_t left = text.size() - done;
+        const DWORD chunk = left < kWriteChunk ? static_cast<DWORD>(left) : kWriteChunk;
         DWORD written = 0;
         if (!WriteFile(out, text.data() + done, chunk, &written, nullptr) || written == 0)
             return false;
@@ -130,7 +134,8 @@ void FormatProcessList(std::vector<char> *text)
     for (ProcessRecord *record = g_recordHead; record; record = record->next)
         if (!(record->flags & RecordEnded))
             records.push_back(record);
-    std::sort(records.begin(), records.end(), NameOrder);
+    if (!records.empty())
+        std::qsort(records.data(), records.size(), sizeof records[0], NameOrder);
     for (ProcessRecord *record : records) {
         for (int column = 0; column < g_columnCount; ++column)
             AddField(text, column, CellText(record, column));

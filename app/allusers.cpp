@@ -50,26 +50,6 @@ DWORD NewTakeoverKey()
     return key ? key : 1;
 }
 
-// The first argument after the program's name, which may be quoted; null when there is none.
-const char *FirstArgument(const char *commandLine)
-{
-    if (!commandLine)
-        return nullptr;
-    const char *at = commandLine;
-    if (*at == '"') {
-        at = std::strchr(at + 1, '"');
-        if (!at)
-            return nullptr;
-        ++at;
-    } else {
-        while (*at && *at != ' ' && *at != '\t')
-            ++at;
-    }
-    while (*at == ' ' || *at == '\t')
-        ++at;
-    return *at ? at : nullptr;
-}
-
 // Decimal digits only, at most 20 of them, advancing `at`; false when there are none.
 bool ReadNumber(const char **at, unsigned long long *value)
 {
@@ -218,4 +198,23 @@ TakeoverClaim ConfirmedTakeover(const char *commandLine)
         confirmed != 1)
         return {};
     return claim;
+}
+
+const char *FirstArgument(const char *commandLine)
+{
+    if (!commandLine)
+        return nullptr;
+    const char *at = commandLine;
+    if (*at == '"') {
+        at = std::strchr(at + 1, '"');
+        if (!at)
+            return nullptr;
+        ++at;
+    } else {
+        while (*at && *at != ' ' && *at != '\t')
+            ++at;
+    }
+    while (*at == ' ' || *at == '\t')
+        ++at;
+    return *at ? at : nullptr;
 }

@@ -25,6 +25,8 @@ struct TakeoverClaim {
     HWND window; // null: no claim
     DWORD key;
 };
+// The first argument after the program's name, which may be quoted; null when there is none.
+const char *FirstArgument(const char *commandLine);
 // The window and key of a well-formed switch given as the whole first argument; false otherwise.
 bool ParseTakeoverSwitch(const char *commandLine, TakeoverClaim *claim);
 // The claim of the command line's switch when it names a main window of this program that

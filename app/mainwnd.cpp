@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "actions/about.h"
+#include "actions/affinity.h"
 #include "actions/copy.h"
 #include "actions/debug.h"
+#include "actions/dump.h"
 #include "actions/finder.h"
 #include "actions/kill.h"
 #include "actions/openlocation.h"
@@ -88,6 +90,9 @@ const MainCommand kCommands[] = {
     {IDM_SUSPEND, OnSuspendCommand, NeedProcess, NtOnly, true, kNoButton, 0, 0, nullptr},
     {IDM_RESUME, OnResumeCommand, NeedSuspended, NtOnly, true, kNoButton, 0, 0, nullptr},
     {IDM_PRIORITY, OnPriorityCommand, NeedProcess, Everywhere, true, TBIMG_PRIORITY, 3, IDS_TIP_PRIORITY, nullptr},
+    // Dumps and processor affinity are NT facilities.
+    {IDM_AFFINITY, OnAffinityCommand, NeedProcess, NtOnly, true, kNoButton, 0, 0, nullptr},
+    {IDM_WRITEDUMP, OnDumpCommand, NeedProcess, NtOnly, true, kNoButton, 0, 0, nullptr},
     {IDM_PROCESSTREE, OnProcessTreeCommand, NeedNothing, Everywhere, true, TBIMG_PROCESSTREE, 4, IDS_TIP_PROCESSTREE, nullptr},
     {IDM_MODULEUSAGE, OnModuleUsageCommand, NeedNothing, Everywhere, true, TBIMG_MODULEUSAGE, 4, IDS_TIP_MODULEUSAGE, nullptr},
     {IDM_APPLICATIONS, OnApplicationsCommand, NeedNothing, Everywhere, true, TBIMG_APPLICATIONS, 4, IDS_TIP_APPLICATIONS, nullptr},
@@ -676,6 +681,7 @@ LRESULT OnDestroy(HWND, UINT, WPARAM, LPARAM)
     SetMainTimer(FALSE);
     SetTrayIcon(FALSE);
     StopSystemSampling();
+    FinishDumpAtExit();
     KeepEndedProcesses(false); // the table without the window's settings, as it started
     CaptureMainListWidths();
     SaveSettings();
@@ -898,6 +904,7 @@ const MessageEntry kMainMessages[] = {
     {WM_TRAYEVENT, OnTrayNotify},
     {WM_TAKENOVER, OnTakenOver},
     {WM_TAKEOVERCHECK, OnTakeoverCheck},
+    {WM_DUMPWRITTEN, OnDumpWritten},
     {WM_LBUTTONUP, OnFinderButtonUp},
     {WM_QUERYENDSESSION, OnQueryEndSession},
     {WM_SYSCOLORCHANGE, OnSysColorChange},
@@ -1041,6 +1048,11 @@ void UpdateStatusText(const ProcessRecord *record)
         SetStatusPart(StatusSelection, summary[0] || !record ? summary : record->name);
     }
     ShowProcessCount();
+}
+
+void ShowStatusNote(const char *text)
+{
+    SetStatusPart(StatusSelection, text);
 }
 
 void ShowSelection(const ProcessRecord *record)

@@ -29,13 +29,22 @@
 // column's values are read once per record, on that first request, through the reader the NT
 // provider installs (core/textcells.cpp, providers/procinfo.cpp). Settings (core/settings.cpp)
 // are read before the window exists and written back when it is destroyed or the session ends.
+//
+// "/list" and "/list:FILE" (app/scriptlist.cpp) take another way: no window, one reading of the
+// table after another half a second later, and the list written out as text.
 #include <windows.h>
 
+#include "app/scriptlist.h"
 #include "app/startup.h"
 #include "core/appstate.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 {
+    ListTarget list;
+    if (ParseListSwitch(GetCommandLineA(), &list)) {
+        g_instance = instance;
+        return RunListCommand(list);
+    }
     if (!InitInstance(instance, showCommand))
         return 0;
     HACCEL accelerators = LoadAcceleratorsA(instance, g_className);

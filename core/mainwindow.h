@@ -19,6 +19,8 @@ void RefreshMainKeepingFilter();
 bool SelectProcessById(DWORD id);
 // The status line for the selected record, or the process count for none (null).
 void UpdateStatusText(const ProcessRecord *record);
+// Shows `text` in the status line's first part until the selection changes (a command's outcome).
+void ShowStatusNote(const char *text);
 // Stops or resumes the status bar's drawing while the list is worked on.
 void SetStatusRedraw(bool on);
 // Shows or hides the status bar's graphs as the setting now says.

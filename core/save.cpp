@@ -42,6 +42,26 @@ void NoteFailure(SaveError *error, int crt, DWORD system)
     }
 }
 
+// The system's text for an error code ("" when it has none).
+void SystemReason(DWORD error, char (&reason)[256])
+{
+    reason[0] = '\0';
+    if (error)
+        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+                       0, reason, sizeof reason, nullptr);
+}
+
+// The message of string `formatId` about `subject` with `reason`, into `message`; its length.
+int FormatFailure(char (&message)[3 * MAX_PATH + 512], UINT formatId, const char *subject,
+                  const char *reason)
+{
+    char *format = LoadResString(formatId);
+    const int length =
+        std::snprintf(message, sizeof message, format && *format ? format : "%s\n%s", subject, reason);
+    FreeResString(format);
+    return length;
+}
+
 // Tells the user which file could not be written and the system's reason, and where the new text
 // is when it was kept in a temporary file (`kept`, or null).
 void ReportSaveFailure(HWND owner, const char *path, const SaveError &error,
@@ -50,16 +70,12 @@ void ReportSaveFailure(HWND owner, const char *path, const SaveError &error,
     char reason[256] = "";
     if (error.crt)
         lstrcpynA(reason, std::strerror(error.crt), sizeof reason);
-    else if (error.system)
-        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                       error.system, 0, reason, sizeof reason, nullptr);
-    char *format = LoadResString(IDS_SAVE_FAILED);
+    else
+        SystemReason(error.system, reason);
     char message[3 * MAX_PATH + 512];
-    int length =
-        std::snprintf(message, sizeof message, format && *format ? format : "%s\n%s", path, reason);
-    FreeResString(format);
+    const int length = FormatFailure(message, IDS_SAVE_FAILED, path, reason);
     if (kept && length >= 0 && static_cast<size_t>(length) < sizeof message) {
-        format = LoadResString(IDS_SAVE_KEPT_TEMP);
+        char *format = LoadResString(IDS_SAVE_KEPT_TEMP);
         std::snprintf(message + length, sizeof message - length,
                       format && *format ? format : "\n%s", kept);
         FreeResString(format);
@@ -104,11 +120,13 @@ bool CreateTempBeside(const char *path, char *temp, SaveError *error)
     return false;
 }
 
-// Windows refuses to replace a read-only file; Wine replaces it. Refused the same way on both.
+// Windows refuses to replace a read-only file; Wine replaces it. Refused the same way on both,
+// and so is a folder, before anything is written beside it.
 bool ReadOnlyTarget(const char *path, SaveError *error)
 {
     const DWORD attributes = GetFileAttributesA(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY))
+    if (attributes == INVALID_FILE_ATTRIBUTES ||
+        !(attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
         return false;
     NoteFailure(error, 0, ERROR_ACCESS_DENIED);
     return true;
@@ -197,20 +215,26 @@ void MakeFileFilter(UINT stringId, char (&filter)[MAX_PATH + 2])
     }
 }
 
-const char *ChooseSaveFile(HWND owner)
+bool ChooseFileToWrite(HWND owner, UINT filterId, UINT extensionId, char (&path)[MAX_PATH])
 {
     char filter[MAX_PATH + 2];
-    MakeFileFilter(IDS_SAVE_FILTER, filter);
+    MakeFileFilter(filterId, filter);
     OPENFILENAMEA dialog = {};
     dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
     dialog.hwndOwner = owner;
     dialog.lpstrFilter = filter;
     dialog.nFilterIndex = 1;
-    dialog.lpstrFile = g_savePath;
+    dialog.lpstrFile = path;
     dialog.nMaxFile = MAX_PATH;
-    dialog.lpstrDefExt = ResText(IDS_SAVE_DEFEXT);
+    dialog.lpstrDefExt = ResText(extensionId);
     dialog.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_EXTENSIONDIFFERENT | OFN_PATHMUSTEXIST;
-    return GetSaveFileNameA(&dialog) ? g_savePath : nullptr;
+    return GetSaveFileNameA(&dialog) != FALSE;
+}
+
+const char *ChooseSaveFile(HWND owner)
+{
+    return ChooseFileToWrite(owner, IDS_SAVE_FILTER, IDS_SAVE_DEFEXT, g_savePath) ? g_savePath
+                                                                                    : nullptr;
 }
 
 namespace {
@@ -335,4 +359,38 @@ void SaveListBox(HWND owner, HWND listBox)
         std::free(line);
     }
     CloseSaveFile(owner);
+}
+
+DWORD BeginReplacement(const char *path, char (&temp)[MAX_PATH])
+{
+    temp[0] = '\0';
+    if (!*path)
+        return ERROR_INVALID_NAME;
+    if (lstrlenA(path) >= MAX_PATH)
+        return ERROR_FILENAME_EXCED_RANGE;
+    SaveError error = {};
+    if (!ReadOnlyTarget(path, &error) && CreateTempBeside(path, temp, &error))
+        return 0;
+    temp[0] = '\0';
+    return error.system;
+}
+
+DWORD CompleteReplacement(const char *temp, const char *path)
+{
+    SaveError error = {};
+    bool keepTemp = false;
+    if (PutInPlace(temp, path, &error, &keepTemp))
+        return 0;
+    if (!keepTemp)
+        DeleteFileA(temp);
+    return error.system ? error.system : ERROR_WRITE_FAULT;
+}
+
+void ShowSystemFailure(HWND owner, UINT formatId, const char *subject, DWORD error)
+{
+    char reason[256];
+    SystemReason(error, reason);
+    char message[3 * MAX_PATH + 512];
+    FormatFailure(message, formatId, subject, reason);
+    MessageBoxA(owner, message, g_className, MB_OK | MB_ICONERROR);
 }

@@ -9,6 +9,9 @@ SystemApi g_api;
 const ExportSlot kKernel[] = {
     {"MoveFileExA", &g_api.MoveFileExA},
     {"SystemTimeToTzSpecificLocalTime", &g_api.SystemTimeToTzSpecificLocalTime},
+    {"GetProcessAffinityMask", &g_api.GetProcessAffinityMask},
+    {"SetProcessAffinityMask", &g_api.SetProcessAffinityMask},
+    {"AttachConsole", &g_api.AttachConsole},
 };
 const ExportSlot kUser[] = {
     {"GetDpiForWindow", &g_api.GetDpiForWindow},

@@ -14,6 +14,12 @@ struct SystemApi {
     // NT family only: the zone's daylight-saving rule at the given time
     BOOL(WINAPI *SystemTimeToTzSpecificLocalTime)(const TIME_ZONE_INFORMATION *zone,
                                                   const SYSTEMTIME *utc, SYSTEMTIME *local);
+    // NT family only: the processors a process may run on
+    BOOL(WINAPI *GetProcessAffinityMask)(HANDLE process, PDWORD_PTR processMask,
+                                         PDWORD_PTR systemMask);
+    BOOL(WINAPI *SetProcessAffinityMask)(HANDLE process, DWORD_PTR processMask);
+    // Windows XP and later: the console of the program that started this one
+    BOOL(WINAPI *AttachConsole)(DWORD processId);
     // USER32, Windows 10 and later
     UINT(WINAPI *GetDpiForWindow)(HWND window);
     // USER32, working on the NT family only (Windows 9x has stubs that fail)

@@ -213,6 +213,20 @@
 #define IDS_COL_COMPANY             672
 #define IDS_COL_SERVICES            749 /* the services a process hosts */
 
+/* 750-779: Write Dump File and Set Affinity */
+#define IDS_DUMP_FILTER             750 /* the dump's save dialog, '|' separators */
+#define IDS_DUMP_DEFEXT             751
+#define IDS_DUMP_BUSY               752 /* a second dump while one is written */
+#define IDS_DUMP_NEED_X64           753 /* a 64-bit process seen by the 32-bit build */
+#define IDS_DUMP_NO_DBGHELP         754
+#define IDS_STATUS_DUMPING          755 /* the process's name */
+#define IDS_STATUS_DUMPED           756 /* the process's name, then the file */
+#define IDS_STATUS_DUMP_FAILED      757 /* the process's name */
+#define IDS_AFFINITY_CPU            758 /* a check box: the processor's number */
+#define IDS_AFFINITY_NONE           759 /* OK with every box unchecked */
+#define IDS_AFFINITY_FAILED         760 /* the process's name, then the system's reason */
+#define IDS_AFFINITY_UNREADABLE     761 /* the same, when the mask cannot be read */
+
 /* ------------------------------------------------------------------------
  * Icons, cursors, bitmaps and menus (100-199)
  * ------------------------------------------------------------------------ */
@@ -285,6 +299,7 @@
 
 /* The action and option dialogs keep their identifiers beside their templates. */
 #include "dialogs/about.h"
+#include "dialogs/affinity.h"
 #include "dialogs/apps.h"
 #include "dialogs/columns.h"
 #include "dialogs/handles.h"
@@ -350,5 +365,7 @@
 #define IDM_SPEED5                  40049
 #define IDM_SPEED10                 40050
 #define IDM_TREEVIEW                40070 /* also Ctrl+T: the main list as a tree */
+#define IDM_WRITEDUMP               40090 /* NT family only */
+#define IDM_AFFINITY                40091 /* NT family only */
 
 #endif /* KELVANE_RESOURCE_H */

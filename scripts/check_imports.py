@@ -21,7 +21,7 @@ FORBIDDEN = {
     "AddVectoredExceptionHandler", "RemoveVectoredExceptionHandler", "GetTickCount64",
     "InitOnceExecuteOnce", "InitializeSRWLock", "AcquireSRWLockExclusive",
     "CreateSymbolicLinkA", "CreateSymbolicLinkW", "GetProcessId", "QueryFullProcessImageNameA",
-    "MoveFileExA",
+    "MoveFileExA", "GetProcessAffinityMask", "SetProcessAffinityMask", "AttachConsole",
     # Processor, memory, time and process facts.
     "GetActiveProcessorCount", "GetActiveProcessorGroupCount", "GetLogicalProcessorInformation",
     "GetNativeSystemInfo", "GetSystemTimes", "GlobalMemoryStatusEx", "GetProcessHandleCount",

@@ -162,7 +162,7 @@ TEST_F(MainWindow, OpensFilledSortedByNameWithArrowAndTrimmedMenu)
     EXPECT_NE(0, HeaderArrow(0));
 
     HMENU menu = GetMenu(window);
-    for (int ntOnly : {IDM_STARTUPINFO, IDM_DEBUG})
+    for (int ntOnly : {IDM_STARTUPINFO, IDM_DEBUG, IDM_WRITEDUMP, IDM_AFFINITY})
         EXPECT_EQ(GetMenuState(menu, ntOnly, MF_BYCOMMAND) == static_cast<UINT>(-1), !IsNt) << ntOnly;
     for (int kept : {IDM_COPYPATH, IDM_COPYROW})
         EXPECT_NE(GetMenuState(menu, kept, MF_BYCOMMAND), static_cast<UINT>(-1)) << kept;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "actions/affinity.h"
 #include "actions/priority.h"
 #include "app/mainwnd.h"
 #include "core/processlist.h"
@@ -97,6 +98,61 @@ TEST_F(Priority, SeveralSelectedShowTheFocusedOnesClassAndAllTakeTheChoice)
     EXPECT_EQ(static_cast<DWORD>(HIGH_PRIORITY_CLASS), Choose(4));
     EXPECT_EQ(0, current_); // Idle, the focused process's class
     EXPECT_EQ(static_cast<DWORD>(HIGH_PRIORITY_CLASS), GetPriorityClass(other.Handle()));
+}
+
+// Set Affinity: a box per processor named by its number and checked as the process's mask has
+// it; with every box unchecked OK is refused and the dialog stays; OK sets the checked ones.
+TEST_F(Priority, AffinityBoxesShowTheMaskAndOkSetsTheCheckedProcessors)
+{
+    DWORD_PTR mask = 0, system = 0;
+    ASSERT_TRUE(GetProcessAffinityMask(child_.Handle(), &mask, &system));
+    if ((system & 3) != 3)
+        GTEST_SKIP() << "needs two processors";
+    std::string caption, refusal;
+    std::vector<std::string> boxes;
+    bool stayed = false;
+    EXPECT_TRUE(kvtest::RunMainCommand(*host_, OnAffinityCommand, [&](HWND dialog) {
+        caption = kvtest::WindowText(dialog);
+        for (int id = IDC_AFFINITY_FIRST; GetDlgItem(dialog, id); ++id) {
+            boxes.push_back(kvtest::WindowText(GetDlgItem(dialog, id)) +
+                            (IsDlgButtonChecked(dialog, id) ? "+" : ""));
+            CheckDlgButton(dialog, id, BST_UNCHECKED);
+        }
+        kvtest::WhileShown("#32770", IDOK,
+                           [&] { SendDlgItemMessageA(dialog, IDOK, BM_CLICK, 0, 0); },
+                           [&](HWND box) {
+                               refusal = kvtest::WindowText(GetDlgItem(box, 0xFFFF));
+                               PostMessageA(box, WM_COMMAND, IDOK, 0);
+                           });
+        stayed = IsWindow(dialog) && IsWindowVisible(dialog);
+        CheckDlgButton(dialog, IDC_AFFINITY_FIRST, BST_CHECKED);
+        SendDlgItemMessageA(dialog, IDOK, BM_CLICK, 0, 0);
+    }));
+    EXPECT_EQ("Processor Affinity", caption);
+    ASSERT_LE(2u, boxes.size());
+    EXPECT_EQ("CPU 0+", boxes[0]);
+    EXPECT_EQ("CPU 1+", boxes[1]);
+    EXPECT_NE(std::string::npos, refusal.find("at least one processor")) << refusal;
+    EXPECT_TRUE(stayed);
+    ASSERT_TRUE(GetProcessAffinityMask(child_.Handle(), &mask, &system));
+    EXPECT_EQ(1u, mask);
+}
+
+// The boxes stand for the set bits of the system's mask, up to the top bit of the build's width.
+TEST(AffinityMask, BoxesFollowTheSetBitsAndTheCheckedOnesMakeTheMask)
+{
+    int processors[kMaxAffinityBoxes];
+    ASSERT_EQ(3, ProcessorsOfMask(0xB, processors));
+    EXPECT_EQ(std::vector<int>({0, 1, 3}), std::vector<int>(processors, processors + 3));
+    const bool checked[] = {true, false, true};
+    EXPECT_EQ(static_cast<DWORD_PTR>(0x9), MaskOfChecked(processors, checked, 3));
+
+    const DWORD_PTR top = static_cast<DWORD_PTR>(1) << (kMaxAffinityBoxes - 1);
+    ASSERT_EQ(2, ProcessorsOfMask(top | 1, processors));
+    EXPECT_EQ(kMaxAffinityBoxes - 1, processors[1]);
+    const bool topOnly[] = {false, true};
+    EXPECT_EQ(top, MaskOfChecked(processors, topOnly, 2));
+    EXPECT_EQ(kMaxAffinityBoxes, ProcessorsOfMask(~static_cast<DWORD_PTR>(0), processors));
 }
 
 TEST_F(Priority, ShowsNoDialogForAProcessThatCannotBeOpened)

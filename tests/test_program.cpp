@@ -114,13 +114,19 @@ BOOL CALLBACK CountProgramWindow(HWND window, LPARAM param)
 
 struct Program {
     PROCESS_INFORMATION info = {};
-    explicit Program(const std::string &exe)
+    // With `output`, the program's standard output is that (inheritable) handle.
+    explicit Program(const std::string &exe, const std::string &arguments = "",
+                     HANDLE output = nullptr)
     {
         STARTUPINFOA startup = {};
         startup.cb = sizeof startup;
-        std::string command = "\"" + exe + "\"";
-        CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                       &startup, &info);
+        if (output) {
+            startup.dwFlags = STARTF_USESTDHANDLES;
+            startup.hStdOutput = output;
+        }
+        std::string command = "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments);
+        CreateProcessA(exe.c_str(), &command[0], nullptr, nullptr, output != nullptr, 0, nullptr,
+                       nullptr, &startup, &info);
     }
     ~Program()
     {
@@ -386,4 +392,111 @@ TEST_F(ProgramRun, SystemInformationOpensWithCtrlIAndTakesItsKeys)
     PostMessageA(view, WM_COMMAND, IDCANCEL, 0);
     PostMessageA(window, WM_CLOSE, 0, 0);
     program.WaitExit(20000);
+}
+
+namespace {
+
+std::vector<std::string> SplitLines(const std::string &text)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+        lines.push_back(text.substr(start, end - start));
+    return lines;
+}
+
+std::string ReadFileText(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Everything the program writes to its standard output, through a pipe, and its exit code.
+std::string ListToPipe(DWORD *exitCode)
+{
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd, writeEnd;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0))
+        return "";
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    Program program(BesideTests("kelvane.exe"), "/list", writeEnd);
+    CloseHandle(writeEnd);
+    std::string text;
+    char chunk[4096];
+    for (DWORD read; ReadFile(readEnd, chunk, sizeof chunk, &read, nullptr) && read;)
+        text.append(chunk, read);
+    CloseHandle(readEnd);
+    *exitCode = program.WaitExit(20000);
+    return text;
+}
+
+// The temporary files of writes beside a target that are left in `folder`.
+int CountTemporaryFiles(const std::string &folder)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "~*kvs.tmp").c_str(), &found);
+    int count = 0;
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found))
+        ++count;
+    if (search != INVALID_HANDLE_VALUE)
+        FindClose(search);
+    return count;
+}
+
+} // namespace
+
+// "/list:FILE" and "/list" write the titles of the stored columns and a line per process (the
+// CPU figure from two readings) without a window and despite a running instance; a target that
+// cannot be written ends with 1 and leaves nothing under its name.
+TEST_F(ProgramRun, ListSwitchWritesTheStoredColumnsOfEveryProcessWithoutAWindow)
+{
+    StoredSettings::Set("ExtraColumns", " 1"); // the CPU column
+    kvtest::ChildProcess child;
+    ASSERT_TRUE(child.Start("kvtest_listed.exe"));
+    char cpuTitle[64] = "";
+    LoadStringA(nullptr, IDS_COL_CPU, cpuTitle, sizeof cpuTitle);
+    const std::string header = std::string("Name\tID\tPriority\t") + cpuTitle + "\tFull Path";
+    const std::string childStart = "kvtest_listed.exe\t" + std::to_string(child.Id()) + "\tNormal\t";
+    const auto check = [&](const std::string &text) {
+        const std::vector<std::string> lines = SplitLines(text);
+        ASSERT_LT(2u, lines.size()) << text;
+        EXPECT_EQ(header, lines[0]);
+        const auto line = std::find_if(lines.begin(), lines.end(), [&](const std::string &l) {
+            return l.compare(0, childStart.size(), childStart) == 0;
+        });
+        ASSERT_NE(lines.end(), line) << text;
+        EXPECT_NE('\t', (*line)[childStart.size()]) << "a CPU figure after two readings: " << *line;
+        EXPECT_TRUE(std::is_sorted(lines.begin() + 1, lines.end(), [](const std::string &a, const std::string &b) {
+            return lstrcmpiA(a.substr(0, a.find('\t')).c_str(), b.substr(0, b.find('\t')).c_str()) < 0;
+        }));
+    };
+
+    Program running(BesideTests("kelvane.exe")); // the single-instance rule does not apply
+    ASSERT_TRUE(running.MainWindow());
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    const int leftovers = CountTemporaryFiles(temp);
+    const std::string file = std::string(temp) + "kv_list.txt";
+    DeleteFileA(file.c_str());
+    Program toFile(BesideTests("kelvane.exe"), "\"/list:" + file + "\"");
+    EXPECT_EQ(0u, toFile.WaitExit(20000));
+    check(ReadFileText(file));
+    DWORD exitCode = STILL_ACTIVE;
+    check(ListToPipe(&exitCode));
+    EXPECT_EQ(0u, exitCode);
+    EXPECT_EQ(1, CountMainWindows());
+    PostMessageA(running.MainWindow(), WM_COMMAND, IDM_EXIT, 0);
+    EXPECT_EQ(0u, running.WaitExit(20000));
+
+    std::ofstream(file, std::ios::binary) << "earlier";
+    SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY);
+    const std::string tooLong = std::string(temp) + std::string(300, 'x') + ".txt";
+    for (const std::string &bad : {std::string(), std::string(temp), file, tooLong}) {
+        Program refused(BesideTests("kelvane.exe"), "\"/list:" + bad + "\"");
+        EXPECT_EQ(1u, refused.WaitExit(20000)) << bad;
+    }
+    SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ("earlier", ReadFileText(file));
+    DeleteFileA(file.c_str());
+    EXPECT_EQ(leftovers, CountTemporaryFiles(temp));
 }

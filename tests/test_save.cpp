@@ -3,12 +3,16 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <io.h>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "actions/dump.h"
 #include "core/appstate.h"
 #include "core/columns.h"
 #include "core/processlist.h"
@@ -248,4 +252,109 @@ TEST_F(SaveMain, SavesIntoAFolderTooDeepForASystemTemporaryName)
     EXPECT_EQ(static_cast<size_t>(host.RowCount()), ReadLines(target).size());
     DeleteFileA(target.c_str());
     EXPECT_TRUE(RemoveDirectoryA(folder.c_str())) << "a temporary file was left behind";
+}
+
+namespace {
+
+// The types of the streams a dump file lists in its directory (header: signature, version,
+// stream count, directory offset; each entry: type, size, offset).
+std::vector<DWORD> DumpStreamTypes(const std::string &bytes)
+{
+    std::vector<DWORD> types;
+    DWORD header[4] = {};
+    if (bytes.size() < sizeof header)
+        return types;
+    memcpy(header, bytes.data(), sizeof header);
+    for (DWORD i = 0; i < header[2] && header[3] + (i + 1) * 12ull <= bytes.size(); ++i) {
+        DWORD type;
+        memcpy(&type, bytes.data() + header[3] + i * 12, sizeof type);
+        types.push_back(type);
+    }
+    return types;
+}
+
+std::string ReadBytes(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+class DumpTest : public kvtest::ViewTest {
+protected:
+    DumpTest() : ViewTest(OnDumpCommand) {}
+    void SetUp() override
+    {
+        ASSERT_NO_FATAL_FAILURE(ViewTest::SetUp());
+        ASSERT_TRUE(child_.Start("kvtest_dump.exe"));
+        ASSERT_TRUE(host_->SelectProcess(child_.Id()));
+        window_ = GetParent(host_->List());
+    }
+    void TearDown() override
+    {
+        SetFileAttributesA(file_.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(file_.c_str());
+        ViewTest::TearDown();
+    }
+    // Write Dump File through the real save dialog; once a dump started, waits for the worker's
+    // report and hands it to the window's handler.
+    SaveDriver Dump()
+    {
+        SaveDriver run = Drive(file_, [&] { OnDumpCommand(window_, 0, 0, 0); });
+        MSG report = {};
+        for (DWORD waited = 0; DumpRunning() && waited < 30000; waited += 20) {
+            if (PeekMessageA(&report, window_, WM_DUMPWRITTEN, WM_DUMPWRITTEN, PM_REMOVE)) {
+                OnDumpWritten(window_, report.message, report.wParam, report.lParam);
+                break;
+            }
+            Sleep(20);
+        }
+        EXPECT_FALSE(DumpRunning());
+        return run;
+    }
+    HWND window_ = nullptr;
+    std::string file_ = TempFile("kv_dump_target.dmp");
+};
+
+} // namespace
+
+// The dump proposes the process's name, holds its threads, modules and memory map, and arrives
+// whole under the chosen name; a read-only target is refused with the system's reason and keeps
+// its bytes, and no temporary file stays behind either way.
+TEST_F(DumpTest, WritesAMinidumpOfTheProcessAndRefusesAReadOnlyTarget)
+{
+    const int leftovers = CountSaveLeftovers();
+    DeleteFileA(file_.c_str());
+    SaveDriver run = Dump();
+    EXPECT_EQ("kvtest_dump.dmp", run.proposed);
+    EXPECT_TRUE(run.message.empty()) << run.message;
+    const std::string bytes = ReadBytes(file_);
+    EXPECT_EQ("MDMP", bytes.substr(0, 4));
+    EXPECT_GT(bytes.size(), 4096u);
+    const std::vector<DWORD> streams = DumpStreamTypes(bytes);
+    // The thread and module lists (Wine's dbghelp takes the memory-map flag but writes no map).
+    for (DWORD type : {3u, 4u})
+        EXPECT_NE(streams.end(), std::find(streams.begin(), streams.end(), type)) << type;
+
+    WriteText(file_, "earlier");
+    SetFileAttributesA(file_.c_str(), FILE_ATTRIBUTE_READONLY);
+    run = Dump();
+    char denied[256] = "";
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                   ERROR_ACCESS_DENIED, 0, denied, sizeof denied, nullptr);
+    EXPECT_NE(std::string::npos, run.message.find(denied)) << run.message;
+    EXPECT_EQ("earlier", ReadBytes(file_));
+
+    // A path longer than the system allows is refused before any dump starts.
+    const std::string tooLong = TempFile("") + std::string(300, 'd') + ".dmp";
+    std::string refusal;
+    kvtest::WhileShown(
+        "#32770", IDOK,
+        [&] { EXPECT_FALSE(StartDump(window_, child_.Id(), "kvtest_dump.exe", tooLong.c_str())); },
+        [&](HWND box) {
+            refusal = kvtest::WindowText(GetDlgItem(box, 0xFFFF));
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+        });
+    EXPECT_EQ(0u, refusal.find("Kelvane could not save " + TempFile("ddd"))) << refusal;
+    EXPECT_FALSE(DumpRunning());
+    EXPECT_EQ(leftovers, CountSaveLeftovers());
 }

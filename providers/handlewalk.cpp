@@ -60,6 +60,8 @@ size_t WalkHandleTable(const void *data, size_t size, const HandleTableLayout &l
                        HandleVisit visit, void *context)
 {
     const size_t count = HandleTableCount(data, size, layout);
+    if (count == 0) // also for no table at all, which has no entries to point at
+        return 0;
     const unsigned char *entries = static_cast<const unsigned char *>(data) + layout.headSize;
     for (size_t i = 0; i < count; ++i)
         visit(context, ReadEntry(entries + i * layout.entrySize, layout));

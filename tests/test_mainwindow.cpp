@@ -364,6 +364,23 @@ TEST_F(MainWindow, FilterBoxFiltersAfterThePauseCountsAndEscapeRestoresEveryRow)
     EXPECT_EQ(StatusText(1), std::to_string(rows + 1) + " Process(es)");
     EXPECT_EQ(g_processList, GetFocus());
     EXPECT_EQ(kvtest::WindowText(FilterBox()), "");
+
+    // A process asked for by its identifier shows: the filter that hid it is emptied, a closed
+    // branch above it opened.
+    const auto selected = [] { return SelectedRecord() ? SelectedRecord()->id : 0; };
+    SetWindowTextW(FilterBox(), L"Box_");
+    ASSERT_TRUE(kvtest::PumpUntil([] { return SendMessageA(g_processList, LVM_GETITEMCOUNT, 0, 0) == 3; }, 3000));
+    EXPECT_TRUE(SelectProcessById(GetCurrentProcessId()));
+    EXPECT_EQ(rows + 1, RowCount());
+    EXPECT_EQ(GetCurrentProcessId(), selected());
+    SendMessageA(window, WM_COMMAND, IDM_TREEVIEW, 0);
+    SetCollapsed(FindProcessRecord(GetCurrentProcessId(), KindProcess), true);
+    ShowMainRows();
+    EXPECT_EQ(rows - 2, RowCount());
+    EXPECT_TRUE(SelectProcessById(two.Id()));
+    EXPECT_EQ(two.Id(), selected());
+    EXPECT_EQ(rows + 1, RowCount());
+    SendMessageA(window, WM_COMMAND, IDM_TREEVIEW, 0);
 }
 
 // Space in the list pauses the timer's refresh and says so in the status bar; F5 still refreshes

@@ -380,6 +380,28 @@ TEST_F(MainWindow, FilterBoxFiltersAfterThePauseCountsAndEscapeRestoresEveryRow)
     EXPECT_TRUE(SelectProcessById(two.Id()));
     EXPECT_EQ(two.Id(), selected());
     EXPECT_EQ(rows + 1, RowCount());
+
+    // The tree's keys on this process's branch: Left closes it, Right opens it, Right again goes
+    // to its first child, Left from there back up; a click on its glyph closes it.
+    const auto press = [](WPARAM key) {
+        SendMessageA(g_processList, WM_KEYDOWN, key, 0);
+        Pump();
+    };
+    ASSERT_TRUE(SelectProcessById(GetCurrentProcessId()));
+    press(VK_LEFT);
+    EXPECT_EQ(rows - 2, RowCount());
+    press(VK_RIGHT);
+    EXPECT_EQ(rows + 1, RowCount());
+    press(VK_RIGHT);
+    EXPECT_EQ(one.Id(), selected()); // the first by name
+    press(VK_LEFT);
+    EXPECT_EQ(GetCurrentProcessId(), selected());
+    RECT glyph;
+    ASSERT_TRUE(TreeGlyphCell(g_processList, RowOf(SelectedRecord()), &glyph));
+    const LPARAM middle = MAKELPARAM((glyph.left + glyph.right) / 2, (glyph.top + glyph.bottom) / 2);
+    SendMessageA(g_processList, WM_LBUTTONDOWN, MK_LBUTTON, middle);
+    Pump();
+    EXPECT_EQ(rows - 2, RowCount());
     SendMessageA(window, WM_COMMAND, IDM_TREEVIEW, 0);
 }
 

@@ -79,11 +79,71 @@ void AnswerCellText(const ReportList &report, NMLVDISPINFOA *info)
              static_cast<size_t>(info->item.cchTextMax));
 }
 
+// The header's sort arrow on `column` alone, pointing the sort's way (drawn by common controls
+// 6; older versions leave the header as it is).
+void ShowSortArrow(const ReportList *report)
+{
+    HWND header = reinterpret_cast<HWND>(SendMessageA(report->list, LVM_GETHEADER, 0, 0));
+    for (int i = 0; header && i < report->columns->count; ++i) {
+        HDITEMA item = {};
+        item.mask = HDI_FORMAT;
+        SendMessageA(header, HDM_GETITEMA, i, reinterpret_cast<LPARAM>(&item));
+        item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+        if (i == report->sortColumn)
+            item.fmt |= report->descending ? HDF_SORTDOWN : HDF_SORTUP;
+        SendMessageA(header, HDM_SETITEMA, i, reinterpret_cast<LPARAM>(&item));
+    }
+}
+
 void OnColumnClick(ReportList *report, int column)
 {
     report->descending = column == report->sortColumn && !report->descending;
     report->sortColumn = column;
     Sort(report);
+    ShowSortArrow(report);
+}
+
+// The list item that shows `row`, -1 for none.
+int ItemOfRow(HWND list, size_t row)
+{
+    LVFINDINFOA find = {};
+    find.flags = LVFI_PARAM;
+    find.lParam = static_cast<LPARAM>(row);
+    return static_cast<int>(SendMessageA(list, LVM_FINDITEMA, static_cast<WPARAM>(-1),
+                                         reinterpret_cast<LPARAM>(&find)));
+}
+
+// A heap copy of the selected row's cells, null for none: a refill selects the row that reads the
+// same again.
+char *SelectedRowText(const ReportList *report)
+{
+    const int index = static_cast<int>(
+        SendMessageA(report->list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    LVITEMA item = {};
+    item.mask = LVIF_PARAM;
+    item.iItem = index;
+    if (index < 0 || !SendMessageA(report->list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)) ||
+        static_cast<size_t>(item.lParam) >= report->rows.Count())
+        return nullptr;
+    const char *text = report->rows.Text(static_cast<size_t>(item.lParam));
+    char *copy = static_cast<char *>(std::malloc(std::strlen(text) + 1));
+    if (copy)
+        std::strcpy(copy, text);
+    return copy;
+}
+
+void SelectRowText(const ReportList *report, const char *text)
+{
+    for (size_t row = 0; text && row < report->rows.Count(); ++row) {
+        if (std::strcmp(report->rows.Text(row), text) != 0)
+            continue;
+        const int index = ItemOfRow(report->list, row);
+        LVITEMA item = {};
+        item.state = item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        if (index >= 0)
+            SendMessageA(report->list, LVM_SETITEMSTATE, index, reinterpret_cast<LPARAM>(&item));
+        return;
+    }
 }
 
 } // namespace
@@ -116,6 +176,7 @@ void ShowReportRows(ReportList *report, ListLines &&rows)
 {
     HWND list = report->list;
     const int top = static_cast<int>(SendMessageA(list, LVM_GETTOPINDEX, 0, 0));
+    char *selected = SelectedRowText(report);
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
     report->rows = std::move(rows);
@@ -123,6 +184,8 @@ void ShowReportRows(ReportList *report, ListLines &&rows)
     for (size_t i = 0; i < report->rows.Count(); ++i)
         InsertItem(list, i);
     Sort(report);
+    SelectRowText(report, selected);
+    std::free(selected);
     const int count = static_cast<int>(report->rows.Count());
     if (top > 0 && count > 0) {
         // Showing the last item of the old page, then the old top, brings that top back up.

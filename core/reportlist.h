@@ -1,5 +1,5 @@
 // A report list view of tab-separated rows that sorts by the column whose title is clicked (again:
-// the other way round) and saves itself as text. The rows stay the list's data: each item keeps
+// the other way round; the header shows the arrow) and saves itself as text. The rows stay the list's data: each item keeps
 // its row's index, and asks its cells' texts from the rows when drawn.
 #pragma once
 #include <windows.h>
@@ -22,7 +22,8 @@ struct ReportList {
 };
 
 void InitReportList(ReportList *report, HWND list, const ReportColumns *columns);
-// Replaces every row, in the current sort order; the list keeps its scroll position.
+// Replaces every row, in the current sort order; the list keeps its scroll position, and the
+// selection stays on a row that reads as the selected one did.
 void ShowReportRows(ReportList *report, ListLines &&rows);
 // Adds one row at the end.
 void AddReportRow(ReportList *report, const char *cells, ULONG_PTR value);

@@ -26,8 +26,10 @@ const ExportSlot kPsapiLater[] = {{"EnumProcessModulesEx", &g_ntApi.EnumProcessM
 const ExportSlot kNtdll[] = {
     {"NtQueryInformationProcess", &g_ntApi.NtQueryInformationProcess},
     {"NtQuerySystemInformation", &g_ntApi.NtQuerySystemInformation},
+    {"NtQueryObject", &g_ntApi.NtQueryObject},
 };
-// NT 4 has no ToolHelp32; where it exists the thread walk feeds the thread-data substitute.
+// NT 4 has no ToolHelp32; where it exists the thread walk feeds the thread-data substitute, and
+// the module walk gives Find a process's module paths in one snapshot.
 const ExportSlot kNtKernel[] = {
     {"QueryFullProcessImageNameA", &g_ntApi.QueryFullProcessImageNameA},
     {"IsWow64Process", &g_ntApi.IsWow64Process},
@@ -37,6 +39,9 @@ const ExportSlot kNtKernel[] = {
     {"CreateToolhelp32Snapshot", &g_toolhelpApi.CreateToolhelp32Snapshot},
     {"Thread32First", &g_toolhelpApi.Thread32First},
     {"Thread32Next", &g_toolhelpApi.Thread32Next},
+    {"Module32First", &g_toolhelpApi.Module32First},
+    {"Module32Next", &g_toolhelpApi.Module32Next},
+    {"QueryDosDeviceA", &g_ntApi.QueryDosDeviceA},
     {"GetSystemTimes", &g_ntApi.GetSystemTimes},
     {"GlobalMemoryStatusEx", &g_ntApi.GlobalMemoryStatusEx},
     {"GetTickCount64", &g_ntApi.GetTickCount64},

@@ -2,43 +2,10 @@
 
 #include <cstring>
 
-#include "core/exports.h"
 #include "providers/devicepath.h"
+#include "providers/provider.h"
 
 namespace {
-
-typedef LONG(WINAPI *NtQueryObjectFn)(HANDLE handle, int infoClass, PVOID info, ULONG size,
-                                      PULONG returned);
-typedef LONG(WINAPI *NtQuerySystemInformationFn)(int infoClass, PVOID info, ULONG size,
-                                                 PULONG returned);
-typedef DWORD(WINAPI *QueryDosDeviceAFn)(LPCSTR device, LPSTR target, DWORD size);
-
-struct HandleApi {
-    NtQueryObjectFn NtQueryObject;
-    NtQuerySystemInformationFn NtQuerySystemInformation;
-    QueryDosDeviceAFn QueryDosDeviceA;
-};
-HandleApi g_handleApi;
-
-const ExportSlot kNtdll[] = {
-    {"NtQueryObject", &g_handleApi.NtQueryObject},
-    {"NtQuerySystemInformation", &g_handleApi.NtQuerySystemInformation},
-};
-const ExportSlot kKernel[] = {{"QueryDosDeviceA", &g_handleApi.QueryDosDeviceA}};
-const ExportLibrary kLibraries[] = {
-    Library("NTDLL.DLL", kLoadedOnly, kOptional, kNtdll),
-    Library("KERNEL32.DLL", kLoadedOnly, kOptional, kKernel),
-};
-
-const HandleApi &Api()
-{
-    static bool bound = false;
-    if (!bound) {
-        BindLibraries(g_systemExports, kLibraries);
-        bound = true;
-    }
-    return g_handleApi;
-}
 
 const int kSystemHandleInformation = 16;
 const int kSystemExtendedHandleInformation = 64;
@@ -63,7 +30,7 @@ bool QueryTable(int infoClass, std::vector<unsigned char> *table)
         std::vector<unsigned char>(size).swap(*table);
         ULONG returned = 0;
         const LONG status =
-            Api().NtQuerySystemInformation(infoClass, table->data(), size, &returned);
+            g_ntApi.NtQuerySystemInformation(infoClass, table->data(), size, &returned);
         if (status >= 0)
             return true; // the walker believes the count only as far as the bytes hold entries
         if (status != kInfoLengthMismatch)
@@ -79,10 +46,10 @@ void ReadDriveDevices(HandleSnapshot *snapshot)
 {
     std::memset(snapshot->driveDevices, 0, sizeof snapshot->driveDevices);
     const DWORD drives = GetLogicalDrives();
-    for (int i = 0; i < 26 && Api().QueryDosDeviceA; ++i) {
+    for (int i = 0; i < 26 && g_ntApi.QueryDosDeviceA; ++i) {
         const char drive[3] = {static_cast<char>('A' + i), ':', '\0'};
         if ((drives & (1u << i)) &&
-            !Api().QueryDosDeviceA(drive, snapshot->driveDevices[i], MAX_PATH))
+            !g_ntApi.QueryDosDeviceA(drive, snapshot->driveDevices[i], MAX_PATH))
             snapshot->driveDevices[i][0] = '\0';
         snapshot->driveDevices[i][MAX_PATH - 1] = '\0';
     }
@@ -119,7 +86,7 @@ void ObjectTypeName(HANDLE copy, uint16_t typeIndex, char *out, int size)
     unsigned char buffer[1024];
     ULONG returned = 0;
     out[0] = '\0';
-    if (!copy || Api().NtQueryObject(copy, kObjectTypeInformation, buffer, sizeof buffer,
+    if (!copy || g_ntApi.NtQueryObject(copy, kObjectTypeInformation, buffer, sizeof buffer,
                                      &returned) < 0)
         return;
     CountedToAnsi(buffer, sizeof buffer, out, size);
@@ -182,7 +149,7 @@ NameWorker *StartNameWorker()
         return nullptr;
     worker->request = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     worker->done = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    worker->query = Api().NtQueryObject;
+    worker->query = g_ntApi.NtQueryObject;
     DWORD threadId;
     HANDLE thread = worker->request && worker->done
                         ? CreateThread(nullptr, 64 * 1024, RunNameWorker, worker,
@@ -277,7 +244,7 @@ void ReadOneHandle(const HandleSnapshot &snapshot, HANDLE source, DWORD id,
             CloseHandle(copy);
         copy = nullptr;
     } else if (copy) {
-        QueryName(Api().NtQueryObject, copy, buffer, raw, sizeof raw);
+        QueryName(g_ntApi.NtQueryObject, copy, buffer, raw, sizeof raw);
     }
     if (copy)
         CloseHandle(copy);
@@ -291,7 +258,7 @@ void ReadOneHandle(const HandleSnapshot &snapshot, HANDLE source, DWORD id,
 bool TakeHandleSnapshot(HandleSnapshot *snapshot)
 {
     snapshot->layout = nullptr;
-    if (!Api().NtQuerySystemInformation || !Api().NtQueryObject)
+    if (!g_ntApi.NtQuerySystemInformation || !g_ntApi.NtQueryObject)
         return false;
     const struct {
         int infoClass;
@@ -337,7 +304,7 @@ void ReadIfOwn(void *context, const HandleEntry &entry)
 HandleReadResult ReadProcessHandles(const HandleSnapshot &snapshot, DWORD id,
                                     HandleCallback callback, void *user)
 {
-    if (!Api().NtQueryObject || !snapshot.layout)
+    if (!g_ntApi.NtQueryObject || !snapshot.layout)
         return HandlesUnavailable;
     HANDLE process = OpenProcess(PROCESS_DUP_HANDLE, FALSE, id);
     if (!process)

@@ -5,7 +5,6 @@
 
 #include <tlhelp32.h>
 
-#include "core/exports.h"
 #include "providers/fill.h"
 #include "providers/provider.h"
 
@@ -39,37 +38,12 @@ void MatchModule(void *context, const char *, ULONG_PTR, SIZE_T, const char *pat
         search.callback(search.user, {search.id, nullptr, path});
 }
 
-// The module walk of ToolHelp32 gives every path of a process in one snapshot, far cheaper than
-// asking PSAPI module by module; bound here for the NT family too (NT 4 has none).
-struct ModuleWalkApi {
-    CreateToolhelp32SnapshotFn CreateToolhelp32Snapshot;
-    Module32Fn Module32First;
-    Module32Fn Module32Next;
-};
-ModuleWalkApi g_moduleWalk;
-const ExportSlot kModuleWalk[] = {
-    {"CreateToolhelp32Snapshot", &g_moduleWalk.CreateToolhelp32Snapshot},
-    {"Module32First", &g_moduleWalk.Module32First},
-    {"Module32Next", &g_moduleWalk.Module32Next},
-};
-const ExportLibrary kModuleWalkLibraries[] = {
-    Library("KERNEL32.DLL", kLoadedOnly, kOptional, kModuleWalk),
-};
-
-const ModuleWalkApi &ModuleWalk()
-{
-    static bool bound = false;
-    if (!bound) {
-        BindLibraries(g_systemExports, kModuleWalkLibraries);
-        bound = true;
-    }
-    return g_moduleWalk;
-}
-
 // Matches every module path of the process from one snapshot; false when none could be taken.
 bool MatchModuleSnapshot(DWORD id, ProcessSearch *context)
 {
-    const ModuleWalkApi &api = ModuleWalk();
+    // ToolHelp32's module walk gives every path of a process in one snapshot, far cheaper than
+    // asking PSAPI module by module (NT 4 has none).
+    const ToolhelpApi &api = g_toolhelpApi;
     if (!api.CreateToolhelp32Snapshot || !api.Module32First || !api.Module32Next)
         return false;
     HANDLE snapshot = INVALID_HANDLE_VALUE;

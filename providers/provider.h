@@ -63,6 +63,10 @@ struct BasicProcessInfo {
 };
 const int kProcessBasicInformation = 0;
 
+typedef LONG(WINAPI *NtQueryObjectFn)(HANDLE handle, int infoClass, PVOID info, ULONG size,
+                                      PULONG returned);
+typedef DWORD(WINAPI *QueryDosDeviceAFn)(LPCSTR device, LPSTR target, DWORD size);
+
 struct NtApi {
     GetModuleInformationFn GetModuleInformation;
     GetModuleFileNameExAFn GetModuleFileNameExA;
@@ -73,6 +77,8 @@ struct NtApi {
     EnumProcessModulesExFn EnumProcessModulesEx;           // optional (Vista and later)
     NtQueryInformationProcessFn NtQueryInformationProcess; // optional
     NtQuerySystemInformationFn NtQuerySystemInformation;   // optional
+    NtQueryObjectFn NtQueryObject;                         // optional
+    QueryDosDeviceAFn QueryDosDeviceA;                     // optional
     QueryFullProcessImageNameAFn QueryFullProcessImageNameA; // optional (Vista and later)
     IsWow64ProcessFn IsWow64Process;                       // optional (XP SP2 and later)
     OpenThreadFn OpenThread;                               // optional (2000 and later)

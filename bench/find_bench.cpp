@@ -12,6 +12,7 @@
 #include <cstring>
 #include <vector>
 
+#include "bench/benchkit.h"
 #include "core/appstate.h"
 #include "providers/handlesearch.h"
 #include "providers/provider.h"
@@ -21,75 +22,6 @@ namespace {
 const int kRuns = 5;
 const UINT kStepMs = 10;        // as the Find window: a step every 10 ms
 const DWORD kStepBudgetMs = 45; // working at most this long before it lets messages through
-
-LARGE_INTEGER g_frequency;
-
-double NowMs()
-{
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(g_frequency.QuadPart);
-}
-
-bool HelperPath(char *path, DWORD size)
-{
-    const DWORD length = GetModuleFileNameA(nullptr, path, size);
-    char *slash = length && length < size ? std::strrchr(path, '\\') : nullptr;
-    if (!slash)
-        return false;
-    *slash = '\0';
-    slash = std::strrchr(path, '\\');
-    if (!slash || static_cast<size_t>(slash - path) + sizeof "\\kvchild.exe" > size)
-        return false;
-    std::strcpy(slash, "\\kvchild.exe");
-    return true;
-}
-
-std::vector<HANDLE> StartChildren(int count)
-{
-    std::vector<HANDLE> children;
-    char path[MAX_PATH], commandLine[MAX_PATH + 32];
-    if (!HelperPath(path, sizeof path))
-        return children;
-    std::snprintf(commandLine, sizeof commandLine, "\"%s\" --lifetime 600000", path);
-    for (int i = 0; i < count; ++i) {
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION info = {};
-        if (!CreateProcessA(path, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &startup, &info))
-            break;
-        CloseHandle(info.hThread);
-        children.push_back(info.hProcess);
-    }
-    Sleep(3000); // let them load their modules
-    return children;
-}
-
-void KillChildren(const std::vector<HANDLE> &children)
-{
-    for (HANDLE child : children)
-        TerminateProcess(child, 0);
-    for (HANDLE child : children) {
-        WaitForSingleObject(child, 5000);
-        CloseHandle(child);
-    }
-}
-
-void LookAtEveryProcess()
-{
-    static DWORD ids[16384];
-    DWORD bytes = 0;
-    if (!g_ntApi.EnumProcesses(ids, sizeof ids, &bytes))
-        return;
-    for (DWORD i = 0; i < bytes / sizeof(DWORD); ++i) {
-        HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, ids[i]);
-        if (!process)
-            continue;
-        GetPriorityClass(process);
-        CloseHandle(process);
-    }
-}
 
 // One search as the Find window runs it.
 struct Search {
@@ -199,7 +131,6 @@ double Median(std::vector<double> values)
 int main(int argc, char **argv)
 {
     const int childCount = argc > 1 ? std::atoi(argv[1]) : 90;
-    QueryPerformanceFrequency(&g_frequency);
     g_instance = GetModuleHandleA(nullptr);
     if (!DetectOs() || !BindProvider()) {
         std::printf("the find bench needs the NT provider\n");

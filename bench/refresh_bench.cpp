@@ -13,6 +13,7 @@
 #include <functional>
 #include <vector>
 
+#include "bench/benchkit.h"
 #include "core/appstate.h"
 #include "core/columns.h"
 #include "core/processlist.h"
@@ -24,15 +25,6 @@ namespace {
 
 const int kRuns = 7;
 const char kWindowClass[] = "KvRefreshBench";
-
-LARGE_INTEGER g_frequency;
-
-double NowMs()
-{
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(g_frequency.QuadPart);
-}
 
 LRESULT CALLBACK BenchWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -80,72 +72,6 @@ HWND CreateOrdinaryList(HWND window)
     return list;
 }
 
-// kvchild.exe sits one folder above the bench programs.
-bool HelperPath(char *path, DWORD size)
-{
-    const DWORD length = GetModuleFileNameA(nullptr, path, size);
-    if (length == 0 || length >= size)
-        return false;
-    char *slash = std::strrchr(path, '\\');
-    if (!slash)
-        return false;
-    *slash = '\0';
-    slash = std::strrchr(path, '\\');
-    if (!slash || static_cast<size_t>(slash - path) + sizeof "\\kvchild.exe" > size)
-        return false;
-    std::strcpy(slash, "\\kvchild.exe");
-    return true;
-}
-
-// Waits until a started child can be looked at completely.
-void WaitUntilLoaded(HANDLE process)
-{
-    for (int attempt = 0; attempt < 500; ++attempt) {
-        HMODULE module = nullptr;
-        DWORD needed = 0;
-        if (g_ntApi.EnumProcessModules(process, &module, sizeof module, &needed) &&
-            needed >= sizeof module)
-            return;
-        Sleep(10);
-    }
-}
-
-std::vector<HANDLE> StartChildren(int count)
-{
-    std::vector<HANDLE> children;
-    char path[MAX_PATH];
-    if (!HelperPath(path, sizeof path))
-        return children;
-    for (int i = 0; i < count; ++i) {
-        // A lifetime, so that children of a bench that dies do not idle forever.
-        char commandLine[MAX_PATH + 32];
-        std::snprintf(commandLine, sizeof commandLine, "\"%s\" --lifetime 600000", path);
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION info = {};
-        if (!CreateProcessA(path, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &startup, &info)) {
-            std::printf("could not start %s (error %lu)\n", path, GetLastError());
-            break;
-        }
-        CloseHandle(info.hThread);
-        children.push_back(info.hProcess);
-    }
-    for (HANDLE child : children)
-        WaitUntilLoaded(child);
-    return children;
-}
-
-void KillChildren(const std::vector<HANDLE> &children)
-{
-    for (HANDLE child : children)
-        TerminateProcess(child, 0);
-    for (HANDLE child : children) {
-        WaitForSingleObject(child, 5000);
-        CloseHandle(child);
-    }
-}
-
 ProcessSnapshot g_snapshot;
 
 // A steady pass that cannot ask for the processes' start times and counters.
@@ -155,22 +81,6 @@ void SteadyPassWithoutSystemFigures(HWND list)
     g_ntApi.NtQuerySystemInformation = nullptr;
     RefreshProcessList(list);
     g_ntApi = saved;
-}
-
-// The least any pass must do: enumerate, then open each process and read its priority class.
-void LookAtEveryProcess()
-{
-    static DWORD ids[16384];
-    DWORD bytes = 0;
-    if (!g_ntApi.EnumProcesses(ids, sizeof ids, &bytes))
-        return;
-    for (DWORD i = 0; i < bytes / sizeof(DWORD); ++i) {
-        HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, ids[i]);
-        if (!process)
-            continue;
-        GetPriorityClass(process);
-        CloseHandle(process);
-    }
 }
 
 // What a full read asks of the system for every process, without handing anything to the list.
@@ -281,7 +191,6 @@ std::vector<double> MeasureInterleaved(std::vector<Workload> &workloads, int run
 int main(int argc, char **argv)
 {
     const int childCount = argc > 1 ? std::atoi(argv[1]) : 100;
-    QueryPerformanceFrequency(&g_frequency);
     g_instance = GetModuleHandleA(nullptr);
     if (!DetectOs()) {
         std::printf("the refresh bench measures the NT provider only\n");

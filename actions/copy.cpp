@@ -3,7 +3,6 @@
 #include <cstring>
 #include <vector>
 
-#include "core/columns.h"
 #include "core/processcells.h"
 #include "core/processlist.h"
 
@@ -41,16 +40,6 @@ void AppendPath(std::vector<char> *text, ProcessRecord *record)
     Append(text, record->path);
 }
 
-// The row's cells joined by tabs.
-void AppendRow(std::vector<char> *text, ProcessRecord *record)
-{
-    for (int column = 0; column < g_columnCount; ++column) {
-        if (column)
-            text->push_back('\t');
-        Append(text, CellText(record, column));
-    }
-}
-
 // One line for each selected row, in row order; the last line has no line end.
 void CopySelected(HWND owner, void (*line)(std::vector<char> *, ProcessRecord *))
 {
@@ -75,6 +64,6 @@ LRESULT OnCopyPathCommand(HWND window, WPARAM, WORD, LPARAM)
 
 LRESULT OnCopyRowCommand(HWND window, WPARAM, WORD, LPARAM)
 {
-    CopySelected(window, AppendRow);
+    CopySelected(window, AppendColumnFields); // the row's cells joined by tabs
     return 0;
 }

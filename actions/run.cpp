@@ -199,18 +199,8 @@ void RunTyped(DialogHost *host)
 // Browse: the chosen file goes into the box, quoted when it holds a space.
 void BrowseForProgram(HWND dialog)
 {
-    char filter[MAX_PATH + 2];
-    MakeFileFilter(IDS_RUN_FILTER, filter);
     char path[MAX_PATH] = "";
-    OPENFILENAMEA open = {};
-    open.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
-    open.hwndOwner = dialog;
-    open.lpstrFilter = filter;
-    open.nFilterIndex = 1;
-    open.lpstrFile = path;
-    open.nMaxFile = MAX_PATH;
-    open.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
-    if (!GetOpenFileNameA(&open))
+    if (!ChooseFileToOpen(dialog, IDS_RUN_FILTER, path))
         return;
     char chosen[MAX_PATH + 2];
     std::snprintf(chosen, sizeof chosen, std::strchr(path, ' ') ? "\"%s\"" : "%s", path);

@@ -5,7 +5,6 @@
 
 #include "app/allusers.h"
 #include "core/appstate.h"
-#include "core/columns.h"
 #include "core/processcells.h"
 #include "core/processtable.h"
 #include "core/save.h"
@@ -34,15 +33,6 @@ void TakeFileName(const char *text, ListTarget *target)
     if (length > 0 && target->file[length - 1] == '"')
         --length;
     target->file[length] = '\0';
-}
-
-// A cell's text with tabs and line ends as spaces, so that it stays one field of its line.
-void AddField(std::vector<char> *text, int column, const char *cell)
-{
-    if (column)
-        text->push_back('\t');
-    for (; *cell; ++cell)
-        text->push_back(*cell == '\t' || *cell == '\r' || *cell == '\n' ? ' ' : *cell);
 }
 
 void EndLine(std::vector<char> *text)
@@ -127,8 +117,7 @@ bool ParseListSwitch(const char *commandLine, ListTarget *target)
 
 void FormatProcessList(std::vector<char> *text)
 {
-    for (int column = 0; column < g_columnCount; ++column)
-        AddField(text, column, ResText(g_columns[column].stringId));
+    AppendColumnFields(text, nullptr);
     EndLine(text);
     std::vector<ProcessRecord *> records;
     for (ProcessRecord *record = g_recordHead; record; record = record->next)
@@ -137,8 +126,7 @@ void FormatProcessList(std::vector<char> *text)
     if (!records.empty())
         std::qsort(records.data(), records.size(), sizeof records[0], NameOrder);
     for (ProcessRecord *record : records) {
-        for (int column = 0; column < g_columnCount; ++column)
-            AddField(text, column, CellText(record, column));
+        AppendColumnFields(text, record);
         EndLine(text);
     }
 }

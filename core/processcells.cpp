@@ -59,3 +59,14 @@ const char *CellText(ProcessRecord *record, int column)
     }
     return text;
 }
+
+void AppendColumnFields(std::vector<char> *text, ProcessRecord *record)
+{
+    for (int column = 0; column < g_columnCount; ++column) {
+        if (column)
+            text->push_back('\t');
+        const char *cell = record ? CellText(record, column) : ResText(g_columns[column].stringId);
+        for (; *cell; ++cell)
+            text->push_back(*cell == '\t' || *cell == '\r' || *cell == '\n' ? ' ' : *cell);
+    }
+}

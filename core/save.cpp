@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "core/appstate.h"
 #include "core/columns.h"
@@ -200,8 +201,8 @@ bool FinishFile(HWND owner, FILE *file, const char *path, const char *temp)
     return false;
 }
 
-} // namespace
-
+// The filter list of a file dialog from a string of the table: every '|' turned into a zero
+// byte, ending in two of them.
 void MakeFileFilter(UINT stringId, char (&filter)[MAX_PATH + 2])
 {
     std::memset(filter, 0, sizeof filter);
@@ -215,7 +216,10 @@ void MakeFileFilter(UINT stringId, char (&filter)[MAX_PATH + 2])
     }
 }
 
-bool ChooseFileToWrite(HWND owner, UINT filterId, UINT extensionId, char (&path)[MAX_PATH])
+// The common file dialog, open or save, with the file types of string `filterId`; the size of
+// the structure Windows 95 and NT 4 know.
+bool ChooseFile(HWND owner, UINT filterId, const char *extension, DWORD flags,
+                char (&path)[MAX_PATH], BOOL(WINAPI *run)(OPENFILENAMEA *))
 {
     char filter[MAX_PATH + 2];
     MakeFileFilter(filterId, filter);
@@ -226,9 +230,22 @@ bool ChooseFileToWrite(HWND owner, UINT filterId, UINT extensionId, char (&path)
     dialog.nFilterIndex = 1;
     dialog.lpstrFile = path;
     dialog.nMaxFile = MAX_PATH;
-    dialog.lpstrDefExt = ResText(extensionId);
-    dialog.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_EXTENSIONDIFFERENT | OFN_PATHMUSTEXIST;
-    return GetSaveFileNameA(&dialog) != FALSE;
+    dialog.lpstrDefExt = extension;
+    dialog.Flags = flags | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
+    return run(&dialog) != FALSE;
+}
+
+} // namespace
+
+bool ChooseFileToWrite(HWND owner, UINT filterId, UINT extensionId, char (&path)[MAX_PATH])
+{
+    return ChooseFile(owner, filterId, ResText(extensionId),
+                      OFN_OVERWRITEPROMPT | OFN_EXTENSIONDIFFERENT, path, GetSaveFileNameA);
+}
+
+bool ChooseFileToOpen(HWND owner, UINT filterId, char (&path)[MAX_PATH])
+{
+    return ChooseFile(owner, filterId, nullptr, OFN_FILEMUSTEXIST, path, GetOpenFileNameA);
 }
 
 const char *ChooseSaveFile(HWND owner)
@@ -251,31 +268,24 @@ void WriteIdRows(FILE *file)
     }
 }
 
-// A cell's text with tabs and line ends as spaces, so that it stays one field of its line.
-void WriteField(FILE *file, int column, const char *text)
+// The shown columns' titles (for a null record) or a row's cells, as one line.
+void WriteColumnLine(FILE *file, ProcessRecord *record)
 {
-    if (column)
-        std::fputc('\t', file);
-    for (; *text; ++text)
-        std::fputc(*text == '\t' || *text == '\r' || *text == '\n' ? ' ' : *text, file);
+    std::vector<char> line;
+    AppendColumnFields(&line, record);
+    line.push_back('\n');
+    std::fwrite(line.data(), 1, line.size(), file);
 }
 
 // The shown columns' titles, then every shown row's cells as the list shows them, in column
 // order, tab-separated.
 void WriteShownColumns(FILE *file)
 {
-    for (int column = 0; column < g_columnCount; ++column)
-        WriteField(file, column, ResText(g_columns[column].stringId));
-    std::fputc('\n', file);
+    WriteColumnLine(file, nullptr);
     const int count = RowCount();
-    for (int i = 0; i < count; ++i) {
-        ProcessRecord *record = RecordAt(i);
-        if (!record)
-            continue;
-        for (int column = 0; column < g_columnCount; ++column)
-            WriteField(file, column, CellText(record, column));
-        std::fputc('\n', file);
-    }
+    for (int i = 0; i < count; ++i)
+        if (ProcessRecord *record = RecordAt(i))
+            WriteColumnLine(file, record);
 }
 
 // Asks for a file and writes the main list into it with `write`, replacing the file only once

@@ -7,12 +7,11 @@
 
 extern FILE *g_saveFile; // open only while a view is being saved
 
-// The filter list of a file dialog from a string of the table: every '|' turned into a zero
-// byte, ending in two of them.
-void MakeFileFilter(UINT stringId, char (&filter)[MAX_PATH + 2]);
 // The save dialog with the file types of string `filterId` and the default extension of string
 // `extensionId`, proposing `path` and leaving the choice there; false when cancelled.
 bool ChooseFileToWrite(HWND owner, UINT filterId, UINT extensionId, char (&path)[MAX_PATH]);
+// The open dialog for an existing file of the types of string `filterId`; false when cancelled.
+bool ChooseFileToOpen(HWND owner, UINT filterId, char (&path)[MAX_PATH]);
 const char *ChooseSaveFile(HWND owner);
 // Name, identifier and path of every shown row (F2 and Save As).
 LRESULT SaveMainList(HWND window, WPARAM wParam, WORD code, LPARAM lParam);
